@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Developer entry point: installs what a fresh Debian machine lacks, then
+#   ./dev.sh example   builds and prints the memory report of the bundled example
+#   ./dev.sh test      builds and runs all tests (unit, whole-report, end-to-end)
+set -euo pipefail
+cd "$(dirname "$0")"
+
+need_packages() {
+  local missing=()
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" ||
+      missing+=("$pkg")
+  done
+  if ((${#missing[@]})); then
+    local sudo=""
+    [[ $(id -u) -eq 0 ]] || sudo="sudo"
+    echo "dev.sh: installing ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+      "${missing[@]}" >/dev/null
+  fi
+}
+
+build_native() {
+  need_packages cmake g++ make libgtest-dev
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build build -j2
+}
+
+case "${1:-}" in
+  example)
+    build_native >/dev/null
+    ./build/vemora Tev2 examples/tev2/memory.def examples/tev2/firmware.map \
+      examples/tev2/EepPrj.src
+    ;;
+  test)
+    build_native
+    ctest --test-dir build --output-on-failure
+    ;;
+  *)
+    echo "usage: ./dev.sh example|test" >&2
+    exit 2
+    ;;
+esac

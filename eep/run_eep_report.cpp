@@ -1,0 +1,64 @@
+#include "eep/run_eep_report.h"
+
+#include "report/number_format.h"
+
+eep_totals compute_eep_totals(const eep_sizes& sizes) {
+  eep_totals totals;
+  totals.triple_total = 3u * (sizes.triple_data_size + sizes.triple_data_free);
+  totals.triple_used = 3u * sizes.triple_data_size;
+  totals.triple_free = 3u * sizes.triple_data_free;
+  totals.once_total = sizes.once_data_size + sizes.once_data_free;
+  totals.overall_total = totals.once_total + totals.triple_total;
+  totals.overall_used = sizes.once_data_size + totals.triple_used;
+  totals.overall_free = sizes.once_data_free + totals.triple_free;
+  return totals;
+}
+
+namespace {
+void write_block(std::ostream& out, const char* used_label, std::uint32_t total,
+                 std::uint32_t numerator, std::uint32_t denominator, std::uint32_t used,
+                 std::uint32_t free) {
+  out << "  Total:     " << total << std::endl;
+  out << "  Pct Used:  ";
+  write_quotient(out, numerator * 100.0, static_cast<double>(denominator));
+  out << "%" << std::endl;
+  out << used_label << used << std::endl;
+  out << "  Free:      " << free << std::endl;
+}
+}  // namespace
+
+bool run_eep_report(std::string file_name, std::ostream& out) {
+  if (file_name.empty()) {
+    out << "Vemora:\tNo eep file name." << std::endl;
+    return false;
+  }
+  c_eep_file reader(file_name);
+  if (!reader.is_open) {
+    out << "Vemora:\tInvalid eep file." << std::endl;
+    return false;
+  }
+  eep_sizes sizes;
+  if (!reader.read_sizes(sizes, out)) {
+    out << "error in the analyze EEP size: " << std::endl;
+    return false;
+  }
+  const eep_totals totals = compute_eep_totals(sizes);
+
+  out << std::endl;
+  out << "EEP size analyze: " << std::endl;
+  out << std::endl;
+  write_block(out, "  used:      ", totals.overall_total, totals.overall_used, totals.overall_total,
+              totals.overall_used, totals.overall_free);
+  out << std::endl;
+  out << "Once Data: " << std::endl;
+  write_block(out, "  Used:      ", totals.once_total, sizes.once_data_size, totals.once_total,
+              sizes.once_data_size, sizes.once_data_free);
+  out << std::endl;
+  out << "Tripple Data:" << std::endl;
+  // The triple percentage is taken on the values not multiplied by three.
+  write_block(out, "  Used:      ", totals.triple_total, sizes.triple_data_size,
+              sizes.triple_data_size + sizes.triple_data_free, totals.triple_used,
+              totals.triple_free);
+  out << std::endl;
+  return true;
+}

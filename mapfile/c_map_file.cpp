@@ -1,0 +1,39 @@
+#include "mapfile/c_map_file.h"
+
+c_map_file::c_map_file(std::string name, std::size_t max_line_length)
+    : file_name(std::move(name)), stream(max_line_length), is_open(open(file_name)) {}
+
+c_map_file::~c_map_file() = default;
+
+bool c_map_file::read(const c_memory_def& /*definition*/, section_list& /*program_sections*/,
+                      section_list& /*memory_sections*/) {
+  return false;
+}
+
+bool c_map_file::post_process(std::vector<section_record>& /*records*/) { return true; }
+
+bool c_map_file::open(const std::string& name) { return stream.open(name); }
+
+bool c_map_file::read_line(std::string_view& line) {
+  while (stream.next(line)) {
+    if (!line.empty()) {
+      return true;
+    }
+  }
+  stream.close();
+  return false;
+}
+
+bool c_map_file::insert_sorted(section_list& list, const section_record& record) {
+  list.insert(record);
+  return true;
+}
+
+void c_map_file::place(const c_memory_def& definition, section_record& record,
+                       section_list& program_sections, section_list& memory_sections) {
+  if (definition.find_range(record, definition.program_ranges)) {
+    insert_sorted(program_sections, record);
+  } else if (definition.find_range(record, definition.memory_ranges)) {
+    insert_sorted(memory_sections, record);
+  }
+}

@@ -1,0 +1,56 @@
+// Base of every map reader (and of the EEPROM source reader): the file name,
+// the input stream opened at construction, and the helpers all readers share,
+// fetching the next non-empty line and placing records into the two sorted
+// section lists. Its own read() reads nothing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mapfile/section_list.h"
+#include "mapfile/section_record.h"
+#include "memdef/c_memory_def.h"
+#include "memdef/line_reader.h"
+
+class c_map_file {
+ public:
+  static constexpr std::size_t k_elxr_line_length = 2047;
+  static constexpr std::size_t k_short_line_length = 511;
+
+  /// Opens the file; a missing or unreadable file only leaves is_open false.
+  explicit c_map_file(std::string name, std::size_t max_line_length = k_elxr_line_length);
+  virtual ~c_map_file();
+  c_map_file(const c_map_file&) = delete;
+  c_map_file& operator=(const c_map_file&) = delete;
+
+  /// Reads the map file into the two lists, both supplied empty. True when
+  /// either list holds a record afterwards.
+  virtual bool read(const c_memory_def& definition, section_list& program_sections,
+                    section_list& memory_sections);
+
+  /// Hook over the collected, not yet placed records (file order).
+  virtual bool post_process(std::vector<section_record>& records);
+
+  /// (Re)opens the stream on a file; true when it now has an open file.
+  bool open(const std::string& name);
+
+  /// The next non-empty line; false at the end of the file, which then is
+  /// closed. The view stays valid until the next call.
+  bool read_line(std::string_view& line);
+
+  /// Inserts a copy of the record in ascending start order; among equal
+  /// starts the newest stands first.
+  static bool insert_sorted(section_list& list, const section_record& record);
+
+  /// Puts the record into the program list when a program range holds it,
+  /// else into the memory list when a memory range holds it, else nowhere.
+  static void place(const c_memory_def& definition, section_record& record,
+                    section_list& program_sections, section_list& memory_sections);
+
+  const std::string file_name;
+  line_reader stream;
+  const bool is_open;
+};

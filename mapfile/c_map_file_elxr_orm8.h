@@ -1,0 +1,12 @@
+// elxr listings of the Orm8 target family: the elxr reading with its own
+// list of section names.
+#pragma once
+
+#include "mapfile/c_map_file_elxr.h"
+
+class c_map_file_elxr_orm8 : public c_map_file_elxr {
+ public:
+  explicit c_map_file_elxr_orm8(std::string name) : c_map_file_elxr(std::move(name)) {}
+
+  const std::vector<std::string>& section_names() const override;
+};

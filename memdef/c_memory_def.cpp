@@ -1,0 +1,130 @@
+#include "memdef/c_memory_def.h"
+
+#include "memdef/hex_number.h"
+#include "memdef/line_reader.h"
+
+namespace {
+constexpr std::size_t k_max_line = 511;
+
+struct keyword {
+  std::string_view text;
+  line_kind kind;
+};
+
+// The first keyword found decides a line's kind, in this order.
+constexpr keyword k_keywords[] = {
+    {"SEARCH", line_search},   {"PROGRAM", line_program},   {"MEMORY", line_memory},
+    {"EEPROM", line_eeprom},   {"RESERVED", line_reserved},
+};
+
+// A number that cannot be read makes it and every later number of the line 0.
+bool read_number(std::string_view text, std::size_t& pos, std::uint32_t& value) {
+  const hex_scan scan = scan_hex(text, pos, true);
+  if (!scan.has_digits || scan.overflow) {
+    return false;
+  }
+  value = scan.negative ? 0u - scan.value : scan.value;
+  pos = scan.end;
+  return true;
+}
+}  // namespace
+
+bool c_memory_def::read(const std::string& file_name, search_list& searches) {
+  program_ranges.reserve(1024);
+  memory_ranges.reserve(1024);
+  eeprom_ranges.reserve(1024);
+  reserved_ranges.reserve(1024);
+
+  line_reader reader(k_max_line);
+  if (!reader.open(file_name)) {
+    return false;
+  }
+  std::string_view line;
+  while (reader.next(line)) {
+    memory_range range;
+    switch (parse_line(line, range, searches)) {
+      case line_program:
+        program_ranges.push_back(range);
+        break;
+      case line_memory:
+        memory_ranges.push_back(range);
+        break;
+      case line_eeprom:
+        eeprom_ranges.push_back(range);
+        break;
+      case line_reserved:
+        reserved_ranges.push_back(range);
+        break;
+      case line_search:
+      case line_none:
+        break;
+    }
+  }
+  reader.close();
+  return !program_ranges.empty() || !memory_ranges.empty() || !eeprom_ranges.empty() ||
+         !reserved_ranges.empty();
+}
+
+line_kind c_memory_def::parse_line(std::string_view line, memory_range& range,
+                                   search_list& searches) {
+  // Only the first '/' counts: the line is cut there when a second one follows.
+  const std::size_t slash = line.find('/');
+  if (slash != std::string_view::npos && slash + 1 < line.size() && line[slash + 1] == '/') {
+    line = line.substr(0, slash);
+  }
+
+  for (const keyword& key : k_keywords) {
+    if (line.find(key.text) == std::string_view::npos) {
+      continue;
+    }
+    // The arguments start after as many characters as the keyword has, even
+    // when the keyword stands later in the line.
+    const std::string_view args = line.substr(key.text.size());
+    if (key.kind == line_search) {
+      search_entry entry(args);
+      if (entry.valid) {
+        searches.push_back(std::move(entry));
+      }
+      return line_search;
+    }
+    std::size_t pos = 0;
+    if (read_number(args, pos, range.start)) {
+      read_number(args, pos, range.size);
+    }
+    return key.kind;
+  }
+  return line_none;
+}
+
+bool c_memory_def::find_range(section_record& record,
+                              const std::vector<memory_range>& ranges) const {
+  if (record.size == 0) {
+    return false;
+  }
+  // Exact containment in 64 bits: nothing wraps around the top of the address space.
+  const std::uint64_t record_end = std::uint64_t{record.start} + record.size;
+  for (std::size_t i = 0; i < ranges.size(); ++i) {
+    const memory_range& range = ranges[i];
+    const std::uint64_t range_end = std::uint64_t{range.start} + range.size;
+    if (range.start <= record.start && record_end <= range_end) {
+      record.range_index = static_cast<std::int32_t>(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::uint32_t c_memory_def::total_size(const std::vector<memory_range>& ranges) {
+  std::uint32_t total = 0;
+  for (const memory_range& range : ranges) {
+    total += range.size;
+  }
+  return total;
+}
+
+memory_range c_memory_def::reserved_range(std::size_t i) const {
+  if (i < reserved_ranges.size()) {
+    return reserved_ranges[i];
+  }
+  return memory_range{};
+}

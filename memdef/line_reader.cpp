@@ -1,0 +1,127 @@
+#include "memdef/line_reader.h"
+
+#include <cstring>
+#include <filesystem>
+
+namespace {
+constexpr std::size_t k_block_size = 1 << 20;
+
+std::string_view finish_line(std::string_view raw, std::size_t max_length) {
+  if (!raw.empty() && raw.back() == '\r') {
+    raw.remove_suffix(1);
+  }
+  if (raw.size() > max_length) {
+    raw = raw.substr(0, max_length);
+  }
+  const void* nul = std::memchr(raw.data(), '\0', raw.size());
+  if (nul != nullptr) {
+    raw = raw.substr(0, static_cast<const char*>(nul) - raw.data());
+  }
+  return raw;
+}
+}  // namespace
+
+line_reader::line_reader(std::size_t max_length) : m_max_length(max_length) {}
+
+line_reader::~line_reader() { close(); }
+
+bool line_reader::open(const std::string& path) {
+  close();
+  std::error_code ec;
+  if (path.empty() || std::filesystem::is_directory(path, ec)) {
+    return false;
+  }
+  m_file = std::fopen(path.c_str(), "rb");
+  if (m_file == nullptr) {
+    return false;
+  }
+  if (m_buffer.size() != k_block_size) {
+    m_buffer.assign(k_block_size, '\0');
+  }
+  m_begin = m_end = 0;
+  m_eof = false;
+  m_terminated = false;
+  return true;
+}
+
+void line_reader::close() {
+  if (m_file != nullptr) {
+    std::fclose(m_file);
+    m_file = nullptr;
+  }
+  m_begin = m_end = 0;
+  m_eof = true;
+}
+
+bool line_reader::fill() {
+  if (m_file == nullptr || m_eof) {
+    return false;
+  }
+  if (m_begin > 0) {
+    std::memmove(m_buffer.data(), m_buffer.data() + m_begin, m_end - m_begin);
+    m_end -= m_begin;
+    m_begin = 0;
+  }
+  const std::size_t got =
+      std::fread(m_buffer.data() + m_end, 1, m_buffer.size() - m_end, m_file);
+  if (got == 0) {
+    m_eof = true;
+    return false;
+  }
+  m_end += got;
+  return true;
+}
+
+bool line_reader::at_end() {
+  return m_begin == m_end && !fill();
+}
+
+void line_reader::keep(std::string_view raw) {
+  // One byte beyond the limit is kept so that a CR ending the line is seen.
+  if (m_long_line.size() <= m_max_length) {
+    m_long_line.append(raw.substr(0, m_max_length + 1 - m_long_line.size()));
+  }
+}
+
+bool line_reader::next(std::string_view& line) {
+  // A line longer than a whole block is gathered in m_long_line, keeping only
+  // its head; the rest of it is skipped block by block.
+  bool spilled = false;
+  m_long_line.clear();
+  for (;;) {
+    const char* start = m_buffer.data() + m_begin;
+    const std::size_t avail = m_end - m_begin;
+    const void* lf = avail == 0 ? nullptr : std::memchr(start, '\n', avail);
+    if (lf != nullptr) {
+      const std::size_t len = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
+      m_begin += len + 1;
+      m_terminated = true;
+      return deliver(std::string_view(start, len), spilled, line);
+    }
+    if (avail == m_buffer.size()) {
+      keep(std::string_view(start, avail));
+      spilled = true;
+      m_begin = m_end = 0;
+    }
+    if (!fill()) {
+      const std::size_t rest = m_end - m_begin;
+      if (rest == 0 && !spilled) {
+        return false;
+      }
+      m_terminated = false;
+      const std::string_view raw(m_buffer.data() + m_begin, rest);
+      m_begin = m_end;
+      return deliver(raw, spilled, line);
+    }
+  }
+}
+
+bool line_reader::deliver(std::string_view raw, bool spilled, std::string_view& line) {
+  if (spilled) {
+    keep(raw);
+    line = finish_line(m_long_line, m_max_length);
+  } else {
+    line = finish_line(raw, m_max_length);
+  }
+  return true;
+}

@@ -1,0 +1,56 @@
+// Buffered line reader shared by every input file of the tool.
+// Files are read in large binary blocks and split into lines here, so the
+// same rules hold on every platform: a line ends at a line feed, one carriage
+// return right before it is not part of the line, a NUL ends the line's text,
+// and a line longer than the reader's limit is cut there (the rest of that
+// physical line is dropped and reading goes on with the next line).
+#pragma once
+
+#include <cstddef>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class line_reader {
+ public:
+  /// max_length: characters of text a line keeps (511 or 2047 in this tool).
+  explicit line_reader(std::size_t max_length);
+  ~line_reader();
+  line_reader(const line_reader&) = delete;
+  line_reader& operator=(const line_reader&) = delete;
+
+  /// Opens a file for reading; any earlier file is closed first. A directory
+  /// counts as a file that cannot be opened.
+  bool open(const std::string& path);
+  void close();
+  bool is_open() const { return m_file != nullptr; }
+
+  /// The next line of the file. Returns false when no line is left: after
+  /// the last line feed only bytes that are there form one more line, so a
+  /// file ending in a line feed has no empty line after it. The view stays
+  /// valid until the next call.
+  bool next(std::string_view& line);
+
+  /// Whether the line last returned by next() was ended by a line feed.
+  bool last_line_terminated() const { return m_terminated; }
+
+  /// True once every byte of the file has been consumed.
+  bool at_end();
+
+ private:
+  bool fill();
+  void keep(std::string_view raw);
+  bool deliver(std::string_view raw, bool spilled, std::string_view& line);
+
+  std::size_t m_max_length;
+  std::FILE* m_file = nullptr;
+  std::vector<char> m_buffer;
+  std::size_t m_begin = 0;
+  std::size_t m_end = 0;
+  bool m_eof = false;
+  bool m_terminated = false;
+  std::string m_long_line;
+};

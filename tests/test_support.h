@@ -1,0 +1,40 @@
+// Helpers shared by the tests: a scoped temporary folder (kept when a test
+// fails, so its files can be looked at), and small file helpers.
+#pragma once
+
+#include <string>
+
+namespace test_support {
+
+/// A fresh folder below the system's temporary folder; removed on
+/// destruction unless the current test has failed.
+class scoped_temp_dir {
+ public:
+  scoped_temp_dir();
+  ~scoped_temp_dir();
+  scoped_temp_dir(const scoped_temp_dir&) = delete;
+  scoped_temp_dir& operator=(const scoped_temp_dir&) = delete;
+
+  const std::string& path() const { return m_path; }
+  /// path() + "/" + name
+  std::string file(const std::string& name) const;
+  /// Writes bytes to a file in the folder (binary) and returns its path.
+  std::string write(const std::string& name, const std::string& bytes) const;
+
+ private:
+  std::string m_path;
+};
+
+/// Whole file as bytes; empty when it cannot be read.
+std::string read_file(const std::string& path);
+
+/// Whether a file exists.
+bool file_exists(const std::string& path);
+
+/// The source tree (for tests/golden and examples).
+std::string source_dir();
+
+/// Turns CR LF into LF (text written by a Windows build).
+std::string normalize_line_ends(const std::string& text);
+
+}  // namespace test_support
