@@ -1,31 +1,33 @@
-// Section records in ascending start order. Records enter only through
-// insert(): a record goes before every record whose start is greater or
-// equal, so among equal starts the newest stands first. An index from each
-// start to the first record with that start keeps an insertion O(log n)
-// instead of a walk along the list.
+// Section records in ascending start order. A record goes before every
+// record whose start is greater or equal, so among equal starts the newest
+// stands first. Records are appended as they come and put in that order
+// once, when the list is first read: the same order as inserting each one at
+// its place, at n log n cost instead of a walk along the list per insert.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <list>
-#include <map>
+#include <vector>
 
 #include "mapfile/section_record.h"
 
 class section_list {
  public:
-  using const_iterator = std::list<section_record>::const_iterator;
+  using const_iterator = std::vector<section_record>::const_iterator;
 
   void insert(const section_record& record);
 
-  const_iterator begin() const { return m_records.begin(); }
-  const_iterator end() const { return m_records.end(); }
+  const_iterator begin() const { return ordered().begin(); }
+  const_iterator end() const { return ordered().end(); }
   std::size_t size() const { return m_records.size(); }
   bool empty() const { return m_records.empty(); }
-  const section_record& front() const { return m_records.front(); }
-  const section_record& back() const { return m_records.back(); }
+  const section_record& front() const { return ordered().front(); }
+  const section_record& back() const { return ordered().back(); }
 
  private:
-  std::list<section_record> m_records;
-  std::map<std::uint32_t, std::list<section_record>::iterator> m_first_of_start;
+  const std::vector<section_record>& ordered() const;
+
+  mutable std::vector<section_record> m_records;
+  /// Records before this position are in order; the rest in insertion order.
+  mutable std::size_t m_sorted_count = 0;
 };
