@@ -5,21 +5,46 @@
 #include "report/number_format.h"
 
 void search_accounting::account(const section_record& record) {
-  for (search_entry& entry : m_searches) {
-    if (!entry.matches(record.name)) {
-      continue;
+  auto found = m_names.find(record.name);
+  if (found == m_names.end()) {
+    name_state state;
+    for (std::uint32_t i = 0; i < m_searches.size(); ++i) {
+      if (m_searches[i].matches(record.name)) {
+        state.matching_entries.push_back(i);
+      }
     }
-    const auto claimed = m_claimed_index.find(record.name);
-    if (claimed != m_claimed_index.end()) {
-      m_ambiguous_list.push_back(
-          {record.name, entry.display_text(), m_claimed_list[claimed->second].search_text});
+    found = m_names.emplace(record.name, std::move(state)).first;
+  }
+  name_state& state = found->second;
+  for (const std::uint32_t entry : state.matching_entries) {
+    if (state.claimed_by != k_unclaimed) {
+      m_ambiguous.push_back({&found->first, entry});
       m_ambiguous_bytes += record.size;
     } else {
-      m_claimed_index.emplace(record.name, m_claimed_list.size());
-      m_claimed_list.push_back({record.name, entry.display_text(), std::string()});
-      entry.add_size(record.size);
+      state.claimed_by = entry;
+      m_claims.push_back(&found->first);
+      m_searches[entry].add_size(record.size);
     }
   }
+}
+
+std::vector<search_hit> search_accounting::claimed_list() const {
+  std::vector<search_hit> hits;
+  for (const std::string* name : m_claims) {
+    const name_state& state = m_names.at(*name);
+    hits.push_back({*name, m_searches[state.claimed_by].display_text(), std::string()});
+  }
+  return hits;
+}
+
+std::vector<search_hit> search_accounting::ambiguous_list() const {
+  std::vector<search_hit> hits;
+  for (const ambiguous_match& match : m_ambiguous) {
+    const name_state& state = m_names.at(*match.name);
+    hits.push_back({*match.name, m_searches[match.entry].display_text(),
+                    m_searches[state.claimed_by].display_text()});
+  }
+  return hits;
 }
 
 std::string search_accounting::result_file_path(const std::string& map_file_path) {
@@ -35,9 +60,10 @@ bool search_accounting::write_result_file(const std::string& path) const {
   if (!file.is_open()) {
     return false;
   }
-  for (const search_hit& hit : m_ambiguous_list) {
-    file << hit.object_name << ": Found in [ " << hit.search_text << "] and in [ "
-         << hit.earlier_search_text << "]\n";
+  for (const ambiguous_match& match : m_ambiguous) {
+    const name_state& state = m_names.at(*match.name);
+    file << *match.name << ": Found in [ " << m_searches[match.entry].display_text()
+         << "] and in [ " << m_searches[state.claimed_by].display_text() << "]\n";
   }
   file.close();
   return !file.fail();
@@ -62,7 +88,7 @@ void search_accounting::print_breakdown(std::ostream& out, std::uint32_t program
   out << "%" << std::endl;
   out << std::endl;
 
-  if (m_ambiguous_list.empty()) {
+  if (m_ambiguous.empty()) {
     return;
   }
   const std::string path = result_file_path(map_file_path);

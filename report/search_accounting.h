@@ -2,7 +2,9 @@
 // for the first entry that claims it; every further claim of the same name,
 // by another entry or by the same entry for a second section of that name, is
 // set aside as an ambiguous match and listed in the result file "Vemora.amb"
-// next to the map file.
+// next to the map file. Which entries match a name is worked out once per
+// distinct name, and a match is kept as two indices rather than three texts:
+// listings with hundreds of thousands of sections repeat their names a lot.
 #pragma once
 
 #include <cstdint>
@@ -39,15 +41,27 @@ class search_accounting {
   /// The map file's directory (up to its last '\' or '/') plus "Vemora.amb".
   static std::string result_file_path(const std::string& map_file_path);
 
-  const std::vector<search_hit>& claimed_list() const { return m_claimed_list; }
-  const std::vector<search_hit>& ambiguous_list() const { return m_ambiguous_list; }
+  /// One hit per claimed name, in the order of the claims.
+  std::vector<search_hit> claimed_list() const;
+  /// One hit per ambiguous match, in the order they arose.
+  std::vector<search_hit> ambiguous_list() const;
   std::uint32_t ambiguous_bytes() const { return m_ambiguous_bytes; }
 
  private:
+  static constexpr std::uint32_t k_unclaimed = 0xFFFFFFFF;
+
+  struct name_state {
+    std::vector<std::uint32_t> matching_entries;  ///< indices into m_searches, in list order
+    std::uint32_t claimed_by = k_unclaimed;       ///< entry that claimed the name
+  };
+  struct ambiguous_match {
+    const std::string* name;   ///< key in m_names, stable while the map lives
+    std::uint32_t entry;       ///< entry that matched again
+  };
+
   search_list& m_searches;
-  std::vector<search_hit> m_claimed_list;
-  /// name -> position in m_claimed_list: keeps the lookup from walking the list.
-  std::unordered_map<std::string, std::size_t> m_claimed_index;
-  std::vector<search_hit> m_ambiguous_list;
+  std::unordered_map<std::string, name_state> m_names;
+  std::vector<const std::string*> m_claims;  ///< claimed names in claim order
+  std::vector<ambiguous_match> m_ambiguous;
   std::uint32_t m_ambiguous_bytes = 0;
 };
