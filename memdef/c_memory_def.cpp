@@ -1,5 +1,7 @@
 #include "memdef/c_memory_def.h"
 
+#include <algorithm>
+
 #include "memdef/hex_number.h"
 #include "memdef/line_reader.h"
 
@@ -13,8 +15,8 @@ struct keyword {
 
 // The first keyword found decides a line's kind, in this order.
 constexpr keyword k_keywords[] = {
-    {"SEARCH", line_search},   {"PROGRAM", line_program},   {"MEMORY", line_memory},
-    {"EEPROM", line_eeprom},   {"RESERVED", line_reserved},
+    {"SEARCH", line_search}, {"PROGRAM", line_program},   {"MEMORY", line_memory},
+    {"EEPROM", line_eeprom}, {"RESERVED", line_reserved},
 };
 
 // A number that cannot be read makes it and every later number of the line 0.
@@ -96,6 +98,42 @@ line_kind c_memory_def::parse_line(std::string_view line, memory_range& range,
   return line_none;
 }
 
+namespace {
+constexpr std::size_t k_indexed_from = 16;
+
+bool holds(const memory_range& range, std::uint32_t start, std::uint64_t end) {
+  return range.start <= start && end <= std::uint64_t{range.start} + range.size;
+}
+}  // namespace
+
+const c_memory_def::range_lookup& c_memory_def::lookup_for(
+    const std::vector<memory_range>& ranges) const {
+  range_lookup& lookup = m_lookups[&ranges == &program_ranges ? 0 : 1];
+  if (lookup.ranges == &ranges && lookup.count == ranges.size()) {
+    return lookup;
+  }
+  lookup.ranges = &ranges;
+  lookup.count = ranges.size();
+  lookup.by_start.clear();
+  for (std::uint32_t i = 0; i < ranges.size(); ++i) {
+    if (ranges[i].size != 0) {  // an empty range holds nothing
+      lookup.by_start.push_back(i);
+    }
+  }
+  std::stable_sort(
+      lookup.by_start.begin(), lookup.by_start.end(),
+      [&ranges](std::uint32_t a, std::uint32_t b) { return ranges[a].start < ranges[b].start; });
+  lookup.disjoint = true;
+  for (std::size_t i = 1; i < lookup.by_start.size(); ++i) {
+    const memory_range& before = ranges[lookup.by_start[i - 1]];
+    if (std::uint64_t{before.start} + before.size > ranges[lookup.by_start[i]].start) {
+      lookup.disjoint = false;
+      break;
+    }
+  }
+  return lookup;
+}
+
 bool c_memory_def::find_range(section_record& record,
                               const std::vector<memory_range>& ranges) const {
   if (record.size == 0) {
@@ -103,10 +141,24 @@ bool c_memory_def::find_range(section_record& record,
   }
   // Exact containment in 64 bits: nothing wraps around the top of the address space.
   const std::uint64_t record_end = std::uint64_t{record.start} + record.size;
+  if (ranges.size() >= k_indexed_from &&
+      (&ranges == &program_ranges || &ranges == &memory_ranges)) {
+    const range_lookup& lookup = lookup_for(ranges);
+    if (lookup.disjoint) {
+      // The only candidate is the last range starting at or below the record.
+      const auto after = std::upper_bound(
+          lookup.by_start.begin(), lookup.by_start.end(), record.start,
+          [&ranges](std::uint32_t start, std::uint32_t i) { return start < ranges[i].start; });
+      if (after == lookup.by_start.begin() ||
+          !holds(ranges[*(after - 1)], record.start, record_end)) {
+        return false;
+      }
+      record.range_index = static_cast<std::int32_t>(*(after - 1));
+      return true;
+    }
+  }
   for (std::size_t i = 0; i < ranges.size(); ++i) {
-    const memory_range& range = ranges[i];
-    const std::uint64_t range_end = std::uint64_t{range.start} + range.size;
-    if (range.start <= record.start && record_end <= range_end) {
+    if (holds(ranges[i], record.start, record_end)) {
       record.range_index = static_cast<std::int32_t>(i);
       return true;
     }
