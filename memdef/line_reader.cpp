@@ -6,16 +6,18 @@
 namespace {
 constexpr std::size_t k_block_size = 1 << 20;
 
-std::string_view finish_line(std::string_view raw, std::size_t max_length) {
+std::string_view finish_line(std::string_view raw, std::size_t max_length, bool may_hold_nul) {
   if (!raw.empty() && raw.back() == '\r') {
     raw.remove_suffix(1);
   }
   if (raw.size() > max_length) {
     raw = raw.substr(0, max_length);
   }
-  const void* nul = std::memchr(raw.data(), '\0', raw.size());
-  if (nul != nullptr) {
-    raw = raw.substr(0, static_cast<const char*>(nul) - raw.data());
+  if (may_hold_nul) {
+    const void* nul = std::memchr(raw.data(), '\0', raw.size());
+    if (nul != nullptr) {
+      raw = raw.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - raw.data()));
+    }
   }
   return raw;
 }
@@ -69,6 +71,8 @@ bool line_reader::fill() {
     return false;
   }
   m_end += got;
+  // One look over the block spares every line its own search for a NUL.
+  m_may_hold_nul = std::memchr(m_buffer.data(), '\0', m_end) != nullptr;
   return true;
 }
 
@@ -98,7 +102,7 @@ bool line_reader::next(std::string_view& line) {
       m_terminated = true;
       return deliver(std::string_view(start, len), spilled, line);
     }
-    if (avail == m_buffer.size()) {
+    if (avail != 0 && avail == m_buffer.size()) {  // no buffer yet: nothing was ever opened
       keep(std::string_view(start, avail));
       spilled = true;
       m_begin = m_end = 0;
@@ -119,9 +123,9 @@ bool line_reader::next(std::string_view& line) {
 bool line_reader::deliver(std::string_view raw, bool spilled, std::string_view& line) {
   if (spilled) {
     keep(raw);
-    line = finish_line(m_long_line, m_max_length);
+    line = finish_line(m_long_line, m_max_length, true);
   } else {
-    line = finish_line(raw, m_max_length);
+    line = finish_line(raw, m_max_length, m_may_hold_nul);
   }
   return true;
 }

@@ -52,5 +52,6 @@ class line_reader {
   std::size_t m_end = 0;
   bool m_eof = false;
   bool m_terminated = false;
+  bool m_may_hold_nul = true;  ///< whether the buffered bytes contain a NUL
   std::string m_long_line;
 };
