@@ -1,0 +1,317 @@
+#include "mapfile/elxr_line_matcher.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <utility>
+
+// Every quantified piece of these shapes is a run of one character class that
+// is directly followed by a piece that cannot start with a character of that
+// class. Backtracking into such a run never helps, so each run is taken whole
+// in one forward scan. The only real choice points are the blank run in front
+// of a section name, which may give back characters to the any-character and
+// to names that begin with blanks, and the leading punctuation of a mem32
+// name column; both are resolved below without trying every split.
+
+namespace {
+
+constexpr std::size_t k_none = std::string_view::npos;
+
+// Classes of the classic locale, by byte value; bytes from 0x80 up belong to
+// none of them.
+constexpr bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool is_xdigit(char c) {
+  return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+constexpr bool is_lower_hex(char c) { return is_digit(c) || (c >= 'a' && c <= 'f'); }
+constexpr bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
+constexpr bool is_punct(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u >= 0x21 && u <= 0x2F) || (u >= 0x3A && u <= 0x40) || (u >= 0x5B && u <= 0x60) ||
+         (u >= 0x7B && u <= 0x7E);
+}
+/// Characters of a mem32 section name: letters, digits, '_' and '.'.
+constexpr bool is_name_char(char c) {
+  return is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '.';
+}
+/// The any-character matches everything but the two line terminators.
+constexpr bool is_line_end(char c) { return c == '\n' || c == '\r'; }
+
+/// Position after the run of characters of one class that starts at pos.
+template <typename Class>
+std::size_t skip(std::string_view line, std::size_t pos, Class in_class) {
+  while (pos < line.size() && in_class(line[pos])) {
+    ++pos;
+  }
+  return pos;
+}
+
+/// Where the rest column may start at the earliest: after the last line
+/// terminator, since the rest must not contain one.
+std::size_t rest_floor(std::string_view line) {
+  for (std::size_t pos = line.size(); pos > 0; --pos) {
+    if (is_line_end(line[pos - 1])) {
+      return pos;
+    }
+  }
+  return 0;
+}
+
+/// Leading blanks, the decimal index and the blank run behind it.
+struct lead_columns {
+  std::string_view index;
+  std::size_t gap_begin = 0;  ///< first blank behind the index
+  std::size_t gap_end = 0;    ///< first character after those blanks
+};
+
+bool match_lead(std::string_view line, lead_columns& out) {
+  const std::size_t index_begin = skip(line, 0, is_space);
+  const std::size_t index_end = skip(line, index_begin, is_digit);
+  if (index_end == index_begin) {
+    return false;
+  }
+  const std::size_t gap_end = skip(line, index_end, is_space);
+  if (gap_end == index_end) {
+    return false;
+  }
+  out.index = line.substr(index_begin, index_end - index_begin);
+  out.gap_begin = index_end;
+  out.gap_end = gap_end;
+  return true;
+}
+
+/// The columns behind a section name: blanks, size, blanks, start, blanks and
+/// the rest of the line.
+struct tail_columns {
+  std::string_view size;
+  std::string_view start;
+  std::string_view rest;
+};
+
+/// Matches the tail from pos to the end of the line. The blank run in front of
+/// the rest is taken whole: giving back blanks to the rest cannot remove a
+/// line terminator that stands further right.
+bool match_tail(std::string_view line, std::size_t pos, std::size_t floor, tail_columns& out) {
+  const std::size_t size_begin = skip(line, pos, is_space);
+  if (size_begin == pos) {
+    return false;
+  }
+  const std::size_t size_end = skip(line, size_begin, is_xdigit);
+  if (size_end == size_begin) {
+    return false;
+  }
+  const std::size_t start_begin = skip(line, size_end, is_space);
+  if (start_begin == size_end) {
+    return false;
+  }
+  const std::size_t start_end = skip(line, start_begin, is_xdigit);
+  if (start_end == start_begin) {
+    return false;
+  }
+  const std::size_t rest_begin = skip(line, start_end, is_space);
+  if (rest_begin == start_end || rest_begin < floor) {
+    return false;
+  }
+  out.size = line.substr(size_begin, size_end - size_begin);
+  out.start = line.substr(start_begin, start_end - start_begin);
+  out.rest = line.substr(rest_begin);
+  return true;
+}
+
+/// Whether every character from pos up to end is a blank; looks no further.
+bool blanks_up_to(std::string_view line, std::size_t pos, std::size_t end) {
+  for (; pos < end; ++pos) {
+    if (!is_space(line[pos])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+/// Tail results of one name tried at falling positions. All positions inside
+/// one blank run share the same tail, so a run is scanned only once, which
+/// keeps names that begin with blanks linear in the line length.
+class tail_memo {
+ public:
+  bool match(std::string_view line, std::size_t pos, std::size_t floor, tail_columns& out) {
+    if (pos >= line.size() || !is_space(line[pos])) {
+      return false;
+    }
+    if (m_low != k_none && pos < m_low && blanks_up_to(line, pos, m_low)) {
+      m_low = pos;
+      if (m_ok) {
+        out = m_tail;
+      }
+      return m_ok;
+    }
+    m_low = pos;
+    m_ok = match_tail(line, pos, floor, m_tail);
+    if (m_ok) {
+      out = m_tail;
+    }
+    return m_ok;
+  }
+
+ private:
+  std::size_t m_low = k_none;  ///< lowest position known to lie in the cached blank run
+  bool m_ok = false;
+  tail_columns m_tail;
+};
+
+constexpr const char* k_lead_text = "[[:space:]]*([[:digit:]]+)[[:space:]]+";
+constexpr const char* k_tail_text =
+    "[[:space:]]+([[:xdigit:]]+)[[:space:]]+([[:xdigit:]]+)[[:space:]]+(.*)";
+
+}  // namespace
+
+// Names are literal text: they must hold no character that is special in a
+// pattern (letters, digits, '_', ',' and blanks are fine), otherwise the
+// pattern text would mean something else than the name.
+named_section_matcher::named_section_matcher(std::vector<std::string> names)
+    : m_names(std::move(names)) {}
+
+bool named_section_matcher::match(std::string_view line, elxr_line_match& out) const {
+  lead_columns lead;
+  if (!match_lead(line, lead)) {
+    return false;
+  }
+  const std::size_t floor = rest_floor(line);
+  tail_columns tail;
+
+  if (m_names.empty()) {
+    // The group is empty and stands between two blank runs, so the run behind
+    // the index needs two blanks; the first keeps all but the last.
+    if (lead.gap_end - lead.gap_begin < 2 || !match_tail(line, lead.gap_end - 1, floor, tail)) {
+      return false;
+    }
+    out = {lead.index, line.substr(lead.gap_end - 1, 0), tail.size, tail.start, tail.rest};
+    return true;
+  }
+
+  // The blank run behind the index keeps at least one blank; the
+  // any-character stands at the first character after the run or, when the
+  // run gives back characters, on one of its blanks. Positions are tried from
+  // the right, and at one position the names in list order. Each name is
+  // looked for from the right, and a later name only counts where it stands
+  // further right than the best match so far.
+  const std::size_t last_any = lead.gap_end < line.size() ? lead.gap_end : lead.gap_end - 1;
+  bool found = false;
+  std::size_t best_any = 0;
+  std::size_t best_end = 0;
+  tail_columns best_tail;
+  for (const std::string& name : m_names) {
+    std::size_t lowest_any = found ? best_any + 1 : lead.gap_begin + 1;
+    // A name that reaches past the blank run covers its blanks with its own
+    // leading blanks, so only names made of blanks alone may start further
+    // left; for the usual names only the last two positions are left.
+    const std::size_t name_blanks = skip(name, 0, is_space);
+    if (name_blanks < name.size() && lead.gap_end > name_blanks + 1) {
+      lowest_any = std::max(lowest_any, lead.gap_end - name_blanks - 1);
+    }
+    tail_memo memo;
+    for (std::size_t any = last_any; any >= lowest_any; --any) {
+      const std::size_t name_begin = any + 1;
+      if (is_line_end(line[any]) || line.size() - name_begin < name.size() ||
+          line.compare(name_begin, name.size(), name) != 0) {
+        continue;
+      }
+      const std::size_t name_end = name_begin + name.size();
+      if (memo.match(line, name_end, floor, tail)) {
+        found = true;
+        best_any = any;
+        best_end = name_end;
+        best_tail = tail;
+        break;
+      }
+    }
+  }
+  if (!found) {
+    return false;
+  }
+  out = {lead.index, line.substr(best_any, best_end - best_any), best_tail.size, best_tail.start,
+         best_tail.rest};
+  return true;
+}
+
+std::string named_section_matcher::regex_text(const std::vector<std::string>& names) {
+  std::string text = k_lead_text;
+  text += '(';
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i != 0) {
+      text += '|';
+    }
+    text += '.';
+    text += names[i];
+  }
+  text += ')';
+  text += k_tail_text;
+  return text;
+}
+
+bool mem32_section_matcher::match(std::string_view line, elxr_line_match& out) const {
+  lead_columns lead;
+  if (!match_lead(line, lead)) {
+    return false;
+  }
+  // The leading punctuation run gives back characters only while the name
+  // still has none. A name that starts inside the run either stops at a
+  // punctuation character other than '_' and '.', where no blank can follow,
+  // or runs on to the same end as a name that starts behind the run. The tail
+  // is thus the same for every split, and only the rightmost start counts.
+  const std::size_t punct_end = skip(line, lead.gap_end, is_punct);
+  const std::size_t name_end = skip(line, punct_end, is_name_char);
+  std::size_t name_begin = punct_end;
+  if (name_end == punct_end) {
+    if (punct_end == lead.gap_end || !is_name_char(line[punct_end - 1])) {
+      return false;
+    }
+    name_begin = punct_end - 1;
+  }
+  tail_columns tail;
+  if (!match_tail(line, name_end, rest_floor(line), tail)) {
+    return false;
+  }
+  out = {lead.index, line.substr(name_begin, name_end - name_begin), tail.size, tail.start,
+         tail.rest};
+  return true;
+}
+
+std::string mem32_section_matcher::regex_text() {
+  return std::string(k_lead_text) + "[[:punct:]]*([a-zA-Z0-9_.]+)" + k_tail_text;
+}
+
+// The symbol is literal text, like the section names.
+symbol_line_matcher::symbol_line_matcher(std::string symbol) : m_symbol(std::move(symbol)) {}
+
+bool symbol_line_matcher::match(std::string_view line, std::string_view& value) const {
+  const std::size_t value_end = skip(line, 0, is_lower_hex);
+  if (value_end == 0) {
+    return false;
+  }
+  const std::size_t kind_begin = skip(line, value_end, is_space);
+  if (kind_begin == value_end) {
+    return false;
+  }
+  const std::size_t kind_end = skip(line, kind_begin, is_upper);
+  if (kind_end == kind_begin) {
+    return false;
+  }
+  const std::size_t blanks_end = skip(line, kind_end, is_space);
+  // The symbol ends the line. It starts behind at least one blank and at the
+  // latest right after the blank run; a symbol that starts earlier begins
+  // with the blanks it takes from the run.
+  if (m_symbol.size() > line.size()) {
+    return false;
+  }
+  const std::size_t symbol_begin = line.size() - m_symbol.size();
+  if (symbol_begin <= kind_end || symbol_begin > blanks_end ||
+      line.substr(symbol_begin) != m_symbol) {
+    return false;
+  }
+  value = line.substr(0, value_end);
+  return true;
+}
+
+std::string symbol_line_matcher::regex_text(const std::string& symbol) {
+  return "([0-9a-f]+)[[:space:]]+[A-Z]+[[:space:]]+" + symbol;
+}
