@@ -17,30 +17,68 @@ namespace {
 constexpr std::size_t k_none = std::string_view::npos;
 
 // Classes of the classic locale, by byte value; bytes from 0x80 up belong to
-// none of them.
-constexpr bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
-constexpr bool is_xdigit(char c) {
-  return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+// none of them. One table lookup per character keeps the scans short.
+enum char_class : unsigned char {
+  k_space = 1,
+  k_digit = 2,
+  k_xdigit = 4,
+  k_lower_hex = 8,
+  k_upper = 16,
+  k_punct = 32,
+  k_name = 64,  ///< characters of a mem32 section name: letters, digits, '_' and '.'
+};
+
+constexpr unsigned char classify(unsigned u) {
+  unsigned char bits = 0;
+  if (u == ' ' || (u >= '\t' && u <= '\r')) {
+    bits |= k_space;
+  }
+  const bool digit = u >= '0' && u <= '9';
+  const bool lower = u >= 'a' && u <= 'z';
+  const bool upper = u >= 'A' && u <= 'Z';
+  if (digit) {
+    bits |= k_digit;
+  }
+  if (digit || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F')) {
+    bits |= k_xdigit;
+  }
+  if (digit || (u >= 'a' && u <= 'f')) {
+    bits |= k_lower_hex;
+  }
+  if (upper) {
+    bits |= k_upper;
+  }
+  if ((u >= 0x21 && u <= 0x2F) || (u >= 0x3A && u <= 0x40) || (u >= 0x5B && u <= 0x60) ||
+      (u >= 0x7B && u <= 0x7E)) {
+    bits |= k_punct;
+  }
+  if (digit || lower || upper || u == '_' || u == '.') {
+    bits |= k_name;
+  }
+  return bits;
 }
-constexpr bool is_lower_hex(char c) { return is_digit(c) || (c >= 'a' && c <= 'f'); }
-constexpr bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
-constexpr bool is_punct(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return (u >= 0x21 && u <= 0x2F) || (u >= 0x3A && u <= 0x40) || (u >= 0x5B && u <= 0x60) ||
-         (u >= 0x7B && u <= 0x7E);
+
+struct class_table {
+  unsigned char bits[256] = {};
+  constexpr class_table() {
+    for (unsigned u = 0; u < 256; ++u) {
+      bits[u] = classify(u);
+    }
+  }
+};
+constexpr class_table k_classes;
+
+constexpr bool in_class(char c, unsigned char mask) {
+  return (k_classes.bits[static_cast<unsigned char>(c)] & mask) != 0;
 }
-/// Characters of a mem32 section name: letters, digits, '_' and '.'.
-constexpr bool is_name_char(char c) {
-  return is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '.';
-}
+constexpr bool is_space(char c) { return in_class(c, k_space); }
+constexpr bool is_name_char(char c) { return in_class(c, k_name); }
 /// The any-character matches everything but the two line terminators.
 constexpr bool is_line_end(char c) { return c == '\n' || c == '\r'; }
 
 /// Position after the run of characters of one class that starts at pos.
-template <typename Class>
-std::size_t skip(std::string_view line, std::size_t pos, Class in_class) {
-  while (pos < line.size() && in_class(line[pos])) {
+std::size_t skip(std::string_view line, std::size_t pos, unsigned char mask) {
+  while (pos < line.size() && in_class(line[pos], mask)) {
     ++pos;
   }
   return pos;
@@ -57,6 +95,15 @@ std::size_t rest_floor(std::string_view line) {
   return 0;
 }
 
+/// Whether a line terminator stands at or after pos.
+bool holds_line_end(std::string_view line, std::size_t pos) {
+  if (pos >= line.size()) {
+    return false;
+  }
+  const std::string_view rest = line.substr(pos);
+  return rest.find('\r') != k_none || rest.find('\n') != k_none;
+}
+
 /// Leading blanks, the decimal index and the blank run behind it.
 struct lead_columns {
   std::string_view index;
@@ -65,12 +112,12 @@ struct lead_columns {
 };
 
 bool match_lead(std::string_view line, lead_columns& out) {
-  const std::size_t index_begin = skip(line, 0, is_space);
-  const std::size_t index_end = skip(line, index_begin, is_digit);
+  const std::size_t index_begin = skip(line, 0, k_space);
+  const std::size_t index_end = skip(line, index_begin, k_digit);
   if (index_end == index_begin) {
     return false;
   }
-  const std::size_t gap_end = skip(line, index_end, is_space);
+  const std::size_t gap_end = skip(line, index_end, k_space);
   if (gap_end == index_end) {
     return false;
   }
@@ -92,24 +139,26 @@ struct tail_columns {
 /// the rest is taken whole: giving back blanks to the rest cannot remove a
 /// line terminator that stands further right.
 bool match_tail(std::string_view line, std::size_t pos, std::size_t floor, tail_columns& out) {
-  const std::size_t size_begin = skip(line, pos, is_space);
+  const std::size_t size_begin = skip(line, pos, k_space);
   if (size_begin == pos) {
     return false;
   }
-  const std::size_t size_end = skip(line, size_begin, is_xdigit);
+  const std::size_t size_end = skip(line, size_begin, k_xdigit);
   if (size_end == size_begin) {
     return false;
   }
-  const std::size_t start_begin = skip(line, size_end, is_space);
+  const std::size_t start_begin = skip(line, size_end, k_space);
   if (start_begin == size_end) {
     return false;
   }
-  const std::size_t start_end = skip(line, start_begin, is_xdigit);
+  const std::size_t start_end = skip(line, start_begin, k_xdigit);
   if (start_end == start_begin) {
     return false;
   }
-  const std::size_t rest_begin = skip(line, start_end, is_space);
-  if (rest_begin == start_end || rest_begin < floor) {
+  const std::size_t rest_begin = skip(line, start_end, k_space);
+  // With no floor given, the rest itself is searched for a line terminator.
+  if (rest_begin == start_end ||
+      (floor == k_none ? holds_line_end(line, rest_begin) : rest_begin < floor)) {
     return false;
   }
   out.size = line.substr(size_begin, size_end - size_begin);
@@ -168,12 +217,62 @@ constexpr const char* k_tail_text =
 // pattern (letters, digits, '_', ',' and blanks are fine), otherwise the
 // pattern text would mean something else than the name.
 named_section_matcher::named_section_matcher(std::vector<std::string> names)
-    : m_names(std::move(names)) {}
+    : m_names(std::move(names)) {
+  if (m_names.empty() || m_names.size() > 0xFFFF) {
+    m_by_first_char = false;
+  }
+  for (std::size_t i = 0; i < m_names.size() && m_by_first_char; ++i) {
+    if (m_names[i].empty() || is_space(m_names[i][0])) {
+      m_by_first_char = false;
+    } else {
+      m_first_char_names[static_cast<unsigned char>(m_names[i][0])].push_back(
+          static_cast<std::uint16_t>(i));
+    }
+  }
+}
+
+bool named_section_matcher::match_by_first_char(std::string_view line, std::size_t gap_begin,
+                                                std::size_t gap_end, elxr_line_match& out) const {
+  // The any-character first takes the character behind the blank run, then,
+  // when the run gives back one blank, the run's last blank (the run keeps at
+  // least one). A name cannot start further left, on a blank.
+  const std::size_t candidates[2] = {gap_end, gap_end - 1};
+  for (const std::size_t any : candidates) {
+    if (any < gap_begin + 1 || any + 1 >= line.size() || is_line_end(line[any])) {
+      continue;
+    }
+    const std::size_t begin = any + 1;
+    for (const std::uint16_t i : m_first_char_names[static_cast<unsigned char>(line[begin])]) {
+      const std::string& name = m_names[i];
+      if (line.size() - begin < name.size() || line.compare(begin, name.size(), name) != 0) {
+        continue;
+      }
+      tail_columns tail;
+      if (match_tail(line, begin + name.size(), k_none, tail)) {
+        out.name = line.substr(any, name.size() + 1);
+        out.size = tail.size;
+        out.start = tail.start;
+        out.rest = tail.rest;
+        return true;
+      }
+    }
+  }
+  return false;
+}
 
 bool named_section_matcher::match(std::string_view line, elxr_line_match& out) const {
   lead_columns lead;
   if (!match_lead(line, lead)) {
     return false;
+  }
+  if (m_by_first_char) {
+    elxr_line_match found;
+    if (!match_by_first_char(line, lead.gap_begin, lead.gap_end, found)) {
+      return false;
+    }
+    found.index = lead.index;
+    out = found;
+    return true;
   }
   const std::size_t floor = rest_floor(line);
   tail_columns tail;
@@ -204,7 +303,7 @@ bool named_section_matcher::match(std::string_view line, elxr_line_match& out) c
     // A name that reaches past the blank run covers its blanks with its own
     // leading blanks, so only names made of blanks alone may start further
     // left; for the usual names only the last two positions are left.
-    const std::size_t name_blanks = skip(name, 0, is_space);
+    const std::size_t name_blanks = skip(name, 0, k_space);
     if (name_blanks < name.size() && lead.gap_end > name_blanks + 1) {
       lowest_any = std::max(lowest_any, lead.gap_end - name_blanks - 1);
     }
@@ -258,8 +357,8 @@ bool mem32_section_matcher::match(std::string_view line, elxr_line_match& out) c
   // punctuation character other than '_' and '.', where no blank can follow,
   // or runs on to the same end as a name that starts behind the run. The tail
   // is thus the same for every split, and only the rightmost start counts.
-  const std::size_t punct_end = skip(line, lead.gap_end, is_punct);
-  const std::size_t name_end = skip(line, punct_end, is_name_char);
+  const std::size_t punct_end = skip(line, lead.gap_end, k_punct);
+  const std::size_t name_end = skip(line, punct_end, k_name);
   std::size_t name_begin = punct_end;
   if (name_end == punct_end) {
     if (punct_end == lead.gap_end || !is_name_char(line[punct_end - 1])) {
@@ -268,7 +367,7 @@ bool mem32_section_matcher::match(std::string_view line, elxr_line_match& out) c
     name_begin = punct_end - 1;
   }
   tail_columns tail;
-  if (!match_tail(line, name_end, rest_floor(line), tail)) {
+  if (!match_tail(line, name_end, k_none, tail)) {
     return false;
   }
   out = {lead.index, line.substr(name_begin, name_end - name_begin), tail.size, tail.start,
@@ -284,19 +383,19 @@ std::string mem32_section_matcher::regex_text() {
 symbol_line_matcher::symbol_line_matcher(std::string symbol) : m_symbol(std::move(symbol)) {}
 
 bool symbol_line_matcher::match(std::string_view line, std::string_view& value) const {
-  const std::size_t value_end = skip(line, 0, is_lower_hex);
+  const std::size_t value_end = skip(line, 0, k_lower_hex);
   if (value_end == 0) {
     return false;
   }
-  const std::size_t kind_begin = skip(line, value_end, is_space);
+  const std::size_t kind_begin = skip(line, value_end, k_space);
   if (kind_begin == value_end) {
     return false;
   }
-  const std::size_t kind_end = skip(line, kind_begin, is_upper);
+  const std::size_t kind_end = skip(line, kind_begin, k_upper);
   if (kind_end == kind_begin) {
     return false;
   }
-  const std::size_t blanks_end = skip(line, kind_end, is_space);
+  const std::size_t blanks_end = skip(line, kind_end, k_space);
   // The symbol ends the line. It starts behind at least one blank and at the
   // latest right after the blank run; a symbol that starts earlier begins
   // with the blanks it takes from the run.

@@ -7,6 +7,8 @@
 // long runs of punctuation. The regex texts serve as the reference in tests.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,7 +42,17 @@ class named_section_matcher : public elxr_line_matcher {
   static std::string regex_text(const std::vector<std::string>& names);
 
  private:
+  /// Whether a name can start only on the first character after the blank
+  /// run behind the index or on the one after it (no name is empty or begins
+  /// with a blank); then the names are looked up by their first character.
+  /// Fills every capture but the index on success.
+  bool match_by_first_char(std::string_view line, std::size_t gap_begin, std::size_t gap_end,
+                           elxr_line_match& out) const;
+
   std::vector<std::string> m_names;
+  bool m_by_first_char = true;
+  /// Indices of the names beginning with each character, in list order.
+  std::vector<std::uint16_t> m_first_char_names[256];
 };
 
 /// The section-line shape of the 32-bit reader: any name of letters, digits,

@@ -18,7 +18,7 @@ void search_accounting::account(const section_record& record) {
   name_state& state = found->second;
   for (const std::uint32_t entry : state.matching_entries) {
     if (state.claimed_by != k_unclaimed) {
-      m_ambiguous.push_back({&found->first, entry});
+      m_ambiguous.push_back({&found->first, &state, entry});
       m_ambiguous_bytes += record.size;
     } else {
       state.claimed_by = entry;
@@ -40,7 +40,7 @@ std::vector<search_hit> search_accounting::claimed_list() const {
 std::vector<search_hit> search_accounting::ambiguous_list() const {
   std::vector<search_hit> hits;
   for (const ambiguous_match& match : m_ambiguous) {
-    const name_state& state = m_names.at(*match.name);
+    const name_state& state = *match.state;
     hits.push_back({*match.name, m_searches[match.entry].display_text(),
                     m_searches[state.claimed_by].display_text()});
   }
@@ -60,11 +60,23 @@ bool search_accounting::write_result_file(const std::string& path) const {
   if (!file.is_open()) {
     return false;
   }
+  // Lines are gathered into large blocks: a listing with many sections of
+  // one name can make hundreds of thousands of them.
+  std::string block;
   for (const ambiguous_match& match : m_ambiguous) {
-    const name_state& state = m_names.at(*match.name);
-    file << *match.name << ": Found in [ " << m_searches[match.entry].display_text()
-         << "] and in [ " << m_searches[state.claimed_by].display_text() << "]\n";
+    const name_state& state = *match.state;
+    block += *match.name;
+    block += ": Found in [ ";
+    block += m_searches[match.entry].display_text();
+    block += "] and in [ ";
+    block += m_searches[state.claimed_by].display_text();
+    block += "]\n";
+    if (block.size() >= (1u << 20)) {
+      file.write(block.data(), static_cast<std::streamsize>(block.size()));
+      block.clear();
+    }
   }
+  file.write(block.data(), static_cast<std::streamsize>(block.size()));
   file.close();
   return !file.fail();
 }
@@ -78,7 +90,8 @@ void search_accounting::print_breakdown(std::ostream& out, std::uint32_t program
     write_int(out, entry.total, 7);
     out << " : ";
     write_quotient(out, entry.total * 100.0, program, 7);
-    out << "%" << " , Search = " << entry.display_text() << std::endl;
+    out << "%"
+        << " , Search = " << entry.display_text() << std::endl;
     accounted += entry.total;
   }
   out << "---------------------------------------" << std::endl;
@@ -97,11 +110,10 @@ void search_accounting::print_breakdown(std::ostream& out, std::uint32_t program
   write_int(out, m_ambiguous_bytes);
   out << " = ";
   write_quotient(out, m_ambiguous_bytes * 100.0, program);
-  out << "% found and removed from multiple counting. See ambiguous search result file in "
-      << path << "." << std::endl;
+  out << "% found and removed from multiple counting. See ambiguous search result file in " << path
+      << "." << std::endl;
   if (!written) {
-    out << "Vemora:\tCould not write the ambiguous search result file " << path << "."
-        << std::endl;
+    out << "Vemora:\tCould not write the ambiguous search result file " << path << "." << std::endl;
   }
   out << std::endl;
 }

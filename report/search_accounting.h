@@ -55,8 +55,9 @@ class search_accounting {
     std::uint32_t claimed_by = k_unclaimed;       ///< entry that claimed the name
   };
   struct ambiguous_match {
-    const std::string* name;   ///< key in m_names, stable while the map lives
-    std::uint32_t entry;       ///< entry that matched again
+    const std::string* name;  ///< key in m_names, stable while the map lives
+    const name_state* state;  ///< its value there
+    std::uint32_t entry;      ///< entry that matched again
   };
 
   search_list& m_searches;
