@@ -93,16 +93,15 @@ int run_app(int argc, const char* const* argv, std::ostream& out) {
 
   std::string definition_path;
   std::string map_path;
-  int code = resolve_or_report(definition_path, argv[2], program_dir,
-                               {"Invalid path for input definition file",
-                                "Could not find input definition file"},
-                               out);
+  int code = resolve_or_report(
+      definition_path, argv[2], program_dir,
+      {"Invalid path for input definition file", "Could not find input definition file"}, out);
   if (code != exit_success) {
     return code;
   }
-  code = resolve_or_report(map_path, argv[3], program_dir,
-                           {"Invalid path for input map file", "Could not find input map file"},
-                           out);
+  code =
+      resolve_or_report(map_path, argv[3], program_dir,
+                        {"Invalid path for input map file", "Could not find input map file"}, out);
   if (code != exit_success) {
     return code;
   }
@@ -115,9 +114,9 @@ int run_app(int argc, const char* const* argv, std::ostream& out) {
   }
 
   std::string eep_path;
-  code = resolve_or_report(eep_path, argv[4], program_dir,
-                           {"Invalid path for input eep file", "Could not find input eep file"},
-                           out);
+  code =
+      resolve_or_report(eep_path, argv[4], program_dir,
+                        {"Invalid path for input eep file", "Could not find input eep file"}, out);
   if (code != exit_success) {
     return code;
   }

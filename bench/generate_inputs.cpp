@@ -17,7 +17,7 @@
 
 namespace {
 
-const char* const k_names[] = {"text",  "rodata", "data",  "bss",    "sdata", "sbss",
+const char* const k_names[] = {"text",  "rodata", "data",  "bss",     "sdata", "sbss",
                                "zdata", "zbss",   "tdata", "romdata", "stack", "intvect"};
 
 std::string hex8(std::uint32_t value) {
@@ -42,9 +42,8 @@ void write_definition(const std::string& path, bool with_search) {
 }
 
 // One section line and its attribute line, in the listing's columns.
-void write_section(std::ofstream& out, unsigned index, const std::string& name,
-                   std::uint32_t size, std::uint32_t address,
-                   const char* attributes = "ALLOC LOAD READONLY CODE") {
+void write_section(std::ofstream& out, unsigned index, const std::string& name, std::uint32_t size,
+                   std::uint32_t address, const char* attributes = "ALLOC LOAD READONLY CODE") {
   char line[256];
   std::snprintf(line, sizeof line, "%5u %-24s %s %s %s %s %3u\n", index, name.c_str(),
                 hex8(size).c_str(), hex8(address).c_str(), hex8(address).c_str(),

@@ -37,8 +37,7 @@ int main(int argc, char** argv) {
   section_list memory_sections;
   reader->read(definition, program_sections, memory_sections);
   const memory_totals totals = compute_totals(definition, program_sections, memory_sections);
-  std::printf("program %zu records %u bytes, memory %zu records %u bytes\n",
-              totals.program_records, totals.program_bytes, totals.memory_records,
-              totals.memory_bytes);
+  std::printf("program %zu records %u bytes, memory %zu records %u bytes\n", totals.program_records,
+              totals.program_bytes, totals.memory_records, totals.memory_bytes);
   return 0;
 }

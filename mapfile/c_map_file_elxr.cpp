@@ -16,8 +16,7 @@ bool is_dropped(std::string_view name, std::string_view attributes) {
 const elxr_line_matcher& c_map_file_elxr::section_pattern() const {
   // One compiled pattern per name list: every reader class keeps its own
   // list, so each gets its own pattern however many readers a process makes.
-  static std::map<const std::vector<std::string>*, std::unique_ptr<named_section_matcher>>
-      patterns;
+  static std::map<const std::vector<std::string>*, std::unique_ptr<named_section_matcher>> patterns;
   const std::vector<std::string>& names = section_names();
   std::unique_ptr<named_section_matcher>& pattern = patterns[&names];
   if (!pattern) {
@@ -27,6 +26,7 @@ const elxr_line_matcher& c_map_file_elxr::section_pattern() const {
 }
 
 const std::vector<std::string>& c_map_file_elxr::section_names() const {
+  // clang-format off
   static const std::vector<std::string> names = {
       "appinfo",        "bss",           "cfginfo",      "data",
       "DFALib_TextRam", "DFALib_Text",   "EEELib_Text",  "fblflashblocks",
@@ -39,6 +39,7 @@ const std::vector<std::string>& c_map_file_elxr::section_names() const {
       "sharedata",      "stack",         "sldata",       "syscall",
       "tdata",          "text",          "zbss",         "zdata",
   };
+  // clang-format on
   return names;
 }
 

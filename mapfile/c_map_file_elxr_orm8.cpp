@@ -3,6 +3,7 @@
 const std::vector<std::string>& c_map_file_elxr_orm8::section_names() const {
   // "data, initialized" stands after "data": ".data" alone cannot be
   // followed by the comma, so the longer name still matches.
+  // clang-format off
   static const std::vector<std::string> names = {
       "bsct",      "ubsct",         "share",     "data",       "data, initialized",
       "bss",       "RuxSysTestRam", "HalADCRam", "RuxEepRam",  "RuxParamRam",
@@ -11,5 +12,6 @@ const std::vector<std::string>& c_map_file_elxr_orm8::section_names() const {
       "text",      "ISR",           "STARTUPFUNC", "CfgId",    "Reserved",
       "init",
   };
+  // clang-format on
   return names;
 }

@@ -3,11 +3,13 @@
 #include "memdef/hex_number.h"
 
 const std::vector<std::string>& c_map_file_elxr_pux_ecu_4x::section_names() const {
+  // clang-format off
   static const std::vector<std::string> names = {
       "bsct",     "ubsct",  "share",    "data_begin", "data",     "bss",   "NoClear",
       "MY_STACK", "eeprom", "OptBytes", "OptByTMU",   "OptByBL",  "vector", "PBL",
       "const",    "text",   "ISR",      "STARTUPFUNC", "CfgId",   "Reserved", "init",
   };
+  // clang-format on
   return names;
 }
 

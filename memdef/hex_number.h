@@ -17,9 +17,7 @@ struct hex_scan {
 };
 
 /// Classic-locale character classes (bytes >= 0x80 belong to none).
-inline bool is_space_char(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
+inline bool is_space_char(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 inline bool is_digit_char(char c) { return c >= '0' && c <= '9'; }
 inline bool is_xdigit_char(char c) {
   return is_digit_char(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');

@@ -64,8 +64,7 @@ bool line_reader::fill() {
     m_end -= m_begin;
     m_begin = 0;
   }
-  const std::size_t got =
-      std::fread(m_buffer.data() + m_end, 1, m_buffer.size() - m_end, m_file);
+  const std::size_t got = std::fread(m_buffer.data() + m_end, 1, m_buffer.size() - m_end, m_file);
   if (got == 0) {
     m_eof = true;
     return false;
@@ -76,9 +75,7 @@ bool line_reader::fill() {
   return true;
 }
 
-bool line_reader::at_end() {
-  return m_begin == m_end && !fill();
-}
+bool line_reader::at_end() { return m_begin == m_end && !fill(); }
 
 void line_reader::keep(std::string_view raw) {
   // One byte beyond the limit is kept so that a CR ending the line is seen.

@@ -6,8 +6,8 @@
 // physical line is dropped and reading goes on with the next line).
 #pragma once
 
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <memory>
 #include <string>

@@ -6,9 +6,7 @@ void write_int(std::ostream& out, std::int64_t value, int width) {
   out << std::setw(width) << value;
 }
 
-void write_fix(std::ostream& out, double value, int width) {
-  out << std::setw(width) << value;
-}
+void write_fix(std::ostream& out, double value, int width) { out << std::setw(width) << value; }
 
 void write_quotient(std::ostream& out, double numerator, double denominator, int width) {
   if (denominator == 0.0) {

@@ -75,7 +75,8 @@ void print_report(std::ostream& out, const c_memory_def& definition, const memor
     const std::uint32_t used = totals.seg_used[i];
     out << "  Prg seg";
     write_int(out, static_cast<std::int64_t>(i));
-    out << ":   " << "  Used  ";
+    out << ":   "
+        << "  Used  ";
     write_int(out, used, 7);
     // Signed, so that an overfull range shows how much it is over.
     out << ", Free  ";

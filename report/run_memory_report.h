@@ -15,9 +15,9 @@
 #include "memdef/c_memory_def.h"
 
 struct memory_totals {
-  std::uint32_t memory_bytes = 0;    ///< memory records counted in bytes
-  std::uint32_t bit_count = 0;       ///< memory records counted in bits
-  double memory_floating_sum = 0;    ///< bits as eighths of a byte
+  std::uint32_t memory_bytes = 0;  ///< memory records counted in bytes
+  std::uint32_t bit_count = 0;     ///< memory records counted in bits
+  double memory_floating_sum = 0;  ///< bits as eighths of a byte
   std::uint32_t program_bytes = 0;
   double program_floating_sum = 0;
   std::vector<std::uint32_t> seg_used;  ///< per program range
