@@ -1,0 +1,144 @@
+// The address-ordered section list: ascending unsigned starts, and among
+// equal starts the most recently inserted record first, checked on small
+// cases and against a plain list walk on many random insertions.
+#include "mapfile/section_list.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+section_record make(std::uint32_t start, const std::string& name, std::uint32_t size = 1) {
+  section_record record;
+  record.start = start;
+  record.size = size;
+  record.name = name;
+  return record;
+}
+
+std::vector<std::string> names(const section_list& list) {
+  std::vector<std::string> result;
+  for (const section_record& record : list) {
+    result.push_back(record.name);
+  }
+  return result;
+}
+
+using name_list = std::vector<std::string>;
+
+TEST(SectionList, StartsInAscendingOrder) {
+  section_list list;
+  EXPECT_TRUE(list.empty());
+  list.insert(make(0x300, "c"));
+  list.insert(make(0x100, "a"));
+  list.insert(make(0x200, "b"));
+  EXPECT_EQ(names(list), (name_list{"a", "b", "c"}));
+  EXPECT_EQ(list.size(), 3u);
+  EXPECT_EQ(list.front().name, "a");
+  EXPECT_EQ(list.back().name, "c");
+}
+
+TEST(SectionList, AmongEqualStartsTheNewestStandsFirst) {
+  section_list list;
+  list.insert(make(0x300, "c"));
+  list.insert(make(0x100, "a"));
+  list.insert(make(0x200, "b1"));
+  list.insert(make(0x200, "b2"));
+  EXPECT_EQ(names(list), (name_list{"a", "b2", "b1", "c"}));
+  list.insert(make(0x200, "b3"));
+  list.insert(make(0x100, "a2"));
+  list.insert(make(0x300, "c2"));
+  EXPECT_EQ(names(list), (name_list{"a2", "a", "b3", "b2", "b1", "c2", "c"}));
+}
+
+TEST(SectionList, AnEqualStartAtTheEndAlsoGoesBeforeItsEquals) {
+  section_list list;
+  list.insert(make(1, "x"));
+  list.insert(make(2, "y"));
+  list.insert(make(3, "z1"));
+  list.insert(make(3, "z2"));
+  EXPECT_EQ(names(list), (name_list{"x", "y", "z2", "z1"}));
+  list.insert(make(2, "y2"));
+  list.insert(make(4, "w"));
+  list.insert(make(3, "z3"));
+  EXPECT_EQ(names(list), (name_list{"x", "y2", "y", "z3", "z2", "z1", "w"}));
+}
+
+TEST(SectionList, StartsCompareUnsigned) {
+  section_list list;
+  list.insert(make(0x80000000, "top"));
+  list.insert(make(0x7FFFFFFF, "below"));
+  list.insert(make(0xFFFFFFFF, "last"));
+  list.insert(make(0, "zero"));
+  list.insert(make(0xFEDF0000, "ram"));
+  EXPECT_EQ(names(list), (name_list{"zero", "below", "top", "ram", "last"}));
+}
+
+TEST(SectionList, KeepsCopiesOfTheRecordsWithAllTheirFields) {
+  section_list list;
+  section_record record = make(0x40, "bits", 0x18);
+  record.range_index = 2;
+  record.size_unit = 1;
+  list.insert(record);
+  record.name = "changed";
+  record.start = 0;
+  const section_record& kept = list.front();
+  EXPECT_EQ(kept.name, "bits");
+  EXPECT_EQ(kept.start, 0x40u);
+  EXPECT_EQ(kept.size, 0x18u);
+  EXPECT_EQ(kept.range_index, 2);
+  EXPECT_EQ(kept.size_unit, 1u);
+}
+
+// The documented rule, done the plain way: walk from the front and insert
+// before the first record whose start is greater than or equal.
+void reference_insert(std::vector<section_record>& list, const section_record& record) {
+  auto position = list.begin();
+  while (position != list.end() && position->start < record.start) {
+    ++position;
+  }
+  list.insert(position, record);
+}
+
+TEST(SectionList, ManyRandomInsertionsFollowTheRule) {
+  std::mt19937 random(4711);
+  for (int round = 0; round < 20; ++round) {
+    // Few distinct starts in some rounds (many equals), the full range in
+    // others, and runs of ascending starts as in a sorted listing.
+    const std::uint32_t spread = round % 3 == 0 ? 8 : (round % 3 == 1 ? 1000 : 0xFFFFFFFF);
+    section_list list;
+    std::vector<section_record> expected;
+    std::uint32_t ascending = 0;
+    for (int i = 0; i < 600; ++i) {
+      std::uint32_t start = 0;
+      if (random() % 4 == 0) {
+        ascending += static_cast<std::uint32_t>(random() % 3);
+        start = ascending;
+      } else {
+        start = static_cast<std::uint32_t>(random()) % spread;
+        if (spread == 0xFFFFFFFF && random() % 2 == 0) {
+          start |= 0x80000000u;
+        }
+      }
+      const section_record record = make(start, std::to_string(round) + "/" + std::to_string(i));
+      list.insert(record);
+      reference_insert(expected, record);
+      // Look at the list now and then while it grows, and at the end.
+      if (i % 97 == 0 || i == 599) {
+        ASSERT_EQ(list.size(), expected.size());
+        std::size_t at = 0;
+        for (const section_record& kept : list) {
+          ASSERT_EQ(kept.name, expected[at].name) << "round " << round << ", position " << at;
+          ASSERT_EQ(kept.start, expected[at].start);
+          ++at;
+        }
+      }
+    }
+  }
+}
+
+}  // namespace

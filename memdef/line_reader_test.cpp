@@ -1,0 +1,230 @@
+// The line splitter under every reader: line ends (LF, CR LF, none at the
+// end), NUL ending a line's text, the cut of over-long lines with the rest of
+// the physical line dropped, lines across block boundaries, and opening
+// things that are no readable file.
+#include "memdef/line_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/test_support.h"
+
+namespace {
+
+using test_support::scoped_temp_dir;
+using namespace std::string_literals;
+
+std::vector<std::string> read_all(const std::string& path, std::size_t max_length) {
+  line_reader reader(max_length);
+  EXPECT_TRUE(reader.open(path));
+  std::vector<std::string> lines;
+  std::string_view line;
+  while (reader.next(line)) {
+    lines.emplace_back(line);
+  }
+  return lines;
+}
+
+std::vector<std::string> read_bytes(const std::string& bytes, std::size_t max_length) {
+  scoped_temp_dir dir;
+  return read_all(dir.write("input.txt", bytes), max_length);
+}
+
+using lines = std::vector<std::string>;
+
+TEST(LineReader, SplitsAtLineFeedsAndDropsOneCarriageReturnBeforeThem) {
+  EXPECT_EQ(read_bytes("a\nbc\n\ndef\n", 511), (lines{"a", "bc", "", "def"}));
+  EXPECT_EQ(read_bytes("a\r\nbc\r\n\r\n", 511), (lines{"a", "bc", ""}));
+  // Only the carriage return right before the line feed goes.
+  EXPECT_EQ(read_bytes("a\r\r\nb\rc\n", 511), (lines{"a\r", "b\rc"}));
+  // A carriage return alone does not end a line.
+  EXPECT_EQ(read_bytes("a\rb\n", 511), (lines{"a\rb"}));
+}
+
+TEST(LineReader, LastLineWithoutLineFeedIsStillALine) {
+  line_reader reader(511);
+  scoped_temp_dir dir;
+  ASSERT_TRUE(reader.open(dir.write("m.txt", "one\ntwo")));
+  std::string_view line;
+  ASSERT_TRUE(reader.next(line));
+  EXPECT_EQ(line, "one");
+  EXPECT_TRUE(reader.last_line_terminated());
+  ASSERT_TRUE(reader.next(line));
+  EXPECT_EQ(line, "two");
+  EXPECT_FALSE(reader.last_line_terminated());
+  EXPECT_FALSE(reader.next(line));
+  EXPECT_FALSE(reader.next(line));
+}
+
+TEST(LineReader, AFinalLineFeedAddsNoEmptyLine) {
+  EXPECT_EQ(read_bytes("x\n", 511), (lines{"x"}));
+  EXPECT_EQ(read_bytes("x\n\n", 511), (lines{"x", ""}));
+  EXPECT_EQ(read_bytes("\n", 511), (lines{""}));
+  EXPECT_EQ(read_bytes("", 511), (lines{}));
+}
+
+TEST(LineReader, NulEndsTheTextOfItsLineOnly) {
+  EXPECT_EQ(read_bytes("ab\0cd\nef\n"s, 511), (lines{"ab", "ef"}));
+  EXPECT_EQ(read_bytes("\0xyz\r\nnext"s, 511), (lines{"", "next"}));
+  // A NUL beyond the cut changes nothing; one before it ends the text.
+  const std::string head(20, 'h');
+  EXPECT_EQ(read_bytes(head + "tail" + std::string(1, '\0') + "\n", 20), (lines{head}));
+  EXPECT_EQ(read_bytes("ab" + std::string(1, '\0') + std::string(40, 'z') + "\n", 20),
+            (lines{"ab"}));
+}
+
+TEST(LineReader, LineOfExactlyTheLimitIsWhole) {
+  const std::string exact(511, 'e');
+  EXPECT_EQ(read_bytes(exact + "\nnext\n", 511), (lines{exact, "next"}));
+  EXPECT_EQ(read_bytes(exact + "\r\nnext\n", 511), (lines{exact, "next"}));
+  EXPECT_EQ(read_bytes(exact, 511), (lines{exact}));
+}
+
+TEST(LineReader, LongerLinesAreCutAndTheRestOfThatLineIsDropped) {
+  const std::string head(511, 'h');
+  EXPECT_EQ(read_bytes(head + "X\nnext\n", 511), (lines{head, "next"}));
+  EXPECT_EQ(read_bytes(head + "XYZ PROGRAM 1 2\r\nnext\r\n", 511), (lines{head, "next"}));
+  // Without a line feed at the end of the file.
+  EXPECT_EQ(read_bytes("first\n" + head + "tail", 511), (lines{"first", head}));
+  // The limit is the reader's own.
+  const std::string head2047(2047, 'k');
+  EXPECT_EQ(read_bytes(head2047 + "m\nnext", 2047), (lines{head2047, "next"}));
+}
+
+TEST(LineReader, LinesLongerThanAReadBlockAreCutToo) {
+  // Several megabytes in one line, ended by CR LF, then more lines.
+  std::string big(5 * 1024 * 1024 + 17, 'b');
+  for (std::size_t i = 0; i < big.size(); i += 97) {
+    big[i] = 'q';
+  }
+  const std::string bytes = "before\n" + big + "\r\nafter\nlast";
+  EXPECT_EQ(read_bytes(bytes, 2047), (lines{"before", big.substr(0, 2047), "after", "last"}));
+  EXPECT_EQ(read_bytes(bytes, 511), (lines{"before", big.substr(0, 511), "after", "last"}));
+  // And as the last line of the file, without a line feed.
+  EXPECT_EQ(read_bytes("before\n" + big, 511), (lines{"before", big.substr(0, 511)}));
+}
+
+// The documented line rules written out plainly, for comparison.
+std::vector<std::string> reference_lines(const std::string& bytes, std::size_t max_length) {
+  std::vector<std::string> result;
+  std::size_t begin = 0;
+  while (begin < bytes.size()) {
+    std::size_t end = bytes.find('\n', begin);
+    const bool terminated = end != std::string::npos;
+    if (!terminated) {
+      end = bytes.size();
+    }
+    std::string line = bytes.substr(begin, end - begin);
+    if (terminated && !line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    if (line.size() > max_length) {
+      line.resize(max_length);
+    }
+    const std::size_t nul = line.find('\0');
+    if (nul != std::string::npos) {
+      line.resize(nul);
+    }
+    result.push_back(line);
+    begin = end + 1;
+  }
+  return result;
+}
+
+/// About three megabytes of lines of random lengths over an alphabet: short
+/// ones, ones around both line limits, now and then one longer than a read
+/// block; some end in CR LF, the last one has no line end.
+std::string random_lines(std::mt19937& random, const std::string& alphabet) {
+  std::string bytes;
+  while (bytes.size() < 3 * 1024 * 1024 + 123) {
+    const unsigned kind = random() % 10;
+    std::size_t length = random() % 80;
+    if (kind == 0) {
+      length = 500 + random() % 30;  // around the 511 limit
+    } else if (kind == 1) {
+      length = 2030 + random() % 40;  // around the 2047 limit
+    } else if (kind == 2 && random() % 50 == 0) {
+      length = 1200000;  // longer than a read block
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+      bytes += alphabet[random() % alphabet.size()];
+    }
+    bytes += (random() % 3 == 0) ? "\r\n" : "\n";
+  }
+  // A line end split over the first block boundary, too.
+  bytes[(1 << 20) - 1] = '\r';
+  bytes[1 << 20] = '\n';
+  return bytes + "unterminated";
+}
+
+void expect_line_rules(const std::string& bytes) {
+  for (const std::size_t max_length : {std::size_t{511}, std::size_t{2047}}) {
+    const std::vector<std::string> expected = reference_lines(bytes, max_length);
+    const std::vector<std::string> actual = read_bytes(bytes, max_length);
+    ASSERT_EQ(actual.size(), expected.size()) << "limit " << max_length;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      ASSERT_EQ(actual[i], expected[i]) << "line " << i << ", limit " << max_length;
+    }
+  }
+}
+
+TEST(LineReader, ManyLinesAcrossBlockBoundariesAgreeWithTheLineRules) {
+  std::mt19937 random(20161102);
+  expect_line_rules(random_lines(random, "ab \t\r\0Z."s));
+}
+
+TEST(LineReader, RareNulBytesInLaterBlocksAreSeen) {
+  std::mt19937 random(1102);
+  std::string bytes = random_lines(random, "ab \t\rZ."s);
+  // No NUL in the first block; a few after it, one of them in a line that
+  // starts before a block boundary.
+  for (const std::size_t at : {std::size_t{(1 << 20) + 3}, std::size_t{(2 << 20) - 2},
+                               std::size_t{(2 << 20) + 700}, bytes.size() - 3}) {
+    bytes[at] = '\0';
+  }
+  expect_line_rules(bytes);
+}
+
+TEST(LineReader, ReopeningStartsAgainFromTheFirstLine) {
+  scoped_temp_dir dir;
+  const std::string path = dir.write("m.txt", "one\ntwo\n");
+  line_reader reader(511);
+  ASSERT_TRUE(reader.open(path));
+  std::string_view line;
+  while (reader.next(line)) {
+  }
+  EXPECT_TRUE(reader.at_end());
+  ASSERT_TRUE(reader.open(path));
+  EXPECT_FALSE(reader.at_end());
+  ASSERT_TRUE(reader.next(line));
+  EXPECT_EQ(line, "one");
+  reader.close();
+  EXPECT_FALSE(reader.is_open());
+  EXPECT_FALSE(reader.next(line));
+}
+
+TEST(LineReader, NoFileNoDirectoryNoEmptyName) {
+  scoped_temp_dir dir;
+  line_reader reader(511);
+  EXPECT_FALSE(reader.open(dir.file("missing.txt")));
+  EXPECT_FALSE(reader.is_open());
+  EXPECT_FALSE(reader.open(dir.path()));
+  EXPECT_FALSE(reader.is_open());
+  EXPECT_FALSE(reader.open(""));
+  std::string_view line;
+  EXPECT_FALSE(reader.next(line));
+}
+
+TEST(LineReader, AFailedOpenForgetsTheEarlierFile) {
+  scoped_temp_dir dir;
+  line_reader reader(511);
+  ASSERT_TRUE(reader.open(dir.write("m.txt", "one\ntwo\n")));
+  EXPECT_FALSE(reader.open(dir.file("missing.txt")));
+  std::string_view line;
+  EXPECT_FALSE(reader.next(line));
+}
+
+}  // namespace
