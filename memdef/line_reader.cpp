@@ -6,8 +6,10 @@
 namespace {
 constexpr std::size_t k_block_size = 1 << 20;
 
-std::string_view finish_line(std::string_view raw, std::size_t max_length, bool may_hold_nul) {
-  if (!raw.empty() && raw.back() == '\r') {
+// A CR belongs to the line end only when a line feed follows it.
+std::string_view finish_line(std::string_view raw, std::size_t max_length, bool may_hold_nul,
+                             bool terminated = true) {
+  if (terminated && !raw.empty() && raw.back() == '\r') {
     raw.remove_suffix(1);
   }
   if (raw.size() > max_length) {
@@ -85,6 +87,23 @@ void line_reader::keep(std::string_view raw) {
 }
 
 bool line_reader::next(std::string_view& line) {
+  // The common case: the whole line is in the buffer.
+  const std::size_t avail = m_end - m_begin;
+  if (avail != 0) {
+    const char* start = m_buffer.data() + m_begin;
+    const void* lf = std::memchr(start, '\n', avail);
+    if (lf != nullptr) {
+      const auto len = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
+      m_begin += len + 1;
+      m_terminated = true;
+      line = finish_line(std::string_view(start, len), m_max_length, m_may_hold_nul);
+      return true;
+    }
+  }
+  return next_across_blocks(line);
+}
+
+bool line_reader::next_across_blocks(std::string_view& line) {
   // A line longer than a whole block is gathered in m_long_line, keeping only
   // its head; the rest of it is skipped block by block.
   bool spilled = false;
@@ -120,9 +139,9 @@ bool line_reader::next(std::string_view& line) {
 bool line_reader::deliver(std::string_view raw, bool spilled, std::string_view& line) {
   if (spilled) {
     keep(raw);
-    line = finish_line(m_long_line, m_max_length, true);
+    line = finish_line(m_long_line, m_max_length, true, m_terminated);
   } else {
-    line = finish_line(raw, m_max_length, m_may_hold_nul);
+    line = finish_line(raw, m_max_length, m_may_hold_nul, m_terminated);
   }
   return true;
 }

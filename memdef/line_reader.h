@@ -42,6 +42,7 @@ class line_reader {
 
  private:
   bool fill();
+  bool next_across_blocks(std::string_view& line);
   void keep(std::string_view raw);
   bool deliver(std::string_view raw, bool spilled, std::string_view& line);
 

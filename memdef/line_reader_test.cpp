@@ -42,6 +42,8 @@ TEST(LineReader, SplitsAtLineFeedsAndDropsOneCarriageReturnBeforeThem) {
   EXPECT_EQ(read_bytes("a\r\r\nb\rc\n", 511), (lines{"a\r", "b\rc"}));
   // A carriage return alone does not end a line.
   EXPECT_EQ(read_bytes("a\rb\n", 511), (lines{"a\rb"}));
+  // Nor is a carriage return at the very end of the file part of a line end.
+  EXPECT_EQ(read_bytes("a\nb\r", 511), (lines{"a", "b\r"}));
 }
 
 TEST(LineReader, LastLineWithoutLineFeedIsStillALine) {
