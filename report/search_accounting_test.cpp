@@ -1,0 +1,302 @@
+// Tests of the search accounting: the first entry to claim a name counts its
+// bytes, every further claim is an ambiguous match; the breakdown lines, the
+// warning and the result file "Vemora.amb" beside the map file.
+#include "report/search_accounting.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <iomanip>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "report/run_memory_report.h"
+#include "tests/test_support.h"
+
+namespace {
+
+section_record program_record(const std::string& name, std::uint32_t size) {
+  section_record record;
+  record.name = name;
+  record.size = size;
+  record.range_index = 0;
+  return record;
+}
+
+search_list entries(const std::vector<std::string>& texts) {
+  search_list list;
+  for (const std::string& text : texts) {
+    list.emplace_back(text);
+  }
+  return list;
+}
+
+// The console as the memory report sets it before the breakdown.
+std::ostringstream report_stream() {
+  std::ostringstream out;
+  out << std::right << std::fixed << std::setprecision(2);
+  return out;
+}
+
+// An Altium table row: name and full stops, start at offset 32, length at 54.
+std::string altium_row(const std::string& name, const std::string& start, const std::string& size) {
+  std::string line = name + " ";
+  line.resize(30, '.');
+  line.resize(32, ' ');
+  line += start;
+  line.resize(54, ' ');
+  return line + size + "  CODE\n";
+}
+
+const std::string k_header = "Memory map\n\nName  Start  End  Length\n--------------------\n";
+
+}  // namespace
+
+// ---- claims ------------------------------------------------------------------
+
+TEST(SearchAccounting, FirstMatchingEntryClaimsTheName) {
+  search_list searches = entries({"data", "text", "|text |init", "!x"});
+  search_accounting accounting(searches);
+  accounting.account(program_record(".text", 100));
+
+  EXPECT_EQ(searches[0].total, 0u);
+  EXPECT_EQ(searches[1].total, 100u);
+  EXPECT_EQ(searches[2].total, 0u);
+  EXPECT_EQ(searches[3].total, 0u);
+  ASSERT_EQ(accounting.claimed_list().size(), 1u);
+  EXPECT_EQ(accounting.claimed_list()[0].object_name, ".text");
+  EXPECT_EQ(accounting.claimed_list()[0].search_text, "text ");
+  EXPECT_EQ(accounting.claimed_list()[0].earlier_search_text, "");
+
+  const std::vector<search_hit> ambiguous = accounting.ambiguous_list();
+  ASSERT_EQ(ambiguous.size(), 1u);
+  const search_hit& hit = ambiguous[0];
+  EXPECT_EQ(hit.object_name, ".text");
+  EXPECT_EQ(hit.search_text, "|text |init ");
+  EXPECT_EQ(hit.earlier_search_text, "text ");
+  EXPECT_EQ(accounting.ambiguous_bytes(), 100u);
+}
+
+TEST(SearchAccounting, ThreeEntriesOnOneNameNameTheFirstTwice) {
+  search_list searches = entries({"bss", "|bss", "b s"});
+  search_accounting accounting(searches);
+  accounting.account(program_record(".bss", 0x40));
+
+  EXPECT_EQ(searches[0].total, 0x40u);
+  ASSERT_EQ(accounting.ambiguous_list().size(), 2u);
+  EXPECT_EQ(accounting.ambiguous_list()[0].search_text, "|bss ");
+  EXPECT_EQ(accounting.ambiguous_list()[0].earlier_search_text, "bss ");
+  EXPECT_EQ(accounting.ambiguous_list()[1].search_text, "b s ");
+  EXPECT_EQ(accounting.ambiguous_list()[1].earlier_search_text, "bss ");
+  EXPECT_EQ(accounting.ambiguous_bytes(), 0x80u);
+}
+
+TEST(SearchAccounting, SecondRecordOfAClaimedNameIsAmbiguousForTheSameEntry) {
+  search_list searches = entries({"rodata"});
+  search_accounting accounting(searches);
+  accounting.account(program_record(".rodata", 10));
+  accounting.account(program_record(".rodata", 30));
+  accounting.account(program_record(".rodata.str", 5));
+
+  EXPECT_EQ(searches[0].total, 15u);
+  ASSERT_EQ(accounting.claimed_list().size(), 2u);
+  EXPECT_EQ(accounting.claimed_list()[1].object_name, ".rodata.str");
+  ASSERT_EQ(accounting.ambiguous_list().size(), 1u);
+  EXPECT_EQ(accounting.ambiguous_list()[0].object_name, ".rodata");
+  EXPECT_EQ(accounting.ambiguous_list()[0].search_text, "rodata ");
+  EXPECT_EQ(accounting.ambiguous_list()[0].earlier_search_text, "rodata ");
+  EXPECT_EQ(accounting.ambiguous_bytes(), 30u);
+}
+
+TEST(SearchAccounting, UnmatchedRecordsCountNowhere) {
+  search_list searches = entries({"text", "!text"});
+  search_accounting accounting(searches);
+  accounting.account(program_record(".data", 10));
+  EXPECT_EQ(searches[0].total, 0u);
+  EXPECT_TRUE(accounting.claimed_list().empty());
+  EXPECT_TRUE(accounting.ambiguous_list().empty());
+  EXPECT_EQ(accounting.ambiguous_bytes(), 0u);
+}
+
+TEST(SearchAccounting, SumsWrapModulo2To32) {
+  search_list searches = entries({"a", "|a"});
+  search_accounting accounting(searches);
+  accounting.account(program_record("a1", 0x80000000));
+  accounting.account(program_record("a2", 0x80000001));
+  EXPECT_EQ(searches[0].total, 1u);
+  EXPECT_EQ(accounting.ambiguous_bytes(), 1u);
+}
+
+TEST(SearchAccounting, ManyDistinctNamesAreAccountedEach) {
+  search_list searches = entries({"sec_", "|_7"});
+  search_accounting accounting(searches);
+  const int count = 100000;
+  std::size_t with_seven = 0;
+  for (int i = 0; i < count; ++i) {
+    const std::string name = "sec_" + std::to_string(i);
+    with_seven += name.find("_7") != std::string::npos ? 1 : 0;
+    accounting.account(program_record(name, 2));
+  }
+  const std::vector<search_hit> claimed = accounting.claimed_list();
+  ASSERT_EQ(claimed.size(), static_cast<std::size_t>(count));
+  EXPECT_EQ(claimed[count - 1].object_name, "sec_99999");
+  EXPECT_EQ(claimed[count - 1].search_text, "sec_ ");
+  EXPECT_EQ(searches[0].total, 2u * count);
+  EXPECT_EQ(searches[1].total, 0u);
+  EXPECT_EQ(accounting.ambiguous_list().size(), with_seven);
+  EXPECT_EQ(accounting.ambiguous_bytes(), 2u * with_seven);
+}
+
+// ---- result file path --------------------------------------------------------
+
+TEST(SearchResultFile, LiesInTheMapFilesFolder) {
+  EXPECT_EQ(search_accounting::result_file_path("C:\\maps\\app.map"), "C:\\maps\\Vemora.amb");
+  EXPECT_EQ(search_accounting::result_file_path("/home/u/maps/app.map"), "/home/u/maps/Vemora.amb");
+  EXPECT_EQ(search_accounting::result_file_path("app.map"), "Vemora.amb");
+  EXPECT_EQ(search_accounting::result_file_path("C:app.map"), "Vemora.amb");
+  EXPECT_EQ(search_accounting::result_file_path("C:/maps\\out/app.map"), "C:/maps\\out/Vemora.amb");
+  EXPECT_EQ(search_accounting::result_file_path("maps/out\\app.map"), "maps/out\\Vemora.amb");
+  EXPECT_EQ(search_accounting::result_file_path("/app.map"), "/Vemora.amb");
+  EXPECT_EQ(search_accounting::result_file_path("maps/"), "maps/Vemora.amb");
+}
+
+// ---- breakdown, warning and file ----------------------------------------------
+
+TEST(SearchBreakdown, LinesWarningAndFileForAnAmbiguousPair) {
+  test_support::scoped_temp_dir dir;
+  search_list searches = entries({"text", "|text |init", "never"});
+  search_accounting accounting(searches);
+  accounting.account(program_record(".text", 100));
+  accounting.account(program_record(".init", 50));
+
+  std::ostringstream out = report_stream();
+  const std::string map = dir.file("app.map");
+  accounting.print_breakdown(out, 200, map);
+  const std::string amb = dir.file("Vemora.amb");
+  EXPECT_EQ(out.str(),
+            "Program breakdown:\n"
+            "    100 :   50.00% , Search = text \n"
+            "     50 :   25.00% , Search = |text |init \n"
+            "      0 :    0.00% , Search = never \n"
+            "---------------------------------------\n"
+            "150\tAccounted for in search: 75.00%\n"
+            "\n"
+            "Warning: Ambiguous search with 100 = 50.00% found and removed from multiple "
+            "counting. See ambiguous search result file in " +
+                amb +
+                ".\n"
+                "\n");
+  EXPECT_EQ(test_support::read_file(amb), ".text: Found in [ |text |init ] and in [ text ]\n");
+}
+
+TEST(SearchBreakdown, NoAmbiguityWritesNoFileAndLeavesAnOldOneAlone) {
+  test_support::scoped_temp_dir dir;
+  search_list searches = entries({"text"});
+  search_accounting accounting(searches);
+  accounting.account(program_record(".text", 100));
+
+  std::ostringstream fresh = report_stream();
+  accounting.print_breakdown(fresh, 100, dir.file("app.map"));
+  EXPECT_FALSE(test_support::file_exists(dir.file("Vemora.amb")));
+  EXPECT_EQ(fresh.str().find("Warning"), std::string::npos);
+
+  const std::string old = dir.write("Vemora.amb", "from an earlier run\r\n");
+  std::ostringstream again = report_stream();
+  accounting.print_breakdown(again, 100, dir.file("app.map"));
+  EXPECT_EQ(test_support::read_file(old), "from an earlier run\r\n");
+}
+
+TEST(SearchBreakdown, ResultFileIsReplacedAndListsMatchesInOrder) {
+  test_support::scoped_temp_dir dir;
+  dir.write("Vemora.amb", "an older and much longer content that must not survive\n");
+  search_list searches = entries({"a", "b", "|a |b"});
+  search_accounting accounting(searches);
+  accounting.account(program_record("ab", 1));
+  accounting.account(program_record("b", 2));
+  accounting.account(program_record("ab", 4));
+
+  std::ostringstream out = report_stream();
+  accounting.print_breakdown(out, 7, dir.file("app.map"));
+  EXPECT_EQ(test_support::read_file(dir.file("Vemora.amb")),
+            "ab: Found in [ b ] and in [ a ]\n"
+            "ab: Found in [ |a |b ] and in [ a ]\n"
+            "b: Found in [ |a |b ] and in [ b ]\n"
+            "ab: Found in [ a ] and in [ a ]\n"
+            "ab: Found in [ b ] and in [ a ]\n"
+            "ab: Found in [ |a |b ] and in [ a ]\n");
+  EXPECT_EQ(accounting.ambiguous_bytes(), 1u + 1u + 2u + 4u + 4u + 4u);
+}
+
+TEST(SearchBreakdown, UnwritableResultFileAddsALine) {
+  test_support::scoped_temp_dir dir;
+  test_support::scoped_temp_dir blocked;
+  // A folder of that name stands where the file would go.
+  std::filesystem::create_directory(blocked.file("Vemora.amb"));
+  search_list searches = entries({"text", "|text"});
+  search_accounting accounting(searches);
+  accounting.account(program_record(".text", 10));
+
+  for (const std::string& folder : {blocked.path(), dir.file("no_such_folder")}) {
+    std::ostringstream out = report_stream();
+    accounting.print_breakdown(out, 10, folder + "/app.map");
+    const std::string amb = folder + "/Vemora.amb";
+    const std::string expected_tail =
+        "Warning: Ambiguous search with 10 = 100.00% found and removed from multiple counting. "
+        "See ambiguous search result file in " +
+        amb + ".\n" + "Vemora:\tCould not write the ambiguous search result file " + amb + ".\n" +
+        "\n";
+    ASSERT_GE(out.str().size(), expected_tail.size());
+    EXPECT_EQ(out.str().substr(out.str().size() - expected_tail.size()), expected_tail);
+  }
+  EXPECT_FALSE(test_support::file_exists(dir.file("no_such_folder")));
+}
+
+TEST(SearchBreakdown, ZeroProgramBytesPrintZeroPercent) {
+  search_list searches = entries({"text"});
+  search_accounting accounting(searches);
+  accounting.account(program_record(".text", 0));
+  std::ostringstream out = report_stream();
+  accounting.print_breakdown(out, 0, "app.map");
+  EXPECT_EQ(out.str(),
+            "Program breakdown:\n"
+            "      0 :    0.00% , Search = text \n"
+            "---------------------------------------\n"
+            "0\tAccounted for in search: 0.00%\n"
+            "\n");
+}
+
+// ---- through the driver ----------------------------------------------------------
+
+TEST(SearchBreakdown, UnwritableResultFileKeepsTheReportSuccessful) {
+  test_support::scoped_temp_dir dir;
+  std::filesystem::create_directory(dir.file("Vemora.amb"));
+  const std::string definition =
+      dir.write("mem.def", "PROGRAM 0x0000 0x8000\nSEARCH CODE\nSEARCH |CODE_A\n");
+  const std::string map =
+      dir.write("app.map", k_header + altium_row("CODE_A", "000100", "000010") +
+                               altium_row("CODE_B", "000200", "000020") + "Number of symbols: 2\n");
+  std::ostringstream out;
+  EXPECT_TRUE(run_memory_report(map, definition, "Orm6", out));
+  const std::string amb = dir.file("Vemora.amb");
+  EXPECT_NE(out.str().find("     48 :  100.00% , Search = CODE \n"
+                           "      0 :    0.00% , Search = |CODE_A \n"),
+            std::string::npos)
+      << out.str();
+  const std::string tail =
+      "Warning: Ambiguous search with 16 = 33.33% found and removed from "
+      "multiple counting. See ambiguous search result file in " +
+      amb + ".\nVemora:\tCould not write the ambiguous search result file " + amb + ".\n\n";
+  ASSERT_GE(out.str().size(), tail.size());
+  EXPECT_EQ(out.str().substr(out.str().size() - tail.size()), tail);
+}
+
+TEST(SearchBreakdown, NoSearchEntriesNoBreakdown) {
+  test_support::scoped_temp_dir dir;
+  const std::string definition = dir.write("mem.def", "PROGRAM 0x0000 0x8000\n");
+  const std::string map = dir.write("app.map", k_header + altium_row("CODE_A", "000100", "000010"));
+  std::ostringstream out;
+  EXPECT_TRUE(run_memory_report(map, definition, "Orm6", out));
+  EXPECT_EQ(out.str().find("Program breakdown:"), std::string::npos);
+  EXPECT_FALSE(test_support::file_exists(dir.file("Vemora.amb")));
+}
