@@ -266,12 +266,10 @@ bool named_section_matcher::match(std::string_view line, elxr_line_match& out) c
     return false;
   }
   if (m_by_first_char) {
-    elxr_line_match found;
-    if (!match_by_first_char(line, lead.gap_begin, lead.gap_end, found)) {
+    if (!match_by_first_char(line, lead.gap_begin, lead.gap_end, out)) {
       return false;
     }
-    found.index = lead.index;
-    out = found;
+    out.index = lead.index;
     return true;
   }
   const std::size_t floor = rest_floor(line);

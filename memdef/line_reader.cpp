@@ -39,8 +39,9 @@ bool line_reader::open(const std::string& path) {
   if (m_file == nullptr) {
     return false;
   }
-  if (m_buffer.size() != k_block_size) {
-    m_buffer.assign(k_block_size, '\0');
+  if (!m_block) {
+    m_block.reset(new char[k_block_size]);  // no need to clear what fread fills
+    m_block_size = k_block_size;
   }
   m_begin = m_end = 0;
   m_eof = false;
@@ -62,18 +63,18 @@ bool line_reader::fill() {
     return false;
   }
   if (m_begin > 0) {
-    std::memmove(m_buffer.data(), m_buffer.data() + m_begin, m_end - m_begin);
+    std::memmove(m_block.get(), m_block.get() + m_begin, m_end - m_begin);
     m_end -= m_begin;
     m_begin = 0;
   }
-  const std::size_t got = std::fread(m_buffer.data() + m_end, 1, m_buffer.size() - m_end, m_file);
+  const std::size_t got = std::fread(m_block.get() + m_end, 1, m_block_size - m_end, m_file);
   if (got == 0) {
     m_eof = true;
     return false;
   }
   m_end += got;
   // One look over the block spares every line its own search for a NUL.
-  m_may_hold_nul = std::memchr(m_buffer.data(), '\0', m_end) != nullptr;
+  m_may_hold_nul = std::memchr(m_block.get(), '\0', m_end) != nullptr;
   return true;
 }
 
@@ -90,7 +91,7 @@ bool line_reader::next(std::string_view& line) {
   // The common case: the whole line is in the buffer.
   const std::size_t avail = m_end - m_begin;
   if (avail != 0) {
-    const char* start = m_buffer.data() + m_begin;
+    const char* start = m_block.get() + m_begin;
     const void* lf = std::memchr(start, '\n', avail);
     if (lf != nullptr) {
       const auto len = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
@@ -109,7 +110,7 @@ bool line_reader::next_across_blocks(std::string_view& line) {
   bool spilled = false;
   m_long_line.clear();
   for (;;) {
-    const char* start = m_buffer.data() + m_begin;
+    const char* start = m_block.get() + m_begin;
     const std::size_t avail = m_end - m_begin;
     const void* lf = avail == 0 ? nullptr : std::memchr(start, '\n', avail);
     if (lf != nullptr) {
@@ -118,7 +119,7 @@ bool line_reader::next_across_blocks(std::string_view& line) {
       m_terminated = true;
       return deliver(std::string_view(start, len), spilled, line);
     }
-    if (avail != 0 && avail == m_buffer.size()) {  // no buffer yet: nothing was ever opened
+    if (avail != 0 && avail == m_block_size) {  // no buffer yet: nothing was ever opened
       keep(std::string_view(start, avail));
       spilled = true;
       m_begin = m_end = 0;
@@ -129,7 +130,7 @@ bool line_reader::next_across_blocks(std::string_view& line) {
         return false;
       }
       m_terminated = false;
-      const std::string_view raw(m_buffer.data() + m_begin, rest);
+      const std::string_view raw(m_block.get() + m_begin, rest);
       m_begin = m_end;
       return deliver(raw, spilled, line);
     }

@@ -48,7 +48,8 @@ class line_reader {
 
   std::size_t m_max_length;
   std::FILE* m_file = nullptr;
-  std::vector<char> m_buffer;
+  std::unique_ptr<char[]> m_block;  ///< k_block_size bytes once a file was opened
+  std::size_t m_block_size = 0;
   std::size_t m_begin = 0;
   std::size_t m_end = 0;
   bool m_eof = false;
