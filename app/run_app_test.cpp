@@ -75,6 +75,9 @@ const std::string k_eep =
 
 // A drive name under which nothing exists on any test machine.
 const std::string k_missing_drive_name = "Q:\\vemora_no_such_folder\\missing.file";
+// Relative, so it is looked for in the working folder (argument 0 has no
+// backslash) on every platform; a temporary folder may begin with a drive.
+const std::string k_missing_relative_name = "vemora_no_such_folder/missing.file";
 
 const std::string k_wrong_count =
     "Vemora:\tError: Wrong number of input parameters.\n"
@@ -113,7 +116,7 @@ TEST(CheckInputPath, OtherMissingNamesAreNotFound) {
   std::string resolved = "left over";
   EXPECT_EQ(check_input_path(resolved, "missing.def", dir.path() + "/"), -2);
   EXPECT_EQ(resolved, "");
-  EXPECT_EQ(check_input_path(resolved, dir.file("missing.def"), ""), -2);
+  EXPECT_EQ(check_input_path(resolved, k_missing_relative_name, ""), -2);
   EXPECT_EQ(resolved, "");
   EXPECT_EQ(check_input_path(resolved, "", "/no/such/folder/"), -2);
 }
@@ -176,6 +179,10 @@ TEST(RunApp, WrongArgumentCountsGiveMinusFive) {
 }
 
 TEST(RunApp, BannerNamesTheVersion) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the test program carries no version resource; the end-to-end tests check "
+                  "the banner of Vemora.exe";
+#endif
   const std::string banner = banner_of("vemora");
   EXPECT_NE(banner.find(" version 2.9 from Nov  2 2016\n"), std::string::npos) << banner;
 }
@@ -185,7 +192,7 @@ TEST(RunApp, BannerNamesTheVersion) {
 TEST(RunApp, MissingDefinitionFile) {
   test_support::scoped_temp_dir dir;
   const std::string map = dir.write("app.map", k_map_with_code);
-  const app_result not_found = run({"vemora", "Orm6", dir.file("missing.def"), map});
+  const app_result not_found = run({"vemora", "Orm6", k_missing_relative_name, map});
   EXPECT_EQ(not_found.code, -2);
   EXPECT_EQ(not_found.output, banner_of("vemora") + "Could not find input definition file\n");
 
@@ -197,7 +204,7 @@ TEST(RunApp, MissingDefinitionFile) {
 TEST(RunApp, MissingMapFile) {
   test_support::scoped_temp_dir dir;
   const std::string definition = dir.write("mem.def", k_definition);
-  const app_result not_found = run({"vemora", "Orm6", definition, dir.file("missing.map")});
+  const app_result not_found = run({"vemora", "Orm6", definition, k_missing_relative_name});
   EXPECT_EQ(not_found.code, -2);
   EXPECT_EQ(not_found.output, banner_of("vemora") + "Could not find input map file\n");
 
@@ -209,7 +216,7 @@ TEST(RunApp, MissingMapFile) {
 TEST(RunApp, DefinitionIsCheckedBeforeTheMap) {
   test_support::scoped_temp_dir dir;
   const app_result both =
-      run({"vemora", "Nope", dir.file("missing.def"), k_missing_drive_name, "Q:\\x.src"});
+      run({"vemora", "Nope", k_missing_relative_name, k_missing_drive_name, "Q:\\x.src"});
   EXPECT_EQ(both.code, -2);
   EXPECT_EQ(both.output, banner_of("vemora") + "Could not find input definition file\n");
 }
@@ -223,7 +230,7 @@ TEST(RunApp, MissingEepFileIsReportedAfterTheWholeMemoryReport) {
   const std::string memory_report = four.output;
   EXPECT_NE(memory_report.find("Vemora Memory Report"), std::string::npos);
 
-  const app_result not_found = run({"vemora", "Orm6", definition, map, dir.file("Eep.src")});
+  const app_result not_found = run({"vemora", "Orm6", definition, map, k_missing_relative_name});
   EXPECT_EQ(not_found.code, -2);
   EXPECT_EQ(not_found.output, memory_report + "Could not find input eep file\n");
 

@@ -187,7 +187,8 @@ TEST(SearchBreakdown, LinesWarningAndFileForAnAmbiguousPair) {
                 amb +
                 ".\n"
                 "\n");
-  EXPECT_EQ(test_support::read_file(amb), ".text: Found in [ |text |init ] and in [ text ]\n");
+  EXPECT_EQ(test_support::normalize_line_ends(test_support::read_file(amb)),
+            ".text: Found in [ |text |init ] and in [ text ]\n");
 }
 
 TEST(SearchBreakdown, NoAmbiguityWritesNoFileAndLeavesAnOldOneAlone) {
@@ -218,7 +219,7 @@ TEST(SearchBreakdown, ResultFileIsReplacedAndListsMatchesInOrder) {
 
   std::ostringstream out = report_stream();
   accounting.print_breakdown(out, 7, dir.file("app.map"));
-  EXPECT_EQ(test_support::read_file(dir.file("Vemora.amb")),
+  EXPECT_EQ(test_support::normalize_line_ends(test_support::read_file(dir.file("Vemora.amb"))),
             "ab: Found in [ b ] and in [ a ]\n"
             "ab: Found in [ |a |b ] and in [ a ]\n"
             "b: Found in [ |a |b ] and in [ b ]\n"
