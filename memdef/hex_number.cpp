@@ -44,10 +44,42 @@ hex_scan scan_hex(std::string_view text, std::size_t pos, bool signed_form) {
   return result;
 }
 
-std::uint32_t parse_hex(std::string_view text) {
-  const hex_scan scan = scan_hex(text, 0, false);
-  if (!scan.has_digits || scan.overflow) {
-    return 0;
+namespace {
+struct hex_table {
+  signed char value[256] = {};
+  constexpr hex_table() {
+    for (unsigned u = 0; u < 256; ++u) {
+      value[u] = -1;
+    }
+    for (unsigned u = 0; u < 10; ++u) {
+      value['0' + u] = static_cast<signed char>(u);
+    }
+    for (unsigned u = 0; u < 6; ++u) {
+      value['a' + u] = static_cast<signed char>(10 + u);
+      value['A' + u] = static_cast<signed char>(10 + u);
+    }
   }
-  return scan.value;
+};
+constexpr hex_table k_hex;
+}  // namespace
+
+// Called for two columns of every section line, so it has its own loop.
+std::uint32_t parse_hex(std::string_view text) {
+  std::size_t pos = 0;
+  const std::size_t n = text.size();
+  while (pos < n && is_space_char(text[pos])) {
+    ++pos;
+  }
+  std::uint64_t value = 0;
+  for (; pos < n; ++pos) {
+    const int digit = k_hex.value[static_cast<unsigned char>(text[pos])];
+    if (digit < 0) {
+      break;
+    }
+    value = (value << 4) | static_cast<unsigned>(digit);
+    if (value > 0xFFFFFFFFull) {
+      return 0;  // beyond 32 bits
+    }
+  }
+  return static_cast<std::uint32_t>(value);
 }

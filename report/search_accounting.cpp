@@ -1,6 +1,8 @@
 #include "report/search_accounting.h"
 
 #include <fstream>
+#include <map>
+#include <utility>
 
 #include "report/number_format.h"
 
@@ -61,16 +63,18 @@ bool search_accounting::write_result_file(const std::string& path) const {
     return false;
   }
   // Lines are gathered into large blocks: a listing with many sections of
-  // one name can make hundreds of thousands of them.
+  // one name can make hundreds of thousands of them. What follows the name
+  // depends only on the two entries, so it is put together once per pair.
+  std::map<std::pair<std::uint32_t, std::uint32_t>, std::string> tails;
   std::string block;
   for (const ambiguous_match& match : m_ambiguous) {
-    const name_state& state = *match.state;
+    std::string& tail = tails[{match.entry, match.state->claimed_by}];
+    if (tail.empty()) {
+      tail = ": Found in [ " + m_searches[match.entry].display_text() + "] and in [ " +
+             m_searches[match.state->claimed_by].display_text() + "]\n";
+    }
     block += *match.name;
-    block += ": Found in [ ";
-    block += m_searches[match.entry].display_text();
-    block += "] and in [ ";
-    block += m_searches[state.claimed_by].display_text();
-    block += "]\n";
+    block += tail;
     if (block.size() >= (1u << 20)) {
       file.write(block.data(), static_cast<std::streamsize>(block.size()));
       block.clear();
