@@ -183,7 +183,7 @@ bool run_memory_report(std::string map_file_path, std::string definition_path,
 
   print_report(out, definition, totals);
   if (!searches.empty()) {
-    accounting.print_breakdown(out, totals.program_bytes, map_file_path);
+    accounting.print_breakdown(out, totals.program_bytes, map_file_path, {definition_path});
   }
   return true;
 }

@@ -1,5 +1,6 @@
 #include "report/search_accounting.h"
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <utility>
@@ -57,7 +58,14 @@ std::string search_accounting::result_file_path(const std::string& map_file_path
   return map_file_path.substr(0, separator + 1) + "Vemora.amb";
 }
 
-bool search_accounting::write_result_file(const std::string& path) const {
+bool search_accounting::write_result_file(const std::string& path,
+                                          const std::vector<std::string>& inputs) const {
+  for (const std::string& input : inputs) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(path, input, ec)) {
+      return false;
+    }
+  }
   std::ofstream file(path, std::ios::out | std::ios::trunc);
   if (!file.is_open()) {
     return false;
@@ -86,7 +94,8 @@ bool search_accounting::write_result_file(const std::string& path) const {
 }
 
 void search_accounting::print_breakdown(std::ostream& out, std::uint32_t program_bytes,
-                                        const std::string& map_file_path) const {
+                                        const std::string& map_file_path,
+                                        const std::vector<std::string>& inputs) const {
   const double program = program_bytes;
   out << "Program breakdown:" << std::endl;
   std::uint32_t accounted = 0;
@@ -109,7 +118,9 @@ void search_accounting::print_breakdown(std::ostream& out, std::uint32_t program
     return;
   }
   const std::string path = result_file_path(map_file_path);
-  const bool written = write_result_file(path);
+  std::vector<std::string> protected_files = inputs;
+  protected_files.push_back(map_file_path);
+  const bool written = write_result_file(path, protected_files);
   out << "Warning: Ambiguous search with ";
   write_int(out, m_ambiguous_bytes);
   out << " = ";

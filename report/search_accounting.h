@@ -32,11 +32,17 @@ class search_accounting {
   /// "Program breakdown:" and its lines, then, when there were ambiguous
   /// matches, the result file and the warning. program_bytes is the sum of
   /// the program section list.
+  /// inputs: files that must never be overwritten by the result file (the
+  /// map file is always one of them).
   void print_breakdown(std::ostream& out, std::uint32_t program_bytes,
-                       const std::string& map_file_path) const;
+                       const std::string& map_file_path,
+                       const std::vector<std::string>& inputs = {}) const;
 
-  /// Writes the ambiguous matches to path; false when the file cannot be written.
-  bool write_result_file(const std::string& path) const;
+  /// Writes the ambiguous matches to path; false when the file cannot be
+  /// written, or when path names one of the inputs (an input file is never
+  /// overwritten, whatever its name).
+  bool write_result_file(const std::string& path,
+                         const std::vector<std::string>& inputs = {}) const;
 
   /// The map file's directory (up to its last '\' or '/') plus "Vemora.amb".
   static std::string result_file_path(const std::string& map_file_path);

@@ -229,6 +229,32 @@ TEST(SearchBreakdown, ResultFileIsReplacedAndListsMatchesInOrder) {
   EXPECT_EQ(accounting.ambiguous_bytes(), 1u + 1u + 2u + 4u + 4u + 4u);
 }
 
+TEST(SearchBreakdown, AnInputNamedLikeTheResultFileIsNeverOverwritten) {
+  test_support::scoped_temp_dir dir;
+  const std::string map = dir.write("Vemora.amb", "  1 .text 10 100 x\n  ALLOC\n");
+  const std::string definition = dir.write("memory.def", "PROGRAM 0 1000\n");
+  search_list searches = entries({"text", "|text"});
+  search_accounting accounting(searches);
+  accounting.account(program_record(".text", 16));
+
+  // The map file itself is named like the result file.
+  std::ostringstream out = report_stream();
+  accounting.print_breakdown(out, 16, map);
+  EXPECT_EQ(test_support::read_file(map), "  1 .text 10 100 x\n  ALLOC\n");
+  EXPECT_NE(out.str().find("Vemora:\tCould not write the ambiguous search result file " +
+                           dir.file("Vemora.amb") + ".\n"),
+            std::string::npos)
+      << out.str();
+
+  // Another input stands where the result file would go.
+  test_support::scoped_temp_dir other;
+  const std::string other_map = other.write("app.map", "map");
+  std::ostringstream again = report_stream();
+  accounting.print_breakdown(again, 16, other_map, {other.write("Vemora.amb", "definition")});
+  EXPECT_EQ(test_support::read_file(other.file("Vemora.amb")), "definition");
+  EXPECT_NE(again.str().find("Could not write"), std::string::npos);
+}
+
 TEST(SearchBreakdown, UnwritableResultFileAddsALine) {
   test_support::scoped_temp_dir dir;
   test_support::scoped_temp_dir blocked;
