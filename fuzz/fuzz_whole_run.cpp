@@ -1,0 +1,236 @@
+// Fuzz target: a whole run, definition + map + EEPROM source through the
+// memory report and the EEP size report into a string stream. The first byte
+// picks the type keyword (bits 0-2; 7 is a keyword no reader has) and whether
+// the EEP report follows (bit 3); the rest is split at "\n@@@@\n" into the
+// definition file, the map file and the EEPROM source. The report text must
+// equal the layout filled with numbers computed here from the section lists,
+// "Vemora.amb" must hold exactly the ambiguous matches (and exist only when
+// there are some), no other file may appear, and no input may change.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "eep/run_eep_report.h"
+#include "fuzz/fuzz_support.h"
+#include "report/run_memory_report.h"
+#include "report/search_accounting.h"
+
+namespace {
+using namespace fuzz_support;
+
+const char* const k_keywords[] = {"Orm6", "Tev2", "Tev2_mem32_unlimited", "Orm8", "Pux4", "Tev2",
+                                  "Orm6", "Pux5"};
+
+std::string pad(const std::string& text, std::size_t width) {
+  return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+}
+
+std::string fix(double value, std::size_t width = 0) {
+  char text[400];
+  std::snprintf(text, sizeof text, "%.2f", value);
+  return pad(text, width);
+}
+
+std::string quotient(double numerator, double denominator, std::size_t width = 0) {
+  if (denominator == 0.0) {
+    return pad(numerator == 0.0 ? "0.00" : "inf", width);
+  }
+  return fix(numerator / denominator, width);
+}
+
+std::string integer(std::int64_t value, std::size_t width = 0) {
+  return pad(std::to_string(value), width);
+}
+
+struct expected_run {
+  std::string report;
+  std::string result_file;  ///< lines of "Vemora.amb"; empty when none is written
+};
+
+expected_run expected_report(const c_memory_def& definition, const search_list& searches,
+                             const section_list& program_sections,
+                             const section_list& memory_sections, const std::string& amb_path) {
+  std::uint32_t memory_bytes = 0;
+  std::uint32_t bit_count = 0;
+  double memory_floating = 0;
+  for (const section_record& r : memory_sections) {
+    if (r.size_unit == 1) {
+      bit_count += r.size;
+      memory_floating += r.size * 0.125;
+    } else {
+      memory_bytes += r.size;
+      memory_floating += r.size;
+    }
+  }
+  std::uint32_t program_bytes = 0;
+  double program_floating = 0;
+  std::vector<std::uint32_t> used(definition.program_ranges.size(), 0);
+
+  // Search accounting: the first entry that claims a name counts the record.
+  std::vector<std::uint32_t> entry_totals(searches.size(), 0);
+  std::map<std::string, std::string> claimed;
+  std::string result_file;
+  std::uint32_t ambiguous_bytes = 0;
+  for (const section_record& r : program_sections) {
+    program_bytes += r.size;
+    program_floating += r.size;
+    used[r.range_index] += r.size;
+    for (std::size_t e = 0; e < searches.size(); ++e) {
+      if (!searches[e].matches(r.name)) {
+        continue;
+      }
+      const std::string& text = searches[e].display_text();
+      const auto earlier = claimed.find(r.name);
+      if (earlier != claimed.end()) {
+        result_file += r.name + ": Found in [ " + text + "] and in [ " + earlier->second + "]\n";
+        ambiguous_bytes += r.size;
+      } else {
+        claimed.emplace(r.name, text);
+        entry_totals[e] += r.size;
+      }
+    }
+  }
+  const std::uint32_t memory_total = c_memory_def::total_size(definition.memory_ranges);
+  const std::uint32_t program_total = c_memory_def::total_size(definition.program_ranges);
+  const double memory_used = bit_count * 0.125 + memory_bytes;
+  const std::uint32_t memory_used_rounded = ((bit_count + 4) >> 3) + memory_bytes;
+
+  const std::string stars = "************************************\n";
+  std::string t = stars + "*       Vemora Memory Report       *\n" +
+                  "*       In [Byte]                  *\n" +
+                  "*       With 8-Bit / Byte          *\n" + stars + "\n";
+  t += "Average module, Mem area: " +
+       quotient(memory_floating, static_cast<double>(memory_sections.size()), 7) + "\n";
+  t += "Average module, Prg area: " +
+       quotient(program_floating, static_cast<double>(program_sections.size()), 7) + "\n\n";
+  t += "Mem area used: " + integer(memory_bytes, 7) + "\n";
+  t += "Bit area used: " + integer(bit_count, 7) + "\n";
+  t += "Prg area used: " + integer(program_bytes, 7) + "\n\n";
+  t += "Memory area:\nTotal:    " + integer(memory_total, 9) + "\n";
+  t += "Pct Used: " + quotient(memory_used_rounded * 100.0, memory_total, 12) + "%\n";
+  t += "Free:     " + fix(memory_total - memory_used, 12) + "\n";
+  t += "Used:     " + fix(memory_used, 12) + "\n\n";
+  t += "Program area:\nTotal:    " + integer(program_total, 9) + "\n";
+  t += "Pct Used: " + quotient(program_bytes * 100.0, program_total, 12) + "%\n";
+  t += "Free:     " + fix(static_cast<double>(program_total) - program_bytes, 12) + "\n";
+  t += "Used:     " + fix(program_bytes, 12) + "\n\n\n";
+  for (std::size_t i = 0; i < definition.program_ranges.size(); ++i) {
+    const std::uint32_t s = definition.program_ranges[i].size;
+    const std::uint32_t u = used[i];
+    t += "  Prg seg" + std::to_string(i) + ":   " + "  Used  " + integer(u, 7) + ", Free  " +
+         integer(std::int64_t{s} - u, 7) + ", Total " + integer(s, 7) + ", Pct Used " +
+         quotient(u * 100.0, s, 7) + "%\n";
+  }
+  t += "\n";
+  if (!searches.empty()) {
+    t += "Program breakdown:\n";
+    std::uint32_t accounted = 0;
+    for (std::size_t e = 0; e < searches.size(); ++e) {
+      t += integer(entry_totals[e], 7) + " : " +
+           quotient(entry_totals[e] * 100.0, program_bytes, 7) +
+           "% , Search = " + searches[e].display_text() + "\n";
+      accounted += entry_totals[e];
+    }
+    t += "---------------------------------------\n";
+    t += integer(accounted) +
+         "\tAccounted for in search: " + quotient(accounted * 100.0, program_bytes) + "%\n\n";
+    if (!result_file.empty()) {
+      t += "Warning: Ambiguous search with " + integer(ambiguous_bytes) + " = " +
+           quotient(ambiguous_bytes * 100.0, program_bytes) +
+           "% found and removed from multiple counting. See ambiguous search result file in " +
+           amb_path + ".\n\n";
+    }
+  } else {
+    result_file.clear();
+  }
+  return {t, result_file};
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) {
+    return 0;
+  }
+  const std::string keyword = k_keywords[data[0] & 7];
+  const bool with_eep = (data[0] & 8) != 0;
+  const std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
+  static const std::string_view separator = "\n@@@@\n";
+  std::string_view parts[3];
+  std::size_t pos = 0;
+  for (int i = 0; i < 3; ++i) {
+    const std::size_t end = i == 2 ? std::string_view::npos : rest.find(separator, pos);
+    if (end == std::string_view::npos) {
+      parts[i] = rest.substr(std::min(pos, rest.size()));
+      pos = rest.size() + 1;
+    } else {
+      parts[i] = rest.substr(pos, end - pos);
+      pos = end + separator.size();
+    }
+  }
+
+  remove_scratch("Vemora.amb");
+  const std::string definition_path = write_scratch("memory.def", parts[0]);
+  const std::string map_path = write_scratch("firmware.map", parts[1]);
+  const std::string eep_path = write_scratch("EepPrj.src", parts[2]);
+  const std::string amb_path = search_accounting::result_file_path(map_path);
+  FUZZ_CHECK(amb_path == scratch_dir() + "/Vemora.amb");
+
+  // What the report has to show, from an independent reading of the inputs.
+  c_memory_def definition;
+  search_list searches;
+  const bool definition_read = definition.read(definition_path, searches);
+  std::unique_ptr<c_map_file> reader = make_map_reader(keyword, map_path);
+  std::string expected_text;
+  std::string expected_amb;
+  bool expected_ok = false;
+  if (!reader) {
+    expected_text = "Vemora:\tMap definition file type is not supported.\n";
+  } else if (!definition_read) {
+    expected_text = "Vemora:\tInvalid memory definition file.\n";
+  } else {
+    FUZZ_CHECK(reader->is_open);
+    expected_ok = true;
+    section_list program_sections;
+    section_list memory_sections;
+    const bool placed_any = reader->read(definition, program_sections, memory_sections);
+    FUZZ_CHECK(placed_any == (!program_sections.empty() || !memory_sections.empty()));
+    check_section_lists(definition, program_sections, memory_sections);
+    if (placed_any) {
+      const expected_run run =
+          expected_report(definition, searches, program_sections, memory_sections, amb_path);
+      expected_text = run.report;
+      expected_amb = run.result_file;
+    }
+  }
+  reader.reset();
+
+  std::ostringstream out;
+  const bool ok = run_memory_report(map_path, definition_path, keyword, out);
+  FUZZ_CHECK(ok == expected_ok);
+  if (out.str() != expected_text) {
+    fail(__FILE__, __LINE__,
+         "report differs; got:\n" + out.str() + "\nexpected:\n" + expected_text);
+  }
+  FUZZ_CHECK(read_whole_file(amb_path) == expected_amb);
+
+  if (ok && with_eep) {
+    run_eep_report(eep_path, out);
+  }
+
+  std::vector<std::string> expected_entries = {"EepPrj.src", "firmware.map", "memory.def"};
+  if (!expected_amb.empty()) {
+    expected_entries.push_back("Vemora.amb");
+    std::sort(expected_entries.begin(), expected_entries.end());
+  }
+  FUZZ_CHECK(scratch_entries() == expected_entries);
+  FUZZ_CHECK(read_whole_file(definition_path) == parts[0]);
+  FUZZ_CHECK(read_whole_file(map_path) == parts[1]);
+  FUZZ_CHECK(read_whole_file(eep_path) == parts[2]);
+  return 0;
+}

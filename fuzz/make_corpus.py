@@ -1,0 +1,362 @@
+#!/usr/bin/env python3
+"""Writes the hand-made seed inputs of the fuzz targets into fuzz/corpus/,
+copies the inputs of the bundled examples and of the golden cases, and
+writes the dictionaries fuzz/*.dict.
+
+Seeds are small on purpose: each shows one shape of an input file (a
+section table, a memory map, a definition file, an EEPROM source) so the
+fuzzer starts from inputs that get past the first checks. Run it from any
+folder; files are only added or overwritten, never removed.
+"""
+import os
+import shutil
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+CORPUS = os.path.join(HERE, "corpus")
+SEPARATOR = b"\n@@@@\n"  # splits a whole-run input into its three files
+KEYWORDS = {"Orm6": 0, "Tev2": 1, "Tev2_mem32_unlimited": 2, "Orm8": 3, "Pux4": 4}
+
+
+def put(target, name, data):
+    folder = os.path.join(CORPUS, target)
+    os.makedirs(folder, exist_ok=True)
+    if isinstance(data, str):
+        data = data.encode("latin-1")
+    with open(os.path.join(folder, name), "wb") as out:
+        out.write(data)
+
+
+def elxr_listing(sections, symbols=(), line_end="\n"):
+    """sections: (name, size, address, attributes)."""
+    lines = ["elxr: section listing of firmware.elf", "",
+             "Sections:",
+             "Idx Name                 Size      VMA       LMA       File off  Algn"]
+    for i, (name, size, address, attributes) in enumerate(sections):
+        lines.append("%3d %-20s %08x  %08x  %08x  %08x  2**2"
+                     % (i, name, size, address, address, 0x400 + 16 * i))
+        lines.append("                     " + attributes)
+    if symbols:
+        lines += ["", "SYMBOL TABLE:"]
+        lines += ["%s %s %s" % (value, kind, name) for value, kind, name in symbols]
+    return line_end.join(lines) + line_end
+
+
+CODE = "CONTENTS, ALLOC, LOAD, READONLY, CODE"
+DATA = "CONTENTS, ALLOC, LOAD, DATA"
+BSS = "ALLOC"
+DEBUG = "CONTENTS, READONLY, DEBUGGING"
+
+
+def tev2_seeds():
+    sections = [
+        (".text", 0x1000, 0x00000100, CODE),
+        (".rodata", 0x200, 0x00001100, "CONTENTS, ALLOC, LOAD, READONLY, DATA"),
+        (".data", 0x80, 0x40400000, DATA),
+        (".bss", 0x100, 0x00400080, BSS),
+        ("_bss", 0x20, 0x00400180, BSS),
+        (".sdata", 0x10, 0x02000000, DATA),
+        (".text.init", 0x40, 0x00002000, CODE),
+        (".stack", 0x800, 0x00400400, BSS),
+        (".zdata", 0x10, 0xFEBF0000, DATA),
+        (".intvect", 0x100, 0x03FF0000, CODE),
+        (".debug_info", 0x1234, 0x00000000, DEBUG),
+        (".appinfo", 0x0, 0x00003000, DATA),
+        (".romdata", 0x100, 0x0000F000, DATA),
+    ]
+    listing = elxr_listing(sections)
+    put("fuzz_elxr_tev2", "listing.map", listing)
+    put("fuzz_elxr_tev2", "listing_crlf.map", elxr_listing(sections, line_end="\r\n"))
+    # A section line followed by a section line, and one at the very end.
+    put("fuzz_elxr_tev2", "no_attribute_line.map",
+        "  1 .text 00000100 00000200 x\n  2 .bss 00000010 00400000 y\n"
+        "  3 .data 00000010 00400100 z\n")
+    put("fuzz_elxr_tev2", "columns_only.map", "5 .bss 120 40000010 \n\n\n   \nALLOC\n")
+    return listing
+
+
+def orm8_seeds():
+    sections = [
+        (".vector", 0x100, 0x00000000, CODE),
+        (".text", 0x2000, 0x00000100, CODE),
+        (".const", 0x300, 0x00002100, "CONTENTS, ALLOC, LOAD, READONLY, DATA"),
+        (".data", 0x40, 0x00400000, DATA),
+        (".bsct", 0x20, 0x00400040, BSS),
+        (".RuxEepRam", 0x80, 0x00400100, BSS),
+        (".init", 0x10, 0x00FE0000, CODE),
+        (".rodata", 0x10, 0x00003000, DATA),
+    ]
+    text = elxr_listing(sections)
+    text += "  9 .data, initialized    00000020  00400200  00400200  00000000  2**2\n" + DATA + "\n"
+    put("fuzz_elxr_orm8", "listing.map", text)
+
+
+def pux4_seeds():
+    sections = [
+        (".text", 0x4000, 0x00000000, CODE),
+        (".data", 0x400, 0x00012000, DATA),
+        (".data_begin", 0x4, 0x00FE0000, DATA),
+        (".bss", 0x200, 0x00400000, BSS),
+        (".const", 0x100, 0x00004000, DATA),
+    ]
+    symbols = [("fedf0000", "A", "__stack_begin"), ("fedf1000", "A", "__stack_end"),
+               ("00004000", "T", "main")]
+    put("fuzz_elxr_pux4", "listing.map", elxr_listing(sections, symbols))
+    put("fuzz_elxr_pux4", "only_end.map", elxr_listing(sections, [("2000", "D", "__stack_end")]))
+    put("fuzz_elxr_pux4", "end_below_begin.map",
+        elxr_listing(sections, [("100", "A", "__stack_begin"), ("80", "A", "__stack_end")]))
+    put("fuzz_elxr_pux4", "no_data_begin.map", elxr_listing(sections[:2] + sections[3:], symbols))
+
+
+def mem32_seeds():
+    sections = [
+        (".text.startup", 0x100, 0x00000100, CODE),
+        ("__stack_area", 0x800, 0x00400000, BSS),
+        (".mysection", 0x10, 0xFEBF0000, DATA),
+        (".my-section", 0x10, 0x00000400, DATA),
+        (".heap", 0x1000, 0x00401000, BSS),
+        (".linfix", 0x10, 0x00000500, CODE),
+        (".note.renesas", 0x10, 0x00000600, CODE),
+        (".debug_line", 0x300, 0x00000000, DEBUG),
+        (".data", 0x20, 0x80000000, DATA),
+        ("._._", 0x20, 0x40000000, DATA),
+    ]
+    put("fuzz_elxr_mem32", "listing.map", elxr_listing(sections))
+    put("fuzz_elxr_mem32", "punctuation.map",
+        "  1 " + "._" * 40 + "- 10 20 x\n  2 ...text 10 20 x\nattr\n")
+
+
+def altium_row(name, start, size, rest="", reg=False):
+    head = (name + " ").ljust(32, ".")
+    row = head + "%06X" % start + "H   "
+    row = row.ljust(54) + "%06X" % size + "H  " + rest
+    return row
+
+
+def altium_seeds():
+    rows = [
+        altium_row("CODE_A", 0x000100, 0x000F00, "CODE   BYTE"),
+        altium_row("IDATA_SEG", 0x000080, 0x000040, "DATA   BYTE"),
+        altium_row("BITVARS", 0x400000, 0x000013, "BIT  BIT  DATA"),
+        altium_row("Reg. bank 0", 0x400020, 0x000008, "DATA   REG"),
+        altium_row("MY.SEG", 0x00F000, 0x000010, "CODE"),
+        "......................................................................",
+        altium_row("XDATA", 0x401000, 0x000100, "XDATA"),
+    ]
+    head = ["Memory map of module firmware", "", "Name                            Start    End"
+            "          Length", "-" * 70]
+    text = "\n".join(head + rows + ["", "Number of symbols: 42",
+                                    altium_row("AFTER", 0x10, 0x10)]) + "\n"
+    put("fuzz_altium", "memory_map.map", text)
+    put("fuzz_altium", "last_row_unterminated.map", "\n".join(head + rows))
+    put("fuzz_altium", "short_rows.map", "\n".join(head + ["A ...", "B ........ 12", ""]) + "\n")
+    put("fuzz_altium", "h_suffix.map", "\n".join(head + [
+        altium_row("X", 0xA0, 0x10).replace("0000A0H", "  00A0"), ""]))
+    return text
+
+
+EEP = """; EEPROM project source
+_RuxEep_nOnceDataSize
+    0x123,
+_RuxEep_nTrippleDataSize
+    0x10,
+_RuxEep_nOnceDataFree
+    0x2DD,
+_RuxEep_nTrippleDataFree
+    0x30,
+"""
+
+
+def eep_seeds():
+    put("fuzz_eep", "EepPrj.src", EEP)
+    put("fuzz_eep", "EepPrj_crlf.src", EEP.replace("\n", "\r\n"))
+    put("fuzz_eep", "declaration_with_commas.src",
+        "heading\n  .public _RuxEep_nOnceDataSize, _RuxEep_nTrippleDataFree\n" +
+        EEP.split("\n", 1)[1].replace("0x30,", "100,"))
+    put("fuzz_eep", "free_first.src",
+        "x\n_RuxEep_nTrippleDataFree\n    0x40\n_RuxEep_nOnceDataSize\n    0x1,\n")
+    put("fuzz_eep", "empty_lines.src",
+        "x\n_RuxEep_nOnceDataSize\n    -5,\n" + "\n" * 19 + "_RuxEep_nTrippleDataFree\n    0xFFFFFFFFF,\n")
+    put("fuzz_eep", "name_at_end.src", "x\n_RuxEep_nTrippleDataFree\n")
+    return EEP
+
+
+DEFINITION = """// Memory definition of a small image
+PROGRAM 0x00000000 0x00010000 // internal flash
+PROGRAM 0x00010000 0x8000
+MEMORY  0x00400000 0x00010000
+MEMORY  80000000 1000
+EEPROM  0x02000000 0x8000
+RESERVED 0x0000F000 0x100
+SEARCH .text
+SEARCH Com |Can !Test
+SEARCH data |bss
+SEARCH a/b // c
+  PROGRAM 10 20
+SEARCH
+RESERVED -10 +20
+MEMORY 0xFEDF0000 0x2000
+PROGRAM 1,2
+"""
+
+
+def memdef_seeds():
+    put("fuzz_memdef", "memory.def", DEFINITION)
+    put("fuzz_memdef", "memory_crlf.def", DEFINITION.replace("\n", "\r\n"))
+    put("fuzz_memdef", "search_only.def", "SEARCH x\nSEARCH !y |z\n// PROGRAM 0 10\n")
+    put("fuzz_memdef", "overflow.def",
+        "PROGRAM 100000000 10\nMEMORY 0x 5\nEEPROM 0xFFFFFFFF 0xFFFFFFFF\nsearch x\n")
+
+
+def matcher_seeds(listing):
+    put("fuzz_matcher", "tev2_lines.txt", listing)
+    put("fuzz_matcher", "shapes.txt",
+        "  5  bss 00000120 40000010 x\n"
+        "  5 .data, initialized 10 20 x\n"
+        "  5 \t.text\v10\f20 \r\n"
+        "1 .text.init 10 20 x\n"
+        "1 ..._a.b 10 20 x\n"
+        "1 .my-section 10 20 x\n"
+        "fedf0000 A __stack_begin\n"
+        "fedf1000 ABS  __stack_end\n"
+        "FEDF0000 A __stack_begin\n"
+        " 1 .bss 10 20\n")
+    put("fuzz_matcher", "custom_names.txt",
+        "#a|ab| lead|x y|data, initialized\n"
+        "1  lead 10 20 x\n1 .ab 10 20 x\n1   x y 10 20 \n")
+
+
+def whole_run_seed(name, keyword, definition, listing, eep="", with_eep=True):
+    selector = KEYWORDS[keyword] | (8 if with_eep else 0)
+    data = bytes([selector]) + definition.encode() + SEPARATOR + listing.encode() + SEPARATOR + \
+        eep.encode()
+    put("fuzz_whole_run", name, data)
+
+
+def whole_run_seeds(tev2_listing, altium_map):
+    whole_run_seed("tev2_eep", "Tev2", DEFINITION, tev2_listing, EEP)
+    whole_run_seed("altium", "Orm6", DEFINITION, altium_map, EEP, with_eep=False)
+    ambiguous = DEFINITION + "SEARCH text\nSEARCH t\nSEARCH .\n"
+    whole_run_seed("ambiguous", "Tev2", ambiguous, tev2_listing, EEP)
+    for target, keyword in (("fuzz_elxr_pux4", "Pux4"), ("fuzz_elxr_orm8", "Orm8"),
+                            ("fuzz_elxr_mem32", "Tev2_mem32_unlimited")):
+        with open(os.path.join(CORPUS, target, "listing.map")) as listing:
+            whole_run_seed(keyword.lower(), keyword, ambiguous, listing.read(), EEP)
+
+
+def copy_inputs():
+    """Inputs of the examples and golden cases, by the reader they feed."""
+    readers = {"Tev2": "fuzz_elxr_tev2", "Orm8": "fuzz_elxr_orm8", "Pux4": "fuzz_elxr_pux4",
+               "Tev2_mem32_unlimited": "fuzz_elxr_mem32", "Orm6": "fuzz_altium"}
+    cases = []
+    golden = os.path.join(ROOT, "tests", "golden")
+    if os.path.isdir(golden):
+        for case in sorted(os.listdir(golden)):
+            cmd = os.path.join(golden, case, "cmd")
+            if os.path.isfile(cmd):
+                with open(cmd) as f:
+                    cases.append(("golden_" + case, os.path.join(golden, case), f.read().split()))
+    examples = os.path.join(ROOT, "examples")
+    if os.path.isdir(examples):
+        for example in sorted(os.listdir(examples)):
+            folder = os.path.join(examples, example)
+            if os.path.isdir(folder):
+                cases.append(("example_" + example, folder, None))
+    for name, folder, args in cases:
+        if args is None:
+            args = guess_example_args(folder)
+            if args is None:
+                continue
+        if len(args) < 3 or args[0] not in readers:
+            continue
+        files = [os.path.join(folder, a) for a in args[1:]]
+        if not all(os.path.isfile(f) for f in files):
+            continue
+        contents = [open(f, "rb").read() for f in files]
+        put("fuzz_memdef", name + ".def", contents[0])
+        put(readers[args[0]], name + ".map", contents[1])
+        if len(contents) > 2:
+            put("fuzz_eep", name + ".src", contents[2])
+        put("fuzz_matcher", name + ".txt", contents[1][:4096])
+        selector = KEYWORDS[args[0]] | (8 if len(contents) > 2 else 0)
+        eep = contents[2] if len(contents) > 2 else b""
+        put("fuzz_whole_run", name, bytes([selector]) + contents[0] + SEPARATOR + contents[1] +
+            SEPARATOR + eep)
+
+
+def guess_example_args(folder):
+    """An example folder documents its command line in a file named cmd or
+    run; without one it is skipped."""
+    for candidate in ("cmd", "run", "command"):
+        path = os.path.join(folder, candidate)
+        if os.path.isfile(path):
+            with open(path) as f:
+                words = f.read().split()
+            return words
+    return None
+
+
+TEV2_NAMES = ["appinfo", "bss", "cfginfo", "data", "DFALib_TextRam", "DFALib_Text",
+              "EEELib_Text", "fblflashblocks", "fixaddr", "fixtype", "intvect",
+              "noclrdatanvmflashblocks", "osstackbss", "osstackdata", "osstacksbss",
+              "osstacksdata", "osstacktata", "osstackzdata", "osstackzbss", "pblflashblocks",
+              "robase", "rodata", "romdata", "romsdata", "romtdata", "romzdata", "rosdata",
+              "rozdata", "sbss", "sdabase", "sdata", "secinfo", "sharedata", "stack", "sldata",
+              "syscall", "tdata", "text", "zbss", "zdata"]
+ORM8_NAMES = ["bsct", "ubsct", "share", "data", "data, initialized", "bss", "RuxSysTestRam",
+              "HalADCRam", "RuxEepRam", "RuxParamRam", "NvmBuffer", "NoClear", "MY_STACK",
+              "eeprom", "OptBytes", "OptByTMU", "OptByBL", "vector", "PBL", "const", "text",
+              "ISR", "STARTUPFUNC", "CfgId", "Reserved", "init"]
+PUX4_NAMES = ["data_begin", "__stack_begin", "__stack_end", " A __stack_begin",
+              " ABS __stack_end"]
+ELXR_WORDS = ["DEBUGGING", "debug", "heap", "linfix", "gstackfix", "note.renesas", "CONTENTS",
+              "ALLOC", "  1 .text 00000100 00000200 x", " 00000000 ", " 0x", "\r\n", "\t",
+              "\v", "\f", "\x00", "\xff", "._", "-", ",", "2**2"]
+ALTIUM_WORDS = ["Memory map", "...", "......................", "Reg.", "Reg. bank 0 ",
+                "BIT  BIT", "Number of symbols", "H ", "000100H", "0x", "-", "\r\n", "\x00"]
+EEP_WORDS = ["_RuxEep_nOnceDataSize", "_RuxEep_nTrippleDataSize", "_RuxEep_nOnceDataFree",
+             "_RuxEep_nTrippleDataFree", "    0x", "    0x40,", ",", "-", "+", "0X",
+             "FFFFFFFF", "100000000", "\n\n\n\n", "\r\n", "\x00"]
+MEMDEF_WORDS = ["PROGRAM", "MEMORY", "EEPROM", "RESERVED", "SEARCH", "PROGRAM 0x0 0x1000",
+                "MEMORY 80000000 1000", "//", "/", "!", "|", "0x", "0X", "-", "+", "FFFFFFFF",
+                "100000000", "\t", "\v", "\f", "\r\n", "\x00"]
+
+
+def write_dictionary(name, words):
+    with open(os.path.join(HERE, name), "w") as out:
+        out.write("# libFuzzer dictionary, written by make_corpus.py\n")
+        for word in words:
+            out.write('"%s"\n' % "".join(
+                c if " " <= c <= "~" and c not in '"\\' else "\\x%02X" % ord(c) for c in word))
+
+
+def dictionaries():
+    elxr = [n for n in TEV2_NAMES + ORM8_NAMES] + PUX4_NAMES + ELXR_WORDS
+    elxr = list(dict.fromkeys(elxr + ["." + n for n in ("text", "bss", "data", "data_begin")]))
+    write_dictionary("fuzz_elxr.dict", elxr)
+    write_dictionary("fuzz_altium.dict", ALTIUM_WORDS)
+    write_dictionary("fuzz_eep.dict", EEP_WORDS)
+    write_dictionary("fuzz_memdef.dict", MEMDEF_WORDS)
+    whole = MEMDEF_WORDS + ALTIUM_WORDS + EEP_WORDS + PUX4_NAMES + ELXR_WORDS + \
+        ["\n@@@@\n", "text", "bss", "data", "rodata", "stack", "RESERVED0"]
+    write_dictionary("fuzz_whole_run.dict", list(dict.fromkeys(whole)))
+
+
+def main():
+    dictionaries()
+    listing = tev2_seeds()
+    orm8_seeds()
+    pux4_seeds()
+    mem32_seeds()
+    altium_map = altium_seeds()
+    eep_seeds()
+    memdef_seeds()
+    matcher_seeds(listing)
+    whole_run_seeds(listing, altium_map)
+    copy_inputs()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
