@@ -1,5 +1,7 @@
 #include "app/run_app.h"
 
+#include <vector>
+
 #include "app/platform.h"
 #include "eep/run_eep_report.h"
 #include "report/run_memory_report.h"
@@ -106,7 +108,16 @@ int run_app(int argc, const char* const* argv, std::ostream& out) {
     return code;
   }
 
-  if (!run_memory_report(map_path, definition_path, argv[1], out)) {
+  // The EEPROM source is looked at only after the memory report, but the
+  // result file of that report must not replace it either.
+  std::vector<std::string> other_inputs;
+  if (argc == 5) {
+    std::string eep_candidate;
+    if (check_input_path(eep_candidate, argv[4], program_dir) == 0) {
+      other_inputs.push_back(eep_candidate);
+    }
+  }
+  if (!run_memory_report(map_path, definition_path, argv[1], out, other_inputs)) {
     return exit_memory_report_failed;
   }
   if (argc == 4) {

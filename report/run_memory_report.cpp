@@ -137,7 +137,8 @@ memory_totals compute_totals(const c_memory_def& definition, const section_list&
 }
 
 bool run_memory_report(std::string map_file_path, std::string definition_path,
-                       std::string type_keyword, std::ostream& out) {
+                       std::string type_keyword, std::ostream& out,
+                       const std::vector<std::string>& other_inputs) {
   if (definition_path.empty()) {
     out << k_prefix << "No map def. file name." << std::endl;
     return false;
@@ -183,7 +184,9 @@ bool run_memory_report(std::string map_file_path, std::string definition_path,
 
   print_report(out, definition, totals);
   if (!searches.empty()) {
-    accounting.print_breakdown(out, totals.program_bytes, map_file_path, {definition_path});
+    std::vector<std::string> inputs = {definition_path};
+    inputs.insert(inputs.end(), other_inputs.begin(), other_inputs.end());
+    accounting.print_breakdown(out, totals.program_bytes, map_file_path, inputs);
   }
   return true;
 }

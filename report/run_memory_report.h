@@ -41,6 +41,9 @@ memory_totals compute_totals(const c_memory_def& definition, const section_list&
                              const section_list& memory_sections);
 
 /// Prints the memory report; true when it was printed or the map held no
-/// section in any range, false after a failure message.
+/// section in any range, false after a failure message. other_inputs: further
+/// input files of the run (the EEPROM source) that the result file must never
+/// replace; the map and definition files are always protected.
 bool run_memory_report(std::string map_file_path, std::string definition_path,
-                       std::string type_keyword, std::ostream& out);
+                       std::string type_keyword, std::ostream& out,
+                       const std::vector<std::string>& other_inputs = {});
