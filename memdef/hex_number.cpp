@@ -1,15 +1,22 @@
 #include "memdef/hex_number.h"
 
 namespace {
-unsigned hex_digit_value(char c) {
-  if (c >= '0' && c <= '9') {
-    return static_cast<unsigned>(c - '0');
+struct hex_table {
+  signed char value[256] = {};
+  constexpr hex_table() {
+    for (unsigned u = 0; u < 256; ++u) {
+      value[u] = -1;
+    }
+    for (unsigned u = 0; u < 10; ++u) {
+      value['0' + u] = static_cast<signed char>(u);
+    }
+    for (unsigned u = 0; u < 6; ++u) {
+      value['a' + u] = static_cast<signed char>(10 + u);
+      value['A' + u] = static_cast<signed char>(10 + u);
+    }
   }
-  if (c >= 'a' && c <= 'f') {
-    return static_cast<unsigned>(c - 'a' + 10);
-  }
-  return static_cast<unsigned>(c - 'A' + 10);
-}
+};
+constexpr hex_table k_hex;
 }  // namespace
 
 hex_scan scan_hex(std::string_view text, std::size_t pos, bool signed_form) {
@@ -29,39 +36,22 @@ hex_scan scan_hex(std::string_view text, std::size_t pos, bool signed_form) {
     }
   }
   std::uint64_t value = 0;
-  while (pos < n && is_xdigit_char(text[pos])) {
-    result.has_digits = true;
-    if (!result.overflow) {
-      value = (value << 4) | hex_digit_value(text[pos]);
-      if (value > 0xFFFFFFFFull) {
-        result.overflow = true;
-      }
+  for (; pos < n; ++pos) {
+    const int digit = k_hex.value[static_cast<unsigned char>(text[pos])];
+    if (digit < 0) {
+      break;
     }
-    ++pos;
+    result.has_digits = true;
+    value = (value << 4) | static_cast<unsigned>(digit);
+    if (value > 0xFFFFFFFFull) {
+      result.overflow = true;
+      value = 0x100000000ull;  // stays beyond 32 bits, cannot wrap back
+    }
   }
   result.value = result.overflow ? 0 : static_cast<std::uint32_t>(value);
   result.end = pos;
   return result;
 }
-
-namespace {
-struct hex_table {
-  signed char value[256] = {};
-  constexpr hex_table() {
-    for (unsigned u = 0; u < 256; ++u) {
-      value[u] = -1;
-    }
-    for (unsigned u = 0; u < 10; ++u) {
-      value['0' + u] = static_cast<signed char>(u);
-    }
-    for (unsigned u = 0; u < 6; ++u) {
-      value['a' + u] = static_cast<signed char>(10 + u);
-      value['A' + u] = static_cast<signed char>(10 + u);
-    }
-  }
-};
-constexpr hex_table k_hex;
-}  // namespace
 
 // Called for two columns of every section line, so it has its own loop.
 std::uint32_t parse_hex(std::string_view text) {

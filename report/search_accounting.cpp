@@ -8,6 +8,9 @@
 #include "report/number_format.h"
 
 void search_accounting::account(const section_record& record) {
+  if (m_searches.empty()) {
+    return;  // nothing can claim a name
+  }
   auto found = m_names.find(record.name);
   if (found == m_names.end()) {
     name_state state;
