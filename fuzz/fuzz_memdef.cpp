@@ -129,7 +129,7 @@ bool same_ranges(const std::vector<memory_range>& a, const std::vector<memory_ra
 
 // Records at and around the edges of the first ranges.
 void check_find_range(const c_memory_def& definition, const std::vector<memory_range>& ranges) {
-  const std::size_t count = std::min<std::size_t>(ranges.size(), 16);
+  const std::size_t count = std::min<std::size_t>(ranges.size(), 256);
   for (std::size_t i = 0; i < count; ++i) {
     const memory_range& range = ranges[i];
     const std::uint32_t probes[][2] = {

@@ -107,6 +107,8 @@ def pux4_seeds():
     put("fuzz_elxr_pux4", "end_below_begin.map",
         elxr_listing(sections, [("100", "A", "__stack_begin"), ("80", "A", "__stack_end")]))
     put("fuzz_elxr_pux4", "no_data_begin.map", elxr_listing(sections[:2] + sections[3:], symbols))
+    put("fuzz_elxr_pux4", "cr_at_end.map",
+        elxr_listing(sections, symbols[:2]).rstrip("\n") + "\r")
 
 
 def mem32_seeds():
@@ -179,6 +181,9 @@ def eep_seeds():
     put("fuzz_eep", "empty_lines.src",
         "x\n_RuxEep_nOnceDataSize\n    -5,\n" + "\n" * 19 + "_RuxEep_nTrippleDataFree\n    0xFFFFFFFFF,\n")
     put("fuzz_eep", "name_at_end.src", "x\n_RuxEep_nTrippleDataFree\n")
+    # A carriage return ends no line by itself: at the end of the file it
+    # stays part of the last value line.
+    put("fuzz_eep", "cr_at_end.src", EEP.rstrip(",\n") + "\r")
     return EEP
 
 
