@@ -1,8 +1,7 @@
-// Shared pieces of the fuzz targets. The readers take file names, so every
-// target writes its bytes to a scratch file of its own process. The checks
-// here hold for any input: the section lists the readers hand to the report,
-// and small reference models (plain loops and std::regex, written from the
-// file formats, not from the readers) that a reader's result must equal.
+// Shared pieces of the fuzz targets: a per-process scratch folder for the
+// files the readers need, the checks that hold for any input on the section
+// lists the readers hand to the report, and small reference models (plain
+// loops and std::regex, written from the file formats) to compare with.
 #pragma once
 
 #include <cstddef>

@@ -20,10 +20,16 @@ KEYWORDS = {"Orm6": 0, "Tev2": 1, "Tev2_mem32_unlimited": 2, "Orm8": 3, "Pux4": 
 
 
 def put(target, name, data):
+    """Writes one seed, unless the folder holds the same bytes under another name."""
     folder = os.path.join(CORPUS, target)
     os.makedirs(folder, exist_ok=True)
     if isinstance(data, str):
         data = data.encode("latin-1")
+    for other in os.listdir(folder):
+        if other != name:
+            with open(os.path.join(folder, other), "rb") as f:
+                if f.read() == data:
+                    return
     with open(os.path.join(folder, name), "wb") as out:
         out.write(data)
 
@@ -255,13 +261,15 @@ def copy_inputs():
     readers = {"Tev2": "fuzz_elxr_tev2", "Orm8": "fuzz_elxr_orm8", "Pux4": "fuzz_elxr_pux4",
                "Tev2_mem32_unlimited": "fuzz_elxr_mem32", "Orm6": "fuzz_altium"}
     cases = []
-    golden = os.path.join(ROOT, "tests", "golden")
-    if os.path.isdir(golden):
-        for case in sorted(os.listdir(golden)):
-            cmd = os.path.join(golden, case, "cmd")
+    for prefix, cases_dir in (("golden_", os.path.join(ROOT, "tests", "golden")),
+                              ("e2e_", os.path.join(ROOT, "tests", "e2e", "cases"))):
+        if not os.path.isdir(cases_dir):
+            continue
+        for case in sorted(os.listdir(cases_dir)):
+            cmd = os.path.join(cases_dir, case, "cmd")
             if os.path.isfile(cmd):
                 with open(cmd) as f:
-                    cases.append(("golden_" + case, os.path.join(golden, case), f.read().split()))
+                    cases.append((prefix + case, os.path.join(cases_dir, case), f.read().split()))
     examples = os.path.join(ROOT, "examples")
     if os.path.isdir(examples):
         for example in sorted(os.listdir(examples)):
@@ -291,15 +299,16 @@ def copy_inputs():
 
 
 def guess_example_args(folder):
-    """An example folder documents its command line in a file named cmd or
-    run; without one it is skipped."""
-    for candidate in ("cmd", "run", "command"):
-        path = os.path.join(folder, candidate)
-        if os.path.isfile(path):
-            with open(path) as f:
-                words = f.read().split()
-            return words
-    return None
+    """An example folder is named after its reader and holds memory.def,
+    firmware.map and, for some, EepPrj.src."""
+    keyword = {"tev2": "Tev2", "orm6": "Orm6", "orm8": "Orm8", "pux4": "Pux4",
+               "mem32": "Tev2_mem32_unlimited"}.get(os.path.basename(folder))
+    if keyword is None:
+        return None
+    args = [keyword, "memory.def", "firmware.map"]
+    if os.path.isfile(os.path.join(folder, "EepPrj.src")):
+        args.append("EepPrj.src")
+    return args
 
 
 TEV2_NAMES = ["appinfo", "bss", "cfginfo", "data", "DFALib_TextRam", "DFALib_Text",
@@ -343,13 +352,24 @@ def dictionaries():
     write_dictionary("fuzz_altium.dict", ALTIUM_WORDS)
     write_dictionary("fuzz_eep.dict", EEP_WORDS)
     write_dictionary("fuzz_memdef.dict", MEMDEF_WORDS)
+    write_dictionary("fuzz_line_reader.dict", ["\r\n", "\r", "\n", "\x00", "\n\n"])
     whole = MEMDEF_WORDS + ALTIUM_WORDS + EEP_WORDS + PUX4_NAMES + ELXR_WORDS + \
         ["\n@@@@\n", "text", "bss", "data", "rodata", "stack", "RESERVED0"]
     write_dictionary("fuzz_whole_run.dict", list(dict.fromkeys(whole)))
 
 
+def line_reader_seeds():
+    # The first byte puts the rest that many times 16 bytes before the border.
+    put("fuzz_line_reader", "crlf_across", b"\x01" + b"x" * 15 + b"\r\nnext\n")
+    put("fuzz_line_reader", "nul_across", b"\x02" + b"a" * 20 + b"\x00" + b"b" * 20 + b"\n")
+    put("fuzz_line_reader", "long_across", b"\xff" + b"L" * 3000 + b"\nend")
+    put("fuzz_line_reader", "cr_at_end", b"\x00abc\r")
+    put("fuzz_line_reader", "empty_lines", b"\x10\n\n\r\n\n")
+
+
 def main():
     dictionaries()
+    line_reader_seeds()
     listing = tev2_seeds()
     orm8_seeds()
     pux4_seeds()

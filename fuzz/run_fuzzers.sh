@@ -14,12 +14,13 @@ shift 2
 targets=("$@")
 if ((${#targets[@]} == 0)); then
   targets=(fuzz_memdef fuzz_elxr_tev2 fuzz_elxr_orm8 fuzz_elxr_pux4 fuzz_elxr_mem32
-           fuzz_altium fuzz_eep fuzz_matcher fuzz_whole_run)
+           fuzz_altium fuzz_eep fuzz_matcher fuzz_whole_run fuzz_line_reader)
 fi
 
 dictionary_of() {
   case "$1" in
     fuzz_elxr_* | fuzz_matcher) echo "$here/fuzz_elxr.dict" ;;
+    fuzz_line_reader) echo "$here/fuzz_line_reader.dict" ;;
     *) echo "$here/$1.dict" ;;
   esac
 }
