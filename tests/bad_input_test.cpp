@@ -308,12 +308,13 @@ TEST_F(BadInput, TenMegabyteLines) {
   EXPECT_EQ(r.code, -4);
   EXPECT_EQ(r.output, k_report + k_eep_failed);
 
-  // A long line is cut at the buffer's length and reading goes on behind it.
+  // A long line is cut at the buffer's length and reading goes on behind it;
+  // a NUL ends its text even when the line spans several read blocks.
   const std::string long_definition =
       write("long.def", "PROGRAM 0x0 0x10000 " + ten_mb + "\nMEMORY 0x400000 0x10000\n");
-  const std::string long_map =
-      write("long.map", ten_mb + "\n  1 .text 00000100 00000200 x" + ten_mb +
-                            "\n  CODE\n  2 .bss 00000010 00400000 x\n  ALLOC " + ten_mb + "\n");
+  const std::string long_map = write(
+      "long.map", ten_mb + "\n  1 .text 00000100 00000200 x" + std::string("\0\r", 2) + ten_mb +
+                      "\n  CODE\n  2 .bss 00000010 00400000 x\n  ALLOC " + ten_mb + "\n");
   const std::string long_eep =
       write("long.src", "x\n" + ten_mb + "\n_RuxEep_nOnceDataSize\n    0x123," + ten_mb +
                             k_eep.substr(k_eep.find("\n_RuxEep_nTrippleDataSize")));
