@@ -12,6 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "mapfile/c_map_file_elxr.h"
+#include "mapfile/c_map_file_elxr_mem32_unlimited.h"
+#include "mapfile/c_map_file_elxr_orm8.h"
+#include "mapfile/c_map_file_elxr_pux_ecu_4x.h"
+
 // GCC 12 reports a false maybe-uninitialized inside the library's regex
 // compiler when sanitizers are on; the warning is not about this code.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -60,6 +65,15 @@ const std::vector<std::string> k_prefix_names = {
 // column has to give back more than one character; and an empty name, which
 // turns the any-character into the whole name column.
 const std::vector<std::string> k_blank_names = {" bss", "  ", "\tq", "bss", "", "text"};
+
+// The lists above are written out here on purpose: the readers must use
+// exactly these names, in this order (the order of the alternatives).
+TEST(SectionNameLists, ReadersAcceptTheKnownNamesInOrder) {
+  EXPECT_EQ(c_map_file_elxr("").section_names(), k_elxr_names);
+  EXPECT_EQ(c_map_file_elxr_orm8("").section_names(), k_orm8_names);
+  EXPECT_EQ(c_map_file_elxr_pux_ecu_4x("").section_names(), k_pux4_names);
+  EXPECT_TRUE(c_map_file_elxr_mem32_unlimited("").section_names().empty());
+}
 
 /// Makes a line readable in a failure message.
 std::string printable(std::string_view line) {
