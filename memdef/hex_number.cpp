@@ -53,23 +53,7 @@ hex_scan scan_hex(std::string_view text, std::size_t pos, bool signed_form) {
   return result;
 }
 
-// Called for two columns of every section line, so it has its own loop.
 std::uint32_t parse_hex(std::string_view text) {
-  std::size_t pos = 0;
-  const std::size_t n = text.size();
-  while (pos < n && is_space_char(text[pos])) {
-    ++pos;
-  }
-  std::uint64_t value = 0;
-  for (; pos < n; ++pos) {
-    const int digit = k_hex.value[static_cast<unsigned char>(text[pos])];
-    if (digit < 0) {
-      break;
-    }
-    value = (value << 4) | static_cast<unsigned>(digit);
-    if (value > 0xFFFFFFFFull) {
-      return 0;  // beyond 32 bits
-    }
-  }
-  return static_cast<std::uint32_t>(value);
+  const hex_scan scan = scan_hex(text, 0, false);
+  return scan.overflow ? 0 : scan.value;
 }
