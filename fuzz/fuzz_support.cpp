@@ -232,9 +232,9 @@ void check_same(const std::vector<section_record>& expected, const section_list&
   for (const section_record& record : actual) {
     if (!same_record(expected[i], record)) {
       fail(__FILE__, __LINE__,
-           "record " + std::to_string(i) + " differs: got '" + record.name + "' start " +
+           "record " + std::to_string(i) + " differs: got '" + record.name.str() + "' start " +
                std::to_string(record.start) + " size " + std::to_string(record.size) +
-               ", expected '" + expected[i].name + "' start " + std::to_string(expected[i].start) +
+               ", expected '" + expected[i].name.str() + "' start " + std::to_string(expected[i].start) +
                " size " + std::to_string(expected[i].size));
     }
     ++i;

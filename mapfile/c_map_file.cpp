@@ -37,3 +37,22 @@ void c_map_file::place(const c_memory_def& definition, section_record& record,
     insert_sorted(memory_sections, record);
   }
 }
+
+void c_map_file::place_all(const c_memory_def& definition, std::vector<section_record>& records,
+                           section_list& program_sections, section_list& memory_sections) {
+  // Reserving only sets address space aside; pages are used as records come.
+  std::vector<section_record> memory_records;
+  memory_records.reserve(records.size());
+  std::size_t kept = 0;
+  for (section_record& record : records) {
+    if (definition.find_range(record, definition.program_ranges)) {
+      records[kept++] = record;
+    } else if (definition.find_range(record, definition.memory_ranges)) {
+      memory_records.push_back(record);
+    }
+  }
+  records.resize(kept);
+  program_sections.insert_all(std::move(records));
+  memory_sections.insert_all(std::move(memory_records));
+  records.clear();
+}

@@ -50,6 +50,11 @@ class c_map_file {
   static void place(const c_memory_def& definition, section_record& record,
                     section_list& program_sections, section_list& memory_sections);
 
+  /// place() for every record, in order. The records are used up: those for
+  /// the program list are gathered in place and handed over whole.
+  static void place_all(const c_memory_def& definition, std::vector<section_record>& records,
+                        section_list& program_sections, section_list& memory_sections);
+
   const std::string file_name;
   line_reader stream;
   const bool is_open;

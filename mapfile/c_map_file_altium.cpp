@@ -31,7 +31,7 @@ bool c_map_file_altium::parse_row(std::string_view line, section_record& record)
   if (name.empty()) {
     return false;
   }
-  record.name.assign(name);
+  record.name = name;
   record.start = read_field(line, k_start_column);
   record.size = read_field(line, k_size_column);
   record.size_unit = line.find("BIT  BIT") != std::string_view::npos ? 1 : 0;

@@ -1,5 +1,6 @@
 #include "mapfile/c_map_file_elxr.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -51,6 +52,12 @@ bool c_map_file_elxr::read(const c_memory_def& definition, section_list& program
   const elxr_line_matcher& pattern = section_pattern();
   const std::uint32_t mask = address_mask();
   std::vector<section_record> records;
+  // Room for as many sections as the file can plausibly hold, so the list
+  // is not copied while it grows; unused room costs address space only.
+  constexpr std::uintmax_t k_bytes_per_section = 64;  // a short section line and its attributes
+  constexpr std::uintmax_t k_most_reserved = std::uintmax_t{1} << 20;
+  records.reserve(static_cast<std::size_t>(
+      std::min(stream.file_size() / k_bytes_per_section, k_most_reserved)));
 
   std::string_view line;
   elxr_line_match match;
@@ -59,7 +66,7 @@ bool c_map_file_elxr::read(const c_memory_def& definition, section_list& program
       continue;
     }
     section_record record;
-    record.name.assign(match.name);
+    record.name = match.name;
     record.size = parse_hex(match.size);
     record.start = parse_hex(match.start) & mask;
     // The line after a section line is its attribute line, whatever it holds;
@@ -75,8 +82,6 @@ bool c_map_file_elxr::read(const c_memory_def& definition, section_list& program
 
   post_process(records);
 
-  for (section_record& record : records) {
-    place(definition, record, program_sections, memory_sections);
-  }
+  place_all(definition, records, program_sections, memory_sections);
   return !program_sections.empty() || !memory_sections.empty();
 }

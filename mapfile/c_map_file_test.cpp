@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -204,6 +205,41 @@ TEST(MapFilePlace, EachListStaysInAddressOrder) {
   }
   EXPECT_EQ(contents(program), (std::vector<placed>{{"a", 0}, {"c2", 0}, {"c", 0}}));
   EXPECT_TRUE(memory.empty());
+}
+
+TEST(MapFilePlace, PlacingAllAtOnceEqualsPlacingOneByOne) {
+  c_memory_def definition;
+  definition.program_ranges = {{0x0, 0x1000}, {0x8000, 0x1000}};
+  definition.memory_ranges = {{0x2000, 0x100}, {0x0, 0x10000}};
+  std::mt19937 random(99);
+  for (int round = 0; round < 10; ++round) {
+    std::vector<section_record> records;
+    for (int i = 0; i < 300; ++i) {
+      // Starts from a few values, so that equal starts are common.
+      const auto start = static_cast<std::uint32_t>(random() % 24) * 0x700;
+      const auto size = static_cast<std::uint32_t>(random() % 3) * 0x200;
+      records.push_back(make(start, size, std::to_string(round) + "/" + std::to_string(i)));
+    }
+    section_list program_one;
+    section_list memory_one;
+    section_list program_all;
+    section_list memory_all;
+    if (round % 2 == 1) {
+      // Lists that hold records already take the new ones after them.
+      for (section_record early : {make(0x100, 4, "early"), make(0x2000, 4, "early ram")}) {
+        c_map_file::place(definition, early, program_one, memory_one);
+        c_map_file::place(definition, early, program_all, memory_all);
+      }
+    }
+    for (section_record record : records) {
+      c_map_file::place(definition, record, program_one, memory_one);
+    }
+    c_map_file::place_all(definition, records, program_all, memory_all);
+    EXPECT_EQ(contents(program_all), contents(program_one)) << "round " << round;
+    EXPECT_EQ(contents(memory_all), contents(memory_one)) << "round " << round;
+    EXPECT_FALSE(program_all.empty());
+    EXPECT_FALSE(memory_all.empty());
+  }
 }
 
 TEST(MapFilePlace, InsertSortedAlwaysInserts) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <utility>
 
 // Every quantified piece of these shapes is a run of one character class that
@@ -84,6 +85,31 @@ std::size_t skip(std::string_view line, std::size_t pos, unsigned char mask) {
   return pos;
 }
 
+// Listings pad their columns with long runs of blanks, and the rest of a
+// section line is searched for a line terminator: both go eight characters at
+// a time.
+constexpr std::uint64_t k_ones = 0x0101010101010101ull;
+
+std::uint64_t load8(const char* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+/// Whether one of the eight characters in word is c.
+constexpr bool holds_byte(std::uint64_t word, char c) {
+  const std::uint64_t x = word ^ (k_ones * static_cast<unsigned char>(c));
+  return ((x - k_ones) & ~x & (k_ones * 0x80)) != 0;
+}
+
+/// skip() over blanks, fast across runs of spaces.
+std::size_t skip_blanks(std::string_view line, std::size_t pos) {
+  while (pos + 8 <= line.size() && load8(line.data() + pos) == k_ones * ' ') {
+    pos += 8;
+  }
+  return skip(line, pos, k_space);
+}
+
 /// Where the rest column may start at the earliest: after the last line
 /// terminator, since the rest must not contain one.
 std::size_t rest_floor(std::string_view line) {
@@ -97,11 +123,33 @@ std::size_t rest_floor(std::string_view line) {
 
 /// Whether a line terminator stands at or after pos.
 bool holds_line_end(std::string_view line, std::size_t pos) {
-  if (pos >= line.size()) {
+  for (; pos < line.size() && line.size() - pos >= 8; pos += 8) {
+    const std::uint64_t word = load8(line.data() + pos);
+    if (holds_byte(word, '\r') || holds_byte(word, '\n')) {
+      return true;
+    }
+  }
+  for (; pos < line.size(); ++pos) {
+    if (is_line_end(line[pos])) {
+      return true;
+    }
+  }
+  return false;
+}
+
+/// Whether text holds name at pos. Names are short, so a plain loop beats a
+/// call to compare.
+bool holds_at(std::string_view text, std::size_t pos, const std::string& name) {
+  if (text.size() - pos < name.size()) {
     return false;
   }
-  const std::string_view rest = line.substr(pos);
-  return rest.find('\r') != k_none || rest.find('\n') != k_none;
+  const char* here = text.data() + pos;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (here[i] != name[i]) {
+      return false;
+    }
+  }
+  return true;
 }
 
 /// Leading blanks, the decimal index and the blank run behind it.
@@ -112,12 +160,12 @@ struct lead_columns {
 };
 
 bool match_lead(std::string_view line, lead_columns& out) {
-  const std::size_t index_begin = skip(line, 0, k_space);
+  const std::size_t index_begin = skip_blanks(line, 0);
   const std::size_t index_end = skip(line, index_begin, k_digit);
   if (index_end == index_begin) {
     return false;
   }
-  const std::size_t gap_end = skip(line, index_end, k_space);
+  const std::size_t gap_end = skip_blanks(line, index_end);
   if (gap_end == index_end) {
     return false;
   }
@@ -139,7 +187,7 @@ struct tail_columns {
 /// the rest is taken whole: giving back blanks to the rest cannot remove a
 /// line terminator that stands further right.
 bool match_tail(std::string_view line, std::size_t pos, std::size_t floor, tail_columns& out) {
-  const std::size_t size_begin = skip(line, pos, k_space);
+  const std::size_t size_begin = skip_blanks(line, pos);
   if (size_begin == pos) {
     return false;
   }
@@ -147,7 +195,7 @@ bool match_tail(std::string_view line, std::size_t pos, std::size_t floor, tail_
   if (size_end == size_begin) {
     return false;
   }
-  const std::size_t start_begin = skip(line, size_end, k_space);
+  const std::size_t start_begin = skip_blanks(line, size_end);
   if (start_begin == size_end) {
     return false;
   }
@@ -155,7 +203,7 @@ bool match_tail(std::string_view line, std::size_t pos, std::size_t floor, tail_
   if (start_end == start_begin) {
     return false;
   }
-  const std::size_t rest_begin = skip(line, start_end, k_space);
+  const std::size_t rest_begin = skip_blanks(line, start_end);
   // With no floor given, the rest itself is searched for a line terminator.
   if (rest_begin == start_end ||
       (floor == k_none ? holds_line_end(line, rest_begin) : rest_begin < floor)) {
@@ -244,7 +292,7 @@ bool named_section_matcher::match_by_first_char(std::string_view line, std::size
     const std::size_t begin = any + 1;
     for (const std::uint16_t i : m_first_char_names[static_cast<unsigned char>(line[begin])]) {
       const std::string& name = m_names[i];
-      if (line.size() - begin < name.size() || line.compare(begin, name.size(), name) != 0) {
+      if (!holds_at(line, begin, name)) {
         continue;
       }
       tail_columns tail;
@@ -308,8 +356,7 @@ bool named_section_matcher::match(std::string_view line, elxr_line_match& out) c
     tail_memo memo;
     for (std::size_t any = last_any; any >= lowest_any; --any) {
       const std::size_t name_begin = any + 1;
-      if (is_line_end(line[any]) || line.size() - name_begin < name.size() ||
-          line.compare(name_begin, name.size(), name) != 0) {
+      if (is_line_end(line[any]) || !holds_at(line, name_begin, name)) {
         continue;
       }
       const std::size_t name_end = name_begin + name.size();

@@ -2,7 +2,7 @@
 // record whose start is greater or equal, so among equal starts the newest
 // stands first. Records are appended as they come and put in that order
 // once, when the list is first read: the same order as inserting each one at
-// its place, at n log n cost instead of a walk along the list per insert.
+// its place, at linear cost instead of a walk along the list per insert.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +16,9 @@ class section_list {
   using const_iterator = std::vector<section_record>::const_iterator;
 
   void insert(const section_record& record);
+  /// Inserts every record, in their order; takes over their storage when the
+  /// list is still empty.
+  void insert_all(std::vector<section_record>&& records);
 
   const_iterator begin() const { return ordered().begin(); }
   const_iterator end() const { return ordered().end(); }

@@ -141,4 +141,38 @@ TEST(SectionList, ManyRandomInsertionsFollowTheRule) {
   }
 }
 
+TEST(SectionList, InsertingAllAtOnceEqualsInsertingOneByOne) {
+  std::mt19937 random(815);
+  for (int round = 0; round < 8; ++round) {
+    std::vector<section_record> records;
+    // Ascending runs with a few equal and smaller starts in between, as in a
+    // listing whose addresses wrap, or wholly ascending ones.
+    std::uint32_t start = 0;
+    for (int i = 0; i < 500; ++i) {
+      if (round % 4 != 3 && random() % 50 == 0) {
+        start = static_cast<std::uint32_t>(random() % 0x1000);
+      }
+      start += static_cast<std::uint32_t>(random() % (round % 4 == 3 ? 3 : 2)) + (round % 4 == 3);
+      records.push_back(make(start, std::to_string(round) + "/" + std::to_string(i)));
+    }
+    section_list one_by_one;
+    section_list at_once;
+    if (round % 2 == 1) {
+      for (const section_record& early : {make(0x10, "early"), make(0x10, "early2")}) {
+        one_by_one.insert(early);
+        at_once.insert(early);
+      }
+    }
+    for (const section_record& record : records) {
+      one_by_one.insert(record);
+    }
+    at_once.insert_all(std::move(records));
+    EXPECT_EQ(names(at_once), names(one_by_one)) << "round " << round;
+    // And what comes after them is still put in its place.
+    one_by_one.insert(make(0x20, "late"));
+    at_once.insert(make(0x20, "late"));
+    EXPECT_EQ(names(at_once), names(one_by_one)) << "round " << round;
+  }
+}
+
 }  // namespace

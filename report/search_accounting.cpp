@@ -2,43 +2,65 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <utility>
 
 #include "report/number_format.h"
+
+std::uint32_t search_accounting::state_of(section_name name) {
+  // A slot holds the index plus one; 0 is an empty slot.
+  std::uint32_t& recent = m_recent[name.id() % m_recent.size()];
+  if (recent != 0 && m_states[recent - 1].name == name) {
+    return recent - 1;
+  }
+  auto found = m_names.find(name);
+  if (found == m_names.end()) {
+    name_state& state = m_states.emplace_back();
+    state.name = name;
+    for (std::uint32_t i = 0; i < m_searches.size(); ++i) {
+      if (m_searches[i].matches(name)) {
+        state.matching_entries.push_back(i);
+      }
+    }
+    found = m_names.emplace(name, static_cast<std::uint32_t>(m_states.size() - 1)).first;
+  }
+  recent = found->second + 1;
+  return found->second;
+}
+
+void search_accounting::make_lines(name_state& state) const {
+  const std::string& earlier = m_searches[state.claimed_by].display_text();
+  for (const std::uint32_t entry : state.matching_entries) {
+    state.lines.push_back(state.name.str() + ": Found in [ " + m_searches[entry].display_text() +
+                          "] and in [ " + earlier + "]\n");
+  }
+}
 
 void search_accounting::account(const section_record& record) {
   if (m_searches.empty()) {
     return;  // nothing can claim a name
   }
-  auto found = m_names.find(record.name);
-  if (found == m_names.end()) {
-    name_state state;
-    for (std::uint32_t i = 0; i < m_searches.size(); ++i) {
-      if (m_searches[i].matches(record.name)) {
-        state.matching_entries.push_back(i);
-      }
-    }
-    found = m_names.emplace(record.name, std::move(state)).first;
-  }
-  name_state& state = found->second;
-  for (const std::uint32_t entry : state.matching_entries) {
+  const std::uint32_t index = state_of(record.name);
+  name_state& state = m_states[index];
+  for (std::uint32_t match = 0; match < state.matching_entries.size(); ++match) {
     if (state.claimed_by != k_unclaimed) {
-      m_ambiguous.push_back({&found->first, &state, entry});
+      if (state.lines.empty()) {
+        make_lines(state);
+      }
+      m_ambiguous.push_back({index, match});
       m_ambiguous_bytes += record.size;
     } else {
-      state.claimed_by = entry;
-      m_claims.push_back(&found->first);
-      m_searches[entry].add_size(record.size);
+      state.claimed_by = state.matching_entries[match];
+      m_claims.push_back(index);
+      m_searches[state.claimed_by].add_size(record.size);
     }
   }
 }
 
 std::vector<search_hit> search_accounting::claimed_list() const {
   std::vector<search_hit> hits;
-  for (const std::string* name : m_claims) {
-    const name_state& state = m_names.at(*name);
-    hits.push_back({*name, m_searches[state.claimed_by].display_text(), std::string()});
+  for (const std::uint32_t index : m_claims) {
+    const name_state& state = m_states[index];
+    hits.push_back({state.name.str(), m_searches[state.claimed_by].display_text(), std::string()});
   }
   return hits;
 }
@@ -46,8 +68,9 @@ std::vector<search_hit> search_accounting::claimed_list() const {
 std::vector<search_hit> search_accounting::ambiguous_list() const {
   std::vector<search_hit> hits;
   for (const ambiguous_match& match : m_ambiguous) {
-    const name_state& state = *match.state;
-    hits.push_back({*match.name, m_searches[match.entry].display_text(),
+    const name_state& state = m_states[match.state];
+    hits.push_back({state.name.str(),
+                    m_searches[state.matching_entries[match.match]].display_text(),
                     m_searches[state.claimed_by].display_text()});
   }
   return hits;
@@ -74,18 +97,10 @@ bool search_accounting::write_result_file(const std::string& path,
     return false;
   }
   // Lines are gathered into large blocks: a listing with many sections of
-  // one name can make hundreds of thousands of them. What follows the name
-  // depends only on the two entries, so it is put together once per pair.
-  std::map<std::pair<std::uint32_t, std::uint32_t>, std::string> tails;
+  // one name can make hundreds of thousands of them.
   std::string block;
   for (const ambiguous_match& match : m_ambiguous) {
-    std::string& tail = tails[{match.entry, match.state->claimed_by}];
-    if (tail.empty()) {
-      tail = ": Found in [ " + m_searches[match.entry].display_text() + "] and in [ " +
-             m_searches[match.state->claimed_by].display_text() + "]\n";
-    }
-    block += *match.name;
-    block += tail;
+    block += m_states[match.state].lines[match.match];
     if (block.size() >= (1u << 20)) {
       file.write(block.data(), static_cast<std::streamsize>(block.size()));
       block.clear();

@@ -7,7 +7,9 @@
 // listings with hundreds of thousands of sections repeat their names a lot.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <deque>
 #include <ostream>
 #include <string>
 #include <unordered_map>
@@ -57,18 +59,28 @@ class search_accounting {
   static constexpr std::uint32_t k_unclaimed = 0xFFFFFFFF;
 
   struct name_state {
+    section_name name;
     std::vector<std::uint32_t> matching_entries;  ///< indices into m_searches, in list order
     std::uint32_t claimed_by = k_unclaimed;       ///< entry that claimed the name
+    /// Result file lines, one per matching entry, made when the name first
+    /// matches again: what a line says depends only on the name and the two
+    /// entries.
+    std::vector<std::string> lines;
   };
   struct ambiguous_match {
-    const std::string* name;  ///< key in m_names, stable while the map lives
-    const name_state* state;  ///< its value there
-    std::uint32_t entry;      ///< entry that matched again
+    std::uint32_t state;  ///< index into m_states
+    std::uint32_t match;  ///< position in the state's matching_entries
   };
 
+  std::uint32_t state_of(section_name name);
+  void make_lines(name_state& state) const;
+
   search_list& m_searches;
-  std::unordered_map<std::string, name_state> m_names;
-  std::vector<const std::string*> m_claims;  ///< claimed names in claim order
+  std::deque<name_state> m_states;  ///< one per distinct name, in the order first seen
+  std::unordered_map<section_name, std::uint32_t> m_names;  ///< index into m_states
+  /// Names looked up lately; a listing uses few names over and over.
+  std::array<std::uint32_t, 64> m_recent{};
+  std::vector<std::uint32_t> m_claims;  ///< claimed names (into m_states) in claim order
   std::vector<ambiguous_match> m_ambiguous;
   std::uint32_t m_ambiguous_bytes = 0;
 };
