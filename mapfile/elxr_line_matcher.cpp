@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstring>
 #include <utility>
+
+#include "memdef/byte_word.h"
 
 // Every quantified piece of these shapes is a run of one character class that
 // is directly followed by a piece that cannot start with a character of that
@@ -85,29 +86,50 @@ std::size_t skip(std::string_view line, std::size_t pos, unsigned char mask) {
   return pos;
 }
 
-// Listings pad their columns with long runs of blanks, and the rest of a
-// section line is searched for a line terminator: both go eight characters at
-// a time.
-constexpr std::uint64_t k_ones = 0x0101010101010101ull;
+constexpr std::uint64_t space_marks(std::uint64_t word) { return byte_word::equal_to(word, ' '); }
 
-std::uint64_t load8(const char* p) {
-  std::uint64_t word;
-  std::memcpy(&word, p, sizeof word);
-  return word;
-}
-
-/// Whether one of the eight characters in word is c.
-constexpr bool holds_byte(std::uint64_t word, char c) {
-  const std::uint64_t x = word ^ (k_ones * static_cast<unsigned char>(c));
-  return ((x - k_ones) & ~x & (k_ones * 0x80)) != 0;
-}
-
-/// skip() over blanks, fast across runs of spaces.
-std::size_t skip_blanks(std::string_view line, std::size_t pos) {
-  while (pos + 8 <= line.size() && load8(line.data() + pos) == k_ones * ' ') {
-    pos += 8;
+/// skip() for a class whose characters byte_word marks: eight at a time
+/// while eight are left. Listings pad their columns with long runs of blanks
+/// and write numbers as runs of eight digits.
+template <std::uint64_t (*marks)(std::uint64_t)>
+std::size_t skip_fast(std::string_view line, std::size_t pos, unsigned char mask) {
+  while (pos + 8 <= line.size()) {
+    const unsigned run =
+        byte_word::first_marked(~marks(byte_word::load(line.data() + pos)) & byte_word::k_highs);
+    pos += run;
+    if (run < 8) {
+      return pos;
+    }
   }
-  return skip(line, pos, k_space);
+  return skip(line, pos, mask);
+}
+
+/// Blank runs are runs of spaces nearly always: those go eight at a time,
+/// any other blank one at a time.
+std::size_t skip_blanks(std::string_view line, std::size_t pos) {
+  return skip(line, skip_fast<space_marks>(line, pos, k_space), k_space);
+}
+std::size_t skip_digits(std::string_view line, std::size_t pos) {
+  return skip_fast<byte_word::decimal_digits>(line, pos, k_digit);
+}
+std::size_t skip_xdigits(std::string_view line, std::size_t pos) {
+  return skip_fast<byte_word::hex_digits>(line, pos, k_xdigit);
+}
+
+/// Position of the first blank at or after pos, or the end of the line.
+std::size_t find_blank(std::string_view line, std::size_t pos) {
+  while (pos + 8 <= line.size()) {
+    const unsigned run =
+        byte_word::first_marked(byte_word::spaces(byte_word::load(line.data() + pos)));
+    pos += run;
+    if (run < 8) {
+      return pos;
+    }
+  }
+  while (pos < line.size() && !is_space(line[pos])) {
+    ++pos;
+  }
+  return pos;
 }
 
 /// Where the rest column may start at the earliest: after the last line
@@ -123,9 +145,9 @@ std::size_t rest_floor(std::string_view line) {
 
 /// Whether a line terminator stands at or after pos.
 bool holds_line_end(std::string_view line, std::size_t pos) {
-  for (; pos < line.size() && line.size() - pos >= 8; pos += 8) {
-    const std::uint64_t word = load8(line.data() + pos);
-    if (holds_byte(word, '\r') || holds_byte(word, '\n')) {
+  for (; pos + 8 <= line.size(); pos += 8) {
+    const std::uint64_t word = byte_word::load(line.data() + pos);
+    if ((byte_word::equal_to(word, '\r') | byte_word::equal_to(word, '\n')) != 0) {
       return true;
     }
   }
@@ -161,7 +183,7 @@ struct lead_columns {
 
 bool match_lead(std::string_view line, lead_columns& out) {
   const std::size_t index_begin = skip_blanks(line, 0);
-  const std::size_t index_end = skip(line, index_begin, k_digit);
+  const std::size_t index_end = skip_digits(line, index_begin);
   if (index_end == index_begin) {
     return false;
   }
@@ -191,7 +213,7 @@ bool match_tail(std::string_view line, std::size_t pos, std::size_t floor, tail_
   if (size_begin == pos) {
     return false;
   }
-  const std::size_t size_end = skip(line, size_begin, k_xdigit);
+  const std::size_t size_end = skip_xdigits(line, size_begin);
   if (size_end == size_begin) {
     return false;
   }
@@ -199,7 +221,7 @@ bool match_tail(std::string_view line, std::size_t pos, std::size_t floor, tail_
   if (start_begin == size_end) {
     return false;
   }
-  const std::size_t start_end = skip(line, start_begin, k_xdigit);
+  const std::size_t start_end = skip_xdigits(line, start_begin);
   if (start_end == start_begin) {
     return false;
   }
@@ -266,15 +288,17 @@ constexpr const char* k_tail_text =
 // pattern text would mean something else than the name.
 named_section_matcher::named_section_matcher(std::vector<std::string> names)
     : m_names(std::move(names)) {
-  if (m_names.empty() || m_names.size() > 0xFFFF) {
+  if (m_names.empty()) {
     m_by_first_char = false;
   }
   for (std::size_t i = 0; i < m_names.size() && m_by_first_char; ++i) {
     if (m_names[i].empty() || is_space(m_names[i][0])) {
       m_by_first_char = false;
     } else {
-      m_first_char_names[static_cast<unsigned char>(m_names[i][0])].push_back(
-          static_cast<std::uint16_t>(i));
+      const std::string& name = m_names[i];
+      const bool spaced = std::any_of(name.begin(), name.end(), is_space);
+      m_first_char_names[static_cast<unsigned char>(name[0])].push_back(
+          {static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(name.size()), spaced});
     }
   }
 }
@@ -290,9 +314,12 @@ bool named_section_matcher::match_by_first_char(std::string_view line, std::size
       continue;
     }
     const std::size_t begin = any + 1;
-    for (const std::uint16_t i : m_first_char_names[static_cast<unsigned char>(line[begin])]) {
-      const std::string& name = m_names[i];
-      if (!holds_at(line, begin, name)) {
+    // Blanks must follow a name, so a name without blanks can only be the
+    // whole word that starts here: most names are ruled out by their length.
+    const std::size_t word_end = find_blank(line, begin);
+    for (const candidate& c : m_first_char_names[static_cast<unsigned char>(line[begin])]) {
+      const std::string& name = m_names[c.index];
+      if ((!c.spaced && c.size != word_end - begin) || !holds_at(line, begin, name)) {
         continue;
       }
       tail_columns tail;

@@ -51,8 +51,13 @@ class named_section_matcher : public elxr_line_matcher {
 
   std::vector<std::string> m_names;
   bool m_by_first_char = true;
-  /// Indices of the names beginning with each character, in list order.
-  std::vector<std::uint16_t> m_first_char_names[256];
+  struct candidate {
+    std::uint32_t index;  ///< into m_names
+    std::uint32_t size;   ///< of the name
+    bool spaced;          ///< whether the name holds a blank
+  };
+  /// The names beginning with each character, in list order.
+  std::vector<candidate> m_first_char_names[256];
 };
 
 /// The section-line shape of the 32-bit reader: any name of letters, digits,

@@ -17,77 +17,72 @@ std::size_t ascending_prefix(const std::vector<section_record>& records) {
   return n;
 }
 
-/// The order of the records by start, newest first among equal starts: a
+/// Puts the records in start order, newest first among equal starts: a
 /// stable radix sort by start over the records taken newest first. The first
 /// `sorted` records are older than the rest and already in order, so among
-/// them an earlier one is the newer. Returns, for each place in the result,
-/// the index of the record that belongs there.
-std::vector<std::uint64_t> start_order(const std::vector<section_record>& records,
-                                       std::size_t sorted) {
+/// them an earlier one is the newer. Records move as a whole, each pass reads
+/// them in sequence: no lookups through an index.
+void sort_by_start(std::vector<section_record>& records, std::size_t sorted) {
   const std::size_t n = records.size();
-  const std::size_t appended = n - sorted;
-  const auto index_of = [&](std::size_t rank) {
-    return rank < appended ? n - 1 - rank : rank - appended;
+  if (n < 2048) {
+    // Too few for the bucket tables to pay off: the same order by a merge.
+    const auto tail = records.begin() + static_cast<std::ptrdiff_t>(sorted);
+    std::reverse(tail, records.end());
+    std::rotate(records.begin(), tail, records.end());
+    std::stable_sort(
+        records.begin(), records.end(),
+        [](const section_record& a, const section_record& b) { return a.start < b.start; });
+    return;
+  }
+  // Digits of 13 bits: two passes for the 26-bit addresses of most listings.
+  constexpr unsigned k_digit_bits = 13;
+  constexpr std::size_t k_buckets = std::size_t{1} << k_digit_bits;
+  constexpr unsigned k_digits = (32 + k_digit_bits - 1) / k_digit_bits;
+  const auto digit = [](std::uint32_t start, unsigned d) {
+    return (start >> (d * k_digit_bits)) & (k_buckets - 1);
   };
-  // Start in the high half, rank from the newest in the low half.
-  std::vector<std::uint64_t> keys(n);
-  for (std::size_t rank = 0; rank < n; ++rank) {
-    keys[rank] = (std::uint64_t{records[index_of(rank)].start} << 32) | rank;
-  }
-  if (n < 256) {
-    std::sort(keys.begin(), keys.end());  // keys are unique
-  } else {
-    // Digits of 13 bits: two passes for the 26-bit addresses of most
-    // listings; a pass over a digit that all starts share is left out.
-    constexpr unsigned k_digit_bits = 13;
-    constexpr std::size_t k_buckets = std::size_t{1} << k_digit_bits;
-    std::vector<std::uint32_t> count(k_buckets);
-    std::vector<std::uint64_t> scratch(n);
-    for (unsigned shift = 32; shift < 64; shift += k_digit_bits) {
-      std::fill(count.begin(), count.end(), 0);
-      for (const std::uint64_t key : keys) {
-        ++count[(key >> shift) & (k_buckets - 1)];
-      }
-      if (count[(keys[0] >> shift) & (k_buckets - 1)] == n) {
-        continue;
-      }
-      std::uint32_t next = 0;
-      for (std::uint32_t& c : count) {
-        const std::uint32_t here = c;
-        c = next;
-        next += here;
-      }
-      for (const std::uint64_t key : keys) {
-        scratch[count[(key >> shift) & (k_buckets - 1)]++] = key;
-      }
-      keys.swap(scratch);
+  std::vector<std::size_t> count(k_digits * k_buckets);
+  for (const section_record& record : records) {
+    for (unsigned d = 0; d < k_digits; ++d) {
+      ++count[d * k_buckets + digit(record.start, d)];
     }
   }
-  for (std::uint64_t& key : keys) {
-    key = index_of(key & 0xFFFFFFFFu);
+  std::vector<unsigned> passes;
+  for (unsigned d = 0; d < k_digits; ++d) {
+    // A digit that all starts share leaves the order as it is.
+    if (count[d * k_buckets + digit(records[0].start, d)] != n) {
+      passes.push_back(d);
+    }
   }
-  return keys;
-}
-
-/// Moves each record to its place in place, one cycle of the permutation at a
-/// time; order[place] names the record that belongs there.
-void apply_order(std::vector<section_record>& records, std::vector<std::uint64_t>& order) {
-  for (std::size_t place = 0; place < order.size(); ++place) {
-    if (order[place] == place) {
-      continue;
+  // Turns the counts of one digit into the first place of each bucket.
+  const auto places = [&count](unsigned d) {
+    std::size_t* place = &count[d * k_buckets];
+    std::size_t next = 0;
+    for (std::size_t b = 0; b < k_buckets; ++b) {
+      const std::size_t here = place[b];
+      place[b] = next;
+      next += here;
     }
-    const section_record first = records[place];
-    std::size_t here = place;
-    for (;;) {
-      const std::size_t from = order[here];
-      order[here] = here;  // done
-      if (from == place) {
-        records[here] = first;
-        break;
-      }
-      records[here] = records[from];
-      here = from;
+    return place;
+  };
+  std::vector<section_record> scratch(n);
+  // The first pass takes the records newest first; it runs even when no
+  // digit differs, to put equal starts in that order.
+  const unsigned first = passes.empty() ? 0 : passes[0];
+  std::size_t* place = places(first);
+  for (std::size_t i = n; i-- > sorted;) {
+    scratch[place[digit(records[i].start, first)]++] = records[i];
+  }
+  for (std::size_t i = 0; i < sorted; ++i) {
+    scratch[place[digit(records[i].start, first)]++] = records[i];
+  }
+  records.swap(scratch);
+  for (std::size_t p = 1; p < passes.size(); ++p) {
+    place = places(passes[p]);
+    for (const section_record& record : records) {
+      scratch[place[digit(record.start, passes[p])]++] = record;
     }
+    records.swap(scratch);
   }
 }
 }  // namespace
@@ -114,22 +109,9 @@ void section_list::insert_all(std::vector<section_record>&& records) {
 }
 
 const std::vector<section_record>& section_list::ordered() const {
-  if (m_sorted_count == m_records.size()) {
-    return m_records;
+  if (m_sorted_count != m_records.size()) {
+    sort_by_start(m_records, m_sorted_count);
+    m_sorted_count = m_records.size();
   }
-  if (m_records.size() < 0xFFFFFFFFu) {
-    std::vector<std::uint64_t> order = start_order(m_records, m_sorted_count);
-    apply_order(m_records, order);
-  } else {
-    // Too many records for 32-bit positions: newest first, then stably by
-    // start. The ordered front is older than the rest, newest first already.
-    std::reverse(m_records.begin() + static_cast<std::ptrdiff_t>(m_sorted_count), m_records.end());
-    std::rotate(m_records.begin(), m_records.begin() + static_cast<std::ptrdiff_t>(m_sorted_count),
-                m_records.end());
-    std::stable_sort(
-        m_records.begin(), m_records.end(),
-        [](const section_record& a, const section_record& b) { return a.start < b.start; });
-  }
-  m_sorted_count = m_records.size();
   return m_records;
 }

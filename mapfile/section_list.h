@@ -27,6 +27,10 @@ class section_list {
   const section_record& front() const { return ordered().front(); }
   const section_record& back() const { return ordered().back(); }
 
+  /// The records without putting them in order first, for work that does
+  /// not depend on it.
+  const std::vector<section_record>& in_any_order() const { return m_records; }
+
  private:
   const std::vector<section_record>& ordered() const;
 

@@ -113,7 +113,7 @@ TEST(SectionList, ManyRandomInsertionsFollowTheRule) {
     section_list list;
     std::vector<section_record> expected;
     std::uint32_t ascending = 0;
-    for (int i = 0; i < 600; ++i) {
+    for (int i = 0; i < 5000; ++i) {
       std::uint32_t start = 0;
       if (random() % 4 == 0) {
         ascending += static_cast<std::uint32_t>(random() % 3);
@@ -128,7 +128,7 @@ TEST(SectionList, ManyRandomInsertionsFollowTheRule) {
       list.insert(record);
       reference_insert(expected, record);
       // Look at the list now and then while it grows, and at the end.
-      if (i % 97 == 0 || i == 599) {
+      if (i % 997 == 0 || i == 4999) {
         ASSERT_EQ(list.size(), expected.size());
         std::size_t at = 0;
         for (const section_record& kept : list) {
@@ -148,7 +148,7 @@ TEST(SectionList, InsertingAllAtOnceEqualsInsertingOneByOne) {
     // Ascending runs with a few equal and smaller starts in between, as in a
     // listing whose addresses wrap, or wholly ascending ones.
     std::uint32_t start = 0;
-    for (int i = 0; i < 500; ++i) {
+    for (int i = 0; i < 5000; ++i) {
       if (round % 4 != 3 && random() % 50 == 0) {
         start = static_cast<std::uint32_t>(random() % 0x1000);
       }
@@ -173,6 +173,18 @@ TEST(SectionList, InsertingAllAtOnceEqualsInsertingOneByOne) {
     at_once.insert(make(0x20, "late"));
     EXPECT_EQ(names(at_once), names(one_by_one)) << "round " << round;
   }
+}
+
+TEST(SectionList, ThousandsOfEqualStartsStandNewestFirst) {
+  section_list list;
+  name_list expected;
+  for (int i = 0; i < 3000; ++i) {
+    list.insert(make(0x4000, std::to_string(i)));
+    expected.insert(expected.begin(), std::to_string(i));
+  }
+  list.insert(make(0x3000, "below"));
+  expected.insert(expected.begin(), "below");
+  EXPECT_EQ(names(list), expected);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "memdef/hex_number.h"
 
+#include "memdef/byte_word.h"
+
 namespace {
 struct hex_table {
   signed char value[256] = {};
@@ -58,8 +60,16 @@ std::uint32_t parse_hex(std::string_view text) {
     const hex_scan scan = scan_hex(text, 0, false);
     return scan.overflow ? 0 : scan.value;
   }
-  // The usual case, a column of digits: nothing to skip, and an overflow
-  // decides the result at once.
+  // The usual case, a column of eight digits, is read at once.
+  if (text.size() >= 8) {
+    const std::uint64_t word = byte_word::load(text.data());
+    if (byte_word::hex_digits(word) == byte_word::k_highs &&
+        (text.size() == 8 || k_hex.value[static_cast<unsigned char>(text[8])] < 0)) {
+      return byte_word::hex8_value(word);
+    }
+  }
+  // Otherwise a column of digits: nothing to skip, and an overflow decides
+  // the result at once.
   std::uint64_t value = 0;
   for (const char c : text) {
     const int digit = k_hex.value[static_cast<unsigned char>(c)];
