@@ -234,8 +234,8 @@ void check_same(const std::vector<section_record>& expected, const section_list&
       fail(__FILE__, __LINE__,
            "record " + std::to_string(i) + " differs: got '" + record.name.str() + "' start " +
                std::to_string(record.start) + " size " + std::to_string(record.size) +
-               ", expected '" + expected[i].name.str() + "' start " + std::to_string(expected[i].start) +
-               " size " + std::to_string(expected[i].size));
+               ", expected '" + expected[i].name.str() + "' start " +
+               std::to_string(expected[i].start) + " size " + std::to_string(expected[i].size));
     }
     ++i;
   }

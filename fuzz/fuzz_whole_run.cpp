@@ -88,7 +88,8 @@ expected_run expected_report(const c_memory_def& definition, const search_list& 
       const std::string& text = searches[e].display_text();
       const auto earlier = claimed.find(r.name);
       if (earlier != claimed.end()) {
-        result_file += r.name.str() + ": Found in [ " + text + "] and in [ " + earlier->second + "]\n";
+        result_file +=
+            r.name.str() + ": Found in [ " + text + "] and in [ " + earlier->second + "]\n";
         ambiguous_bytes += r.size;
       } else {
         claimed.emplace(r.name, text);
