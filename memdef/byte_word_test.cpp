@@ -53,8 +53,7 @@ TEST(ByteWord, RunsEndWhereTheOneAtATimeClassesSayForEveryByte) {
         const unsigned digits = first_outside(text, [](char c) { return c >= '0' && c <= '9'; });
         const unsigned hex = first_outside(text, [](char c) { return is_xdigit_char(c); });
         const std::string where = "byte " + std::to_string(value) + " at " + std::to_string(at);
-        EXPECT_EQ(std::min(mark_end(byte_word::spaces(word)), at + 1),
-                  std::min(spaces, at + 1))
+        EXPECT_EQ(std::min(mark_end(byte_word::spaces(word)), at + 1), std::min(spaces, at + 1))
             << where;
         EXPECT_EQ(std::min(mark_end(byte_word::decimal_digits(word)), at + 1),
                   std::min(digits, at + 1))
