@@ -314,10 +314,15 @@ bool named_section_matcher::match_by_first_char(std::string_view line, std::size
       continue;
     }
     const std::size_t begin = any + 1;
+    const std::vector<candidate>& names_here =
+        m_first_char_names[static_cast<unsigned char>(line[begin])];
+    if (names_here.empty()) {
+      continue;
+    }
     // Blanks must follow a name, so a name without blanks can only be the
     // whole word that starts here: most names are ruled out by their length.
     const std::size_t word_end = find_blank(line, begin);
-    for (const candidate& c : m_first_char_names[static_cast<unsigned char>(line[begin])]) {
+    for (const candidate& c : names_here) {
       const std::string& name = m_names[c.index];
       if ((!c.spaced && c.size != word_end - begin) || !holds_at(line, begin, name)) {
         continue;

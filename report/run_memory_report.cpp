@@ -191,6 +191,7 @@ bool run_memory_report(std::string map_file_path, std::string definition_path,
 
   const memory_totals totals = compute_totals(definition, program_sections, memory_sections);
   search_accounting accounting(searches);
+  accounting.expect_records(program_sections.size());
   for (const section_record& record : program_sections) {
     accounting.account(record);
   }

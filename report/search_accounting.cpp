@@ -35,6 +35,12 @@ void search_accounting::make_lines(name_state& state) const {
   }
 }
 
+void search_accounting::expect_records(std::size_t count) {
+  if (!m_searches.empty()) {
+    m_ambiguous.reserve(count);
+  }
+}
+
 void search_accounting::account(const section_record& record) {
   if (m_searches.empty()) {
     return;  // nothing can claim a name

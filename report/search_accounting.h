@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <ostream>
@@ -27,6 +28,10 @@ struct search_hit {
 class search_accounting {
  public:
   explicit search_accounting(search_list& searches) : m_searches(searches) {}
+
+  /// Sets room aside for the matches of that many records, so the list of
+  /// ambiguous matches is not copied while it grows. Costs address space only.
+  void expect_records(std::size_t count);
 
   /// Offers one program record to every entry, in list order.
   void account(const section_record& record);
