@@ -1,6 +1,5 @@
 #include "mapfile/c_map_file_elxr.h"
 
-#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -52,12 +51,6 @@ bool c_map_file_elxr::read(const c_memory_def& definition, section_list& program
   const elxr_line_matcher& pattern = section_pattern();
   const std::uint32_t mask = address_mask();
   std::vector<section_record> records;
-  // Room for as many sections as the file can plausibly hold, so the list
-  // is not copied while it grows; unused room costs address space only.
-  constexpr std::uintmax_t k_bytes_per_section = 64;  // a short section line and its attributes
-  constexpr std::uintmax_t k_most_reserved = std::uintmax_t{1} << 20;
-  records.reserve(static_cast<std::size_t>(
-      std::min(stream.file_size() / k_bytes_per_section, k_most_reserved)));
 
   std::string_view line;
   elxr_line_match match;

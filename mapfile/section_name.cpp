@@ -2,13 +2,19 @@
 
 #include <array>
 #include <deque>
-#include <unordered_map>
+#include <functional>
 #include <vector>
 
 namespace {
+/// The distinct texts and an open-addressing index over them. A listing can
+/// hold a hundred thousand different names (one per row of a segment map), so
+/// a new name costs no allocation beyond its text.
 class name_pool {
  public:
-  name_pool() { m_by_id.push_back(&m_texts.emplace_back()); }  // id 0: the empty name
+  name_pool() {
+    add("", 0);  // id 0, the empty name; the index never holds it
+    m_slots.assign(k_first_slots, 0);
+  }
 
   std::uint32_t intern(std::string_view text) {
     if (text.empty()) {
@@ -16,41 +22,73 @@ class name_pool {
     }
     // Listings repeat their names, mostly from a small set: a small cache
     // spares most lookups the hashing.
-    std::uint32_t& cached = m_recent[slot(text)];
+    std::uint32_t& cached = m_recent[recent_slot(text)];
     if (cached != 0 && *m_by_id[cached] == text) {
       return cached;
     }
-    auto found = m_index.find(text);
-    if (found == m_index.end()) {
-      const std::string& kept = m_texts.emplace_back(text);
-      const auto id = static_cast<std::uint32_t>(m_by_id.size());
-      m_by_id.push_back(&kept);
-      found = m_index.emplace(std::string_view(kept), id).first;
+    const std::size_t hash = std::hash<std::string_view>()(text);
+    std::size_t slot = hash & (m_slots.size() - 1);
+    while (m_slots[slot] != 0) {
+      const std::uint32_t id = m_slots[slot];
+      if (m_hashes[id] == hash && *m_by_id[id] == text) {
+        cached = id;
+        return id;
+      }
+      slot = (slot + 1) & (m_slots.size() - 1);
     }
-    cached = found->second;
-    return cached;
+    const std::uint32_t id = add(text, hash);
+    m_slots[slot] = id;
+    if (2 * m_by_id.size() > m_slots.size()) {
+      grow();
+    }
+    cached = id;
+    return id;
   }
 
   const std::string& text(std::uint32_t id) const { return *m_by_id[id]; }
   std::size_t size() const { return m_by_id.size(); }
 
  private:
-  static std::size_t slot(std::string_view text) {
-    const auto first = static_cast<unsigned char>(text.front());
-    const auto last = static_cast<unsigned char>(text.back());
-    return (text.size() * 31 + first * 7 + last) % k_slots;
+  std::uint32_t add(std::string_view text, std::size_t hash) {
+    const auto id = static_cast<std::uint32_t>(m_by_id.size());
+    m_by_id.push_back(&m_texts.emplace_back(text));
+    m_hashes.push_back(hash);
+    return id;
   }
 
-  static constexpr std::size_t k_slots = 256;
+  void grow() {
+    std::vector<std::uint32_t> slots(2 * m_slots.size(), 0);
+    const std::size_t mask = slots.size() - 1;
+    for (std::uint32_t id = 1; id < m_by_id.size(); ++id) {
+      std::size_t slot = m_hashes[id] & mask;
+      while (slots[slot] != 0) {
+        slot = (slot + 1) & mask;
+      }
+      slots[slot] = id;
+    }
+    m_slots.swap(slots);
+  }
+
+  static std::size_t recent_slot(std::string_view text) {
+    const auto first = static_cast<unsigned char>(text.front());
+    const auto last = static_cast<unsigned char>(text.back());
+    return (text.size() * 31 + first * 7 + last) % k_recent_slots;
+  }
+
+  static constexpr std::size_t k_first_slots = 256;  // a power of two, as every size after it
+  static constexpr std::size_t k_recent_slots = 256;
   std::deque<std::string> m_texts;  ///< a deque never moves what it holds
   std::vector<const std::string*> m_by_id;
-  std::unordered_map<std::string_view, std::uint32_t> m_index;
-  std::array<std::uint32_t, k_slots> m_recent{};
+  std::vector<std::size_t> m_hashes;   ///< by id
+  std::vector<std::uint32_t> m_slots;  ///< ids; 0 marks a free slot
+  std::array<std::uint32_t, k_recent_slots> m_recent{};
 };
 
 name_pool& pool() {
-  static name_pool names;
-  return names;
+  // Kept to the very end, like the texts it hands out: nothing is torn down
+  // at exit.
+  static name_pool* const names = new name_pool;
+  return *names;
 }
 }  // namespace
 

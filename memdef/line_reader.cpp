@@ -39,10 +39,6 @@ bool line_reader::open(const std::string& path) {
   if (m_file == nullptr) {
     return false;
   }
-  m_file_size = std::filesystem::file_size(path, ec);
-  if (ec) {
-    m_file_size = 0;
-  }
   if (!m_block) {
     m_block.reset(new char[k_block_size]);  // no need to clear what fread fills
     m_block_size = k_block_size;

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -38,9 +37,6 @@ class line_reader {
   /// Whether the line last returned by next() was ended by a line feed.
   bool last_line_terminated() const { return m_terminated; }
 
-  /// The size the file had when it was opened; 0 when unknown.
-  std::uintmax_t file_size() const { return m_file_size; }
-
   /// True once every byte of the file has been consumed.
   bool at_end();
 
@@ -54,7 +50,6 @@ class line_reader {
   std::FILE* m_file = nullptr;
   std::unique_ptr<char[]> m_block;  ///< k_block_size bytes once a file was opened
   std::size_t m_block_size = 0;
-  std::uintmax_t m_file_size = 0;
   std::size_t m_begin = 0;
   std::size_t m_end = 0;
   bool m_eof = false;
