@@ -124,10 +124,10 @@ memory_totals compute_totals(const c_memory_def& definition, const section_list&
     }
   };
   // The memory list is only summed. The integer sums wrap the same in any
-  // order, and the floating sum stays exact, whatever the order, as long as
-  // it stays below 2^53, which fewer than 2^21 sizes of 32 bits cannot pass:
-  // such a list need not be put in order first.
-  if (memory_sections.size() < (std::size_t{1} << 21)) {
+  // order, and the floating sum, a multiple of 1/8, is exact in any order
+  // while it stays below 2^50, which fewer than 2^18 sizes of 32 bits cannot
+  // reach: such a list need not be put in order first.
+  if (memory_sections.size() < (std::size_t{1} << 18)) {
     for (const section_record& record : memory_sections.in_any_order()) {
       add_memory(record);
     }
