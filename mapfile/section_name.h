@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -60,10 +59,3 @@ class section_name {
 
   std::uint32_t m_id = 0;
 };
-
-namespace std {
-template <>
-struct hash<section_name> {
-  std::size_t operator()(section_name name) const noexcept { return name.id(); }
-};
-}  // namespace std

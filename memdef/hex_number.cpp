@@ -56,11 +56,7 @@ hex_scan scan_hex(std::string_view text, std::size_t pos, bool signed_form) {
 }
 
 std::uint32_t parse_hex(std::string_view text) {
-  if (text.empty() || is_space_char(text.front())) {
-    const hex_scan scan = scan_hex(text, 0, false);
-    return scan.overflow ? 0 : scan.value;
-  }
-  // The usual case, a column of eight digits, is read at once.
+  // The usual case, a column of exactly eight digits, is read at once.
   if (text.size() >= 8) {
     const std::uint64_t word = byte_word::load(text.data());
     if (byte_word::hex_digits(word) == byte_word::k_highs &&
@@ -68,18 +64,6 @@ std::uint32_t parse_hex(std::string_view text) {
       return byte_word::hex8_value(word);
     }
   }
-  // Otherwise a column of digits: nothing to skip, and an overflow decides
-  // the result at once.
-  std::uint64_t value = 0;
-  for (const char c : text) {
-    const int digit = k_hex.value[static_cast<unsigned char>(c)];
-    if (digit < 0) {
-      break;
-    }
-    value = (value << 4) | static_cast<unsigned>(digit);
-    if (value > 0xFFFFFFFFull) {
-      return 0;
-    }
-  }
-  return static_cast<std::uint32_t>(value);
+  const hex_scan scan = scan_hex(text, 0, false);
+  return scan.overflow ? 0 : scan.value;
 }

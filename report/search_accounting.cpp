@@ -7,13 +7,12 @@
 #include "report/number_format.h"
 
 std::uint32_t search_accounting::state_of(section_name name) {
-  // A slot holds the index plus one; 0 is an empty slot.
-  std::uint32_t& recent = m_recent[name.id() % m_recent.size()];
-  if (recent != 0 && m_states[recent - 1].name == name) {
-    return recent - 1;
+  // Names are small dense numbers, so a name's state is found by indexing.
+  if (name.id() >= m_state_by_name.size()) {
+    m_state_by_name.resize(name.id() + 1, 0);
   }
-  auto found = m_names.find(name);
-  if (found == m_names.end()) {
+  std::uint32_t& slot = m_state_by_name[name.id()];
+  if (slot == 0) {
     name_state& state = m_states.emplace_back();
     state.name = name;
     for (std::uint32_t i = 0; i < m_searches.size(); ++i) {
@@ -21,10 +20,9 @@ std::uint32_t search_accounting::state_of(section_name name) {
         state.matching_entries.push_back(i);
       }
     }
-    found = m_names.emplace(name, static_cast<std::uint32_t>(m_states.size() - 1)).first;
+    slot = static_cast<std::uint32_t>(m_states.size());
   }
-  recent = found->second + 1;
-  return found->second;
+  return slot - 1;
 }
 
 void search_accounting::make_lines(name_state& state) const {

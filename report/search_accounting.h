@@ -7,13 +7,11 @@
 // listings with hundreds of thousands of sections repeat their names a lot.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <ostream>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "mapfile/section_record.h"
@@ -82,9 +80,8 @@ class search_accounting {
 
   search_list& m_searches;
   std::deque<name_state> m_states;  ///< one per distinct name, in the order first seen
-  std::unordered_map<section_name, std::uint32_t> m_names;  ///< index into m_states
-  /// Names looked up lately; a listing uses few names over and over.
-  std::array<std::uint32_t, 64> m_recent{};
+  /// By name number: the name's index into m_states plus one, 0 when unseen.
+  std::vector<std::uint32_t> m_state_by_name;
   std::vector<std::uint32_t> m_claims;  ///< claimed names (into m_states) in claim order
   std::vector<ambiguous_match> m_ambiguous;
   std::uint32_t m_ambiguous_bytes = 0;
