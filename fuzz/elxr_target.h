@@ -1,6 +1,8 @@
 // The body shared by the four elxr reader targets: the input is a map
 // listing; the reader's lists must pass the list invariants and, when every
-// line is short enough for std::regex, equal the reference reading.
+// line is short enough for std::regex, equal the reference reading. The
+// listing is also read in small stretches on several threads, which must give
+// the same lists as reading it in one go.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "mapfile/c_map_file_elxr.h"
 
 namespace fuzz_support {
 
@@ -22,6 +25,7 @@ int fuzz_elxr_reader(const std::uint8_t* data, std::size_t size, const elxr_refe
   section_list program_sections;
   section_list memory_sections;
   bool placed_any = false;
+  c_map_file_elxr::max_threads = 1;
   {
     reader_type reader(path);
     FUZZ_CHECK(reader.is_open);
@@ -29,6 +33,19 @@ int fuzz_elxr_reader(const std::uint8_t* data, std::size_t size, const elxr_refe
   }
   FUZZ_CHECK(placed_any == (!program_sections.empty() || !memory_sections.empty()));
   check_section_lists(definition, program_sections, memory_sections);
+
+  {
+    c_map_file_elxr::max_threads = 3;
+    c_map_file_elxr::stretch_bytes = 1 + size / (2 + (size == 0 ? 0 : data[0] % 8));
+    placed_lists one_go;
+    one_go.program.assign(program_sections.begin(), program_sections.end());
+    one_go.memory.assign(memory_sections.begin(), memory_sections.end());
+    reader_type reader(path);
+    section_list program_stretched;
+    section_list memory_stretched;
+    FUZZ_CHECK(reader.read(definition, program_stretched, memory_stretched) == placed_any);
+    check_same_lists(one_go, program_stretched, memory_stretched);
+  }
 
   std::vector<section_record> records;
   if (reference_elxr_records(reference, bytes, records)) {

@@ -4,7 +4,8 @@
 // and the lines read with both line limits of the tool must equal a plain
 // split of the whole file: line feed ends a line, a carriage return before it
 // is dropped, the limit cuts, a NUL ends the text, and the last line counts
-// only when bytes stand after the last line feed.
+// only when bytes stand after the last line feed. A stretch of the file must
+// read like a file of its own bytes.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -33,6 +34,26 @@ void check_lines(const std::string& path, const std::string& bytes, std::size_t 
   FUZZ_CHECK(reader.at_end());
   FUZZ_CHECK(!reader.next(line));
 }
+
+/// A stretch of the file reads like a file of its bytes, and the reader's
+/// position stands behind each line it returned.
+void check_stretch(const std::string& path, const std::string& bytes, std::size_t begin,
+                   std::size_t end) {
+  const std::string part = bytes.substr(begin, end - begin);
+  const std::vector<text_line> expected = split_lines(part, 2047);
+  line_reader reader(2047);
+  FUZZ_CHECK(reader.open(path, begin, end));
+  std::string_view line;
+  std::size_t line_begin = 0;
+  for (const text_line& want : expected) {
+    FUZZ_CHECK(reader.next(line));
+    FUZZ_CHECK(line == want.text);
+    const std::size_t feed = part.find('\n', line_begin);
+    line_begin = feed == std::string::npos ? part.size() : feed + 1;
+    FUZZ_CHECK(reader.position() == begin + line_begin);
+  }
+  FUZZ_CHECK(!reader.next(line));
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -55,5 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   check_lines(path, bytes, 511);
   check_lines(path, bytes, 2047);
+  // A stretch that begins somewhere near the border and ends somewhere in
+  // the input.
+  const std::size_t input_begin = k_block - before_border;
+  const std::size_t begin = input_begin - std::size_t{data[size - 1]} * 8;
+  const std::size_t end = input_begin + (size - 1) / (1 + data[size / 2] % 4);
+  check_stretch(path, bytes, begin, end);
   return 0;
 }

@@ -15,12 +15,19 @@ bool c_map_file::post_process(std::vector<section_record>& /*records*/) { return
 bool c_map_file::open(const std::string& name) { return stream.open(name); }
 
 bool c_map_file::read_line(std::string_view& line) {
-  while (stream.next(line)) {
+  if (next_filled_line(stream, line)) {
+    return true;
+  }
+  stream.close();
+  return false;
+}
+
+bool c_map_file::next_filled_line(line_reader& reader, std::string_view& line) {
+  while (reader.next(line)) {
     if (!line.empty()) {
       return true;
     }
   }
-  stream.close();
   return false;
 }
 

@@ -41,6 +41,9 @@ class c_map_file {
   /// closed. The view stays valid until the next call.
   bool read_line(std::string_view& line);
 
+  /// The next non-empty line of any reader; false when none is left.
+  static bool next_filled_line(line_reader& reader, std::string_view& line);
+
   /// Inserts a copy of the record in ascending start order; among equal
   /// starts the newest stands first.
   static bool insert_sorted(section_list& list, const section_record& record);

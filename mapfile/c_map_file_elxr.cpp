@@ -1,15 +1,22 @@
 #include "mapfile/c_map_file_elxr.h"
 
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <filesystem>
 #include <map>
 #include <memory>
+#include <system_error>
+#include <thread>
 
 #include "memdef/hex_number.h"
 
 namespace {
-bool is_dropped(std::string_view name, std::string_view attributes) {
-  return name.find("debug") != std::string_view::npos ||
-         attributes.find("DEBUGGING") != std::string_view::npos || name == "heap" ||
-         name == "linfix" || name == "gstackfix" || name == "note.renesas";
+/// Sections left out by their name; the attribute word "DEBUGGING" drops a
+/// section too.
+bool is_dropped_name(std::string_view name) {
+  return name.find("debug") != std::string_view::npos || name == "heap" || name == "linfix" ||
+         name == "gstackfix" || name == "note.renesas";
 }
 }  // namespace
 
@@ -48,33 +55,156 @@ bool c_map_file_elxr::read(const c_memory_def& definition, section_list& program
   if (!is_open) {
     return false;
   }
-  const elxr_line_matcher& pattern = section_pattern();
-  const std::uint32_t mask = address_mask();
   std::vector<section_record> records;
-
-  std::string_view line;
-  elxr_line_match match;
-  while (read_line(line)) {
-    if (!pattern.match(line, match)) {
-      continue;
-    }
-    section_record record;
-    record.name = match.name;
-    record.size = parse_hex(match.size);
-    record.start = parse_hex(match.start) & mask;
-    // The line after a section line is its attribute line, whatever it holds;
-    // a section without one is dropped.
-    std::string_view attributes;
-    if (!read_line(attributes)) {
-      break;
-    }
-    if (!is_dropped(record.name, attributes)) {
-      records.push_back(std::move(record));
-    }
+  const std::vector<std::uint64_t> bounds = stretch_bounds();
+  if (bounds.size() <= 2 || !read_stretches(bounds, records)) {
+    records.clear();
+    section_name::recent_list recent;
+    read_sections(stream, section_pattern(), recent, records);
   }
+  stream.close();
 
   post_process(records);
 
   place_all(definition, records, program_sections, memory_sections);
   return !program_sections.empty() || !memory_sections.empty();
+}
+
+void c_map_file_elxr::read_sections(line_reader& reader, const elxr_line_matcher& pattern,
+                                    section_name::recent_list& recent,
+                                    std::vector<section_record>& records) const {
+  const std::uint32_t mask = address_mask();
+  std::string_view line;
+  elxr_line_match match;
+  while (next_filled_line(reader, line)) {
+    if (!pattern.match(line, match)) {
+      continue;
+    }
+    section_record record;
+    record.name = section_name(match.name, recent);
+    record.size = parse_hex(match.size);
+    record.start = parse_hex(match.start) & mask;
+    // Judged on the line's own text: another stretch may be making names.
+    const bool dropped_name = is_dropped_name(match.name);
+    // The line after a section line is its attribute line, whatever it holds;
+    // a section without one is dropped.
+    std::string_view attributes;
+    if (!next_filled_line(reader, attributes)) {
+      break;
+    }
+    if (!dropped_name && attributes.find("DEBUGGING") == std::string_view::npos) {
+      records.push_back(record);
+    }
+  }
+}
+
+std::uint64_t c_map_file_elxr::stretch_bytes = std::uint64_t{4} << 20;
+unsigned c_map_file_elxr::max_threads = std::min(8u, std::thread::hardware_concurrency());
+
+std::vector<std::uint64_t> c_map_file_elxr::stretch_bounds() const {
+  std::error_code error;
+  const std::uint64_t size = std::filesystem::file_size(file_name, error);
+  if (error || max_threads < 2) {
+    return {0, size};
+  }
+  // More stretches than threads: a thread that finishes early takes the next
+  // one, so a core that is busy with other work holds up less.
+  const std::uint64_t wanted = stretch_bytes == 0 ? size : size / stretch_bytes;
+  const std::uint64_t count = std::min<std::uint64_t>(wanted, 4 * max_threads);
+  std::vector<std::uint64_t> bounds = {0};
+  for (std::uint64_t i = 1; i < count; ++i) {
+    const std::uint64_t cut = size / count * i;
+    // A cut that finds no place to begin within a stretch's length (and a
+    // little more, for a line that spans the next cut) is left out; the
+    // stretch before it then reads on.
+    const std::uint64_t limit = cut + size / count + (std::uint64_t{64} << 10);
+    const std::uint64_t begin = stretch_start(cut, std::min(size, limit));
+    if (begin > bounds.back() && begin < size) {
+      bounds.push_back(begin);
+    }
+  }
+  bounds.push_back(size);
+  return bounds;
+}
+
+std::uint64_t c_map_file_elxr::stretch_start(std::uint64_t offset, std::uint64_t limit) const {
+  line_reader reader(k_elxr_line_length);
+  if (!reader.open(file_name, offset, limit)) {
+    return 0;
+  }
+  const elxr_line_matcher& pattern = section_pattern();
+  elxr_line_match match;
+  std::string_view line;
+  // The first line is the rest of the one the offset falls into.
+  if (!reader.next(line) || !reader.last_line_terminated()) {
+    return 0;
+  }
+  // Behind a line that is no section line, whether or not it served as an
+  // attribute line, the next section line is looked for afresh. A line cut
+  // off by the limit may be longer in the file, so it does not count.
+  while (reader.next(line) && reader.last_line_terminated()) {
+    if (!line.empty() && !pattern.match(line, match)) {
+      return reader.position();
+    }
+  }
+  return 0;
+}
+
+bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
+                                     std::vector<section_record>& records) const {
+  const std::size_t count = bounds.size() - 1;
+  std::vector<std::vector<section_record>> parts(count);
+  std::vector<std::exception_ptr> failures(count);
+  std::vector<char> opened(count, 0);
+  // The pattern is looked up once, before any thread uses it.
+  const elxr_line_matcher& pattern = section_pattern();
+  std::atomic<std::size_t> next{0};
+  const auto read_parts = [&]() {
+    for (std::size_t i = next++; i < count; i = next++) {
+      try {
+        // The last stretch reads on to the end, wherever that is by now.
+        const std::uint64_t end = i + 1 == count ? UINT64_MAX : bounds[i + 1];
+        line_reader reader(k_elxr_line_length);
+        if (reader.open(file_name, bounds[i], end)) {
+          opened[i] = 1;
+          section_name::recent_list recent;
+          read_sections(reader, pattern, recent, parts[i]);
+        }
+      } catch (...) {
+        failures[i] = std::current_exception();
+      }
+    }
+  };
+  const std::size_t helpers = std::min<std::size_t>(count, max_threads) - 1;
+  std::vector<std::thread> threads;
+  threads.reserve(helpers);  // starting a thread is then the only thing that can fail
+  for (std::size_t i = 0; i < helpers; ++i) {
+    try {
+      threads.emplace_back(read_parts);
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: the ones there read the rest
+    }
+  }
+  read_parts();
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  for (const std::exception_ptr& failure : failures) {
+    if (failure) {
+      std::rethrow_exception(failure);
+    }
+  }
+  if (std::find(opened.begin(), opened.end(), 0) != opened.end()) {
+    return false;
+  }
+  std::size_t total = 0;
+  for (const std::vector<section_record>& part : parts) {
+    total += part.size();
+  }
+  records.clear();
+  records.reserve(total);
+  for (const std::vector<section_record>& part : parts) {
+    records.insert(records.end(), part.begin(), part.end());
+  }
+  return true;
 }

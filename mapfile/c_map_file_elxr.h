@@ -24,4 +24,27 @@ class c_map_file_elxr : public c_map_file {
   virtual const elxr_line_matcher& section_pattern() const;
   virtual const std::vector<std::string>& section_names() const;
   virtual std::uint32_t address_mask() const { return 0x03FFFFFF; }
+
+  /// A listing of at least two stretches of this many bytes is read in
+  /// stretches, by at most max_threads threads at once. The records and
+  /// their order are the same as when it is read in one go.
+  static std::uint64_t stretch_bytes;
+  static unsigned max_threads;
+
+  /// Where the stretches of the open file begin, and its size last: [0, size]
+  /// when it is read in one go. A stretch begins behind a line that is not a
+  /// section line, where no section line waits for its attribute line.
+  std::vector<std::uint64_t> stretch_bounds() const;
+
+ private:
+  /// The section records of the lines the reader has left, in file order.
+  void read_sections(line_reader& reader, const elxr_line_matcher& pattern,
+                     section_name::recent_list& recent, std::vector<section_record>& records) const;
+  /// The records of every stretch, in file order; false when a stretch could
+  /// not be opened.
+  bool read_stretches(const std::vector<std::uint64_t>& bounds,
+                      std::vector<section_record>& records) const;
+  /// The first place at or after offset, and before limit, where a stretch
+  /// can begin; 0 when there is none.
+  std::uint64_t stretch_start(std::uint64_t offset, std::uint64_t limit) const;
 };

@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <ostream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -643,6 +645,150 @@ TEST(ElxrMem32, AddressesKeepAllThirtyTwoBits) {
   const outcome out = read_with<c_map_file_elxr_mem32_unlimited>(map.text(), definition);
   EXPECT_EQ(out.program, (recs{{"text", 0x1000, 0x300, 0}}));
   EXPECT_EQ(out.memory, (recs{{"data", 0x40001000, 0x200, 1}, {"bss", 0xFEBF0000, 0x100, 0}}));
+}
+
+// ------------------------------------------------------- reading in stretches
+
+/// Sets how listings are cut into stretches for one test.
+class stretch_setting {
+ public:
+  stretch_setting(std::uint64_t bytes, unsigned threads)
+      : m_bytes(c_map_file_elxr::stretch_bytes), m_threads(c_map_file_elxr::max_threads) {
+    c_map_file_elxr::stretch_bytes = bytes;
+    c_map_file_elxr::max_threads = threads;
+  }
+  ~stretch_setting() {
+    c_map_file_elxr::stretch_bytes = m_bytes;
+    c_map_file_elxr::max_threads = m_threads;
+  }
+  stretch_setting(const stretch_setting&) = delete;
+  stretch_setting& operator=(const stretch_setting&) = delete;
+
+ private:
+  std::uint64_t m_bytes;
+  unsigned m_threads;
+};
+
+/// A listing that tries every rule the reader has: section lines of known,
+/// unknown and debug names, runs of section lines that serve as each other's
+/// attribute lines, "DEBUGGING" attributes, empty and blank lines, CR LF
+/// ends, lines longer than the limit, NUL bytes and a last section line
+/// without attribute line.
+std::string rule_listing(std::mt19937& random) {
+  static const std::vector<std::string> names = {
+      ".text",       "_bss",  ".data",    ".rodata",           ".zdata", "xtext", ".unknown",
+      ".debug_info", ".heap", "$$.sdata", ".data, initialized"};
+  const auto hex = [&random] {
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(random() % 0x4000000));
+    return std::string(digits);
+  };
+  std::string text = "section listing\n";
+  int index = 0;
+  while (text.size() < 60000) {
+    const unsigned kind = random() % 20;
+    std::string line;
+    if (kind < 9) {
+      line = section_line(index++, names[random() % names.size()], hex(), hex());
+    } else if (kind < 14) {
+      line = attribute_line(random() % 8 == 0 ? "CONTENTS, DEBUGGING" : k_data);
+    } else if (kind == 14) {
+      line = "";
+    } else if (kind == 15) {
+      line = "   ";
+    } else if (kind == 16) {
+      line = section_line(index++, ".text", hex(), hex()) + std::string(2100, ' ') + "cut";
+    } else if (kind == 17) {
+      line = section_line(index++, ".data", hex(), hex());
+      line[random() % line.size()] = '\0';
+    } else {
+      line = "  " + hex() + " T symbol_" + std::to_string(index);
+    }
+    text += line + (random() % 4 == 0 ? "\r\n" : "\n");
+  }
+  return text + section_line(index, ".text", "10", "20");
+}
+
+/// Reads the listing in one go and in stretches of several lengths; each
+/// time it must be cut into at least min_bounds - 1 stretches.
+template <typename Reader>
+void expect_same_in_stretches(const std::string& text, const c_memory_def& definition,
+                              std::size_t min_bounds = 4) {
+  outcome whole;
+  {
+    const stretch_setting one_go(1 << 30, 1);
+    whole = read_with<Reader>(text, definition);
+  }
+  for (const std::uint64_t bytes : {std::uint64_t{97}, std::uint64_t{1000}, std::uint64_t{20000}}) {
+    const stretch_setting stretches(bytes, 3);
+    scoped_temp_dir dir;
+    const Reader probe(dir.write("firmware.map", text));
+    // The test means nothing unless the listing really is cut.
+    ASSERT_GE(probe.stretch_bounds().size(), min_bounds) << bytes;
+    const outcome parts = read_with<Reader>(text, definition);
+    EXPECT_EQ(parts.result, whole.result) << bytes;
+    ASSERT_EQ(parts.program, whole.program) << bytes;
+    ASSERT_EQ(parts.memory, whole.memory) << bytes;
+  }
+}
+
+TEST(ElxrStretches, AListingReadInStretchesGivesTheSameRecords) {
+  c_memory_def definition;
+  definition.program_ranges = {{0x00000000, 0x01000000}, {0x02000000, 0x00800000}};
+  definition.memory_ranges = {{0x01000000, 0x01000000}};
+  for (const unsigned seed : {1u, 2u, 3u}) {
+    std::mt19937 random(seed);
+    const std::string text = rule_listing(random);
+    expect_same_in_stretches<c_map_file_elxr>(text, definition);
+    expect_same_in_stretches<c_map_file_elxr_mem32_unlimited>(text, definition);
+    expect_same_in_stretches<c_map_file_elxr_orm8>(text, definition);
+  }
+}
+
+TEST(ElxrStretches, PostProcessingSeesTheWholeListing) {
+  // ".data_begin" near the end, ".data" near the start, in different
+  // stretches; the stack symbols at both ends of the file.
+  std::mt19937 random(7);
+  listing map;
+  map.line("00f00100 D __stack_begin");
+  map.section(".data", "00000100", "00FE0100");
+  std::string middle = rule_listing(random);
+  middle.resize(middle.rfind('\n') + 1);  // without its last, unfinished section
+  map.line(middle);
+  map.section(".data_begin", "00000010", "00000300", k_code);
+  map.line("00f00180 D __stack_end");
+  c_memory_def definition = small_target();
+  definition.memory_ranges.push_back({0x00F00000, 0x00010000});
+  expect_same_in_stretches<c_map_file_elxr_pux_ecu_4x>(map.text(), definition);
+}
+
+TEST(ElxrStretches, AStretchBeginsOnlyBehindALineThatIsNoSectionLine) {
+  // Section lines alone: each serves as the attribute line of the one before
+  // it, which only a read from the first line can tell. No place to cut.
+  std::string text;
+  for (int i = 0; i < 2000; ++i) {
+    text += section_line(i, i % 2 == 0 ? ".text" : ".data", "00000010",
+                         i % 2 == 0 ? "00000100" : "00000200") +
+            "\n";
+  }
+  const stretch_setting stretches(500, 4);
+  scoped_temp_dir dir;
+  const c_map_file_elxr reader(dir.write("firmware.map", text));
+  EXPECT_EQ(reader.stretch_bounds(), (std::vector<std::uint64_t>{0, text.size()}));
+  const outcome out = read_with<c_map_file_elxr>(text, everything());
+  ASSERT_EQ(out.program.size(), 1000u);
+  EXPECT_EQ(out.program.front().name, ".text");
+  EXPECT_EQ(out.program.back().name, ".text");
+
+  // One attribute line in the middle: the stretch behind it begins there.
+  const std::size_t middle = text.size() / 2;
+  const std::size_t after = text.find('\n', middle) + 1;
+  text.insert(after, attribute_line(k_data) + "\n");
+  const c_map_file_elxr cut(dir.write("cut.map", text));
+  const std::vector<std::uint64_t> bounds = cut.stretch_bounds();
+  ASSERT_EQ(bounds.size(), 3u);
+  EXPECT_EQ(bounds[1], after + attribute_line(k_data).size() + 1);
+  expect_same_in_stretches<c_map_file_elxr>(text, everything(), 3);
 }
 
 }  // namespace

@@ -1,11 +1,32 @@
 #include "mapfile/section_name.h"
 
 #include <array>
+#include <cstring>
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 namespace {
+/// Cheap to compute and spread enough for the few dozen names a listing
+/// repeats: it reads the first and the last four characters, which is all of
+/// a name of up to eight.
+std::uint32_t quick_hash(std::string_view text) {
+  std::uint64_t bits = text.size();
+  if (text.size() >= 4) {
+    std::uint32_t head = 0;
+    std::uint32_t tail = 0;
+    std::memcpy(&head, text.data(), 4);
+    std::memcpy(&tail, text.data() + text.size() - 4, 4);
+    bits ^= (std::uint64_t{head} << 32 | tail) << 3;
+  } else {
+    for (const char c : text) {
+      bits = bits << 8 ^ static_cast<unsigned char>(c);
+    }
+  }
+  return static_cast<std::uint32_t>((bits * 0x9E3779B97F4A7C15ull) >> 32);
+}
+
 /// The distinct texts and an open-addressing index over them. A listing can
 /// hold a hundred thousand different names (one per row of a segment map), so
 /// a new name costs no allocation beyond its text.
@@ -16,10 +37,19 @@ class name_pool {
     m_slots.assign(k_first_slots, 0);
   }
 
-  std::uint32_t intern(std::string_view text) {
-    if (text.empty()) {
-      return 0;
-    }
+  const std::string& text(std::uint32_t id) const { return *m_by_id[id]; }
+  std::size_t size() const { return m_by_id.size(); }
+
+  /// The name's number; kept receives its kept text.
+  std::uint32_t intern(std::string_view text, const std::string*& kept) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    const std::uint32_t id = intern_locked(text);
+    kept = m_by_id[id];
+    return id;
+  }
+
+ private:
+  std::uint32_t intern_locked(std::string_view text) {
     // Listings repeat their names, mostly from a small set: a small cache
     // spares most lookups the hashing.
     std::uint32_t& cached = m_recent[recent_slot(text)];
@@ -45,10 +75,6 @@ class name_pool {
     return id;
   }
 
-  const std::string& text(std::uint32_t id) const { return *m_by_id[id]; }
-  std::size_t size() const { return m_by_id.size(); }
-
- private:
   std::uint32_t add(std::string_view text, std::size_t hash) {
     const auto id = static_cast<std::uint32_t>(m_by_id.size());
     m_by_id.push_back(&m_texts.emplace_back(text));
@@ -70,9 +96,7 @@ class name_pool {
   }
 
   static std::size_t recent_slot(std::string_view text) {
-    const auto first = static_cast<unsigned char>(text.front());
-    const auto last = static_cast<unsigned char>(text.back());
-    return (text.size() * 31 + first * 7 + last) % k_recent_slots;
+    return quick_hash(text) % k_recent_slots;
   }
 
   static constexpr std::size_t k_first_slots = 256;  // a power of two, as every size after it
@@ -82,6 +106,7 @@ class name_pool {
   std::vector<std::size_t> m_hashes;   ///< by id
   std::vector<std::uint32_t> m_slots;  ///< ids; 0 marks a free slot
   std::array<std::uint32_t, k_recent_slots> m_recent{};
+  std::mutex m_mutex;  ///< the readers of a large listing make names on several threads
 };
 
 name_pool& pool() {
@@ -92,7 +117,42 @@ name_pool& pool() {
 }
 }  // namespace
 
-std::uint32_t section_name::intern(std::string_view text) { return pool().intern(text); }
+std::uint32_t section_name::intern(std::string_view text) {
+  if (text.empty()) {
+    return 0;
+  }
+  const std::string* kept = nullptr;
+  return pool().intern(text, kept);
+}
+
+std::uint32_t section_name::intern(std::string_view text, recent_list& recent) {
+  if (text.empty()) {
+    return 0;
+  }
+  // The kept texts never move, so a text in the list can be compared without
+  // the pool's lock.
+  const std::uint32_t hash = quick_hash(text);
+  constexpr std::size_t mask = recent_list::k_slots - 1;
+  std::size_t slot = hash & mask;
+  for (; recent.m_entries[slot].text != nullptr; slot = (slot + 1) & mask) {
+    const recent_list::entry& entry = recent.m_entries[slot];
+    if (entry.hash == hash && *entry.text == text) {
+      return entry.id;
+    }
+  }
+  const std::string* kept = nullptr;
+  const std::uint32_t id = pool().intern(text, kept);
+  if (2 * ++recent.m_taken > recent_list::k_slots) {
+    // A listing of ever new names: begin again rather than search long.
+    for (recent_list::entry& entry : recent.m_entries) {
+      entry = {};
+    }
+    recent.m_taken = 1;
+    slot = hash & mask;
+  }
+  recent.m_entries[slot] = {kept, id, hash};
+  return id;
+}
 
 const std::string& section_name::text_of(std::uint32_t id) { return pool().text(id); }
 

@@ -14,9 +14,31 @@
 
 class section_name {
  public:
+  /// The names one thread met last. Names may be made on several threads at
+  /// once, each with a list of its own: a name found in the list is made
+  /// without waiting for the other threads. While names are made on another
+  /// thread, no name's text may be read.
+  class recent_list {
+   public:
+    recent_list() = default;
+
+   private:
+    friend class section_name;
+    struct entry {
+      const std::string* text = nullptr;  ///< nullptr marks a free slot
+      std::uint32_t id = 0;
+      std::uint32_t hash = 0;
+    };
+    /// A power of two; the list starts afresh when half of it is taken.
+    static constexpr std::size_t k_slots = 256;
+    entry m_entries[k_slots];
+    std::size_t m_taken = 0;
+  };
+
   /// The empty name.
   section_name() = default;
   section_name(std::string_view text) : m_id(intern(text)) {}  // NOLINT: implicit by design
+  section_name(std::string_view text, recent_list& recent) : m_id(intern(text, recent)) {}
   section_name(const std::string& text) : section_name(std::string_view(text)) {}  // NOLINT
   section_name(const char* text) : section_name(std::string_view(text)) {}         // NOLINT
 
@@ -55,6 +77,7 @@ class section_name {
 
  private:
   static std::uint32_t intern(std::string_view text);
+  static std::uint32_t intern(std::string_view text, recent_list& recent);
   static const std::string& text_of(std::uint32_t id);
 
   std::uint32_t m_id = 0;

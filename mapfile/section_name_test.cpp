@@ -1,11 +1,13 @@
 // Section names are kept once per distinct text: equal texts must give equal
-// names and different texts different ones, whatever the lookup cache holds.
+// names and different texts different ones, whatever the lookup caches hold
+// and however many threads make names at once.
 #include "mapfile/section_name.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -94,6 +96,59 @@ TEST(SectionName, ComparesAndPrintsLikeItsText) {
   std::ostringstream out;
   out << name;
   EXPECT_EQ(out.str(), ".data");
+}
+
+TEST(SectionName, ARecentListGivesTheSameNamesAsThePool) {
+  section_name::recent_list recent;
+  // More texts than the list keeps, in rounds, some sharing length and ends,
+  // so that the list starts afresh and its slots collide.
+  std::vector<std::string> texts;
+  for (int i = 0; i < 300; ++i) {
+    texts.push_back("_r" + std::to_string(i % 10) + "x" + std::to_string(i) + "z");
+  }
+  texts.push_back(".sdata");
+  texts.push_back(".tdata");
+  texts.push_back(".zdata");
+  for (int round = 0; round < 3; ++round) {
+    for (const std::string& text : texts) {
+      const section_name listed(text, recent);
+      ASSERT_EQ(listed, section_name(text)) << text;
+      ASSERT_EQ(listed.str(), text);
+    }
+  }
+  EXPECT_TRUE(section_name("", recent).empty());
+}
+
+TEST(SectionName, ThreadsMakingNamesAtOnceAgreeOnThem) {
+  // Every thread makes the same texts in its own order, many of them new to
+  // the pool; afterwards each text has one number everywhere.
+  constexpr int k_threads = 4;
+  constexpr int k_texts = 3000;
+  std::vector<std::vector<std::uint32_t>> ids(k_threads, std::vector<std::uint32_t>(k_texts));
+  std::vector<std::thread> threads;
+  for (int t = 0; t < k_threads; ++t) {
+    threads.emplace_back([t, &ids] {
+      section_name::recent_list recent;
+      for (int n = 0; n < k_texts; ++n) {
+        const int i = (n * 7 + t * 1013) % k_texts;
+        const std::string text = "threaded/" + std::to_string(i % 40) + "/" + std::to_string(i);
+        ids[t][i] = section_name(text, recent).id();
+      }
+    });
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  std::unordered_set<std::uint32_t> distinct;
+  for (int i = 0; i < k_texts; ++i) {
+    for (int t = 1; t < k_threads; ++t) {
+      ASSERT_EQ(ids[t][i], ids[0][i]) << "text " << i << ", thread " << t;
+    }
+    distinct.insert(ids[0][i]);
+    EXPECT_EQ(section_name("threaded/" + std::to_string(i % 40) + "/" + std::to_string(i)).id(),
+              ids[0][i]);
+  }
+  EXPECT_EQ(distinct.size(), static_cast<std::size_t>(k_texts));
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "memdef/file_offset.h"
+
 namespace {
 constexpr std::size_t k_block_size = 1 << 20;
 
@@ -44,8 +46,23 @@ bool line_reader::open(const std::string& path) {
     m_block_size = k_block_size;
   }
   m_begin = m_end = 0;
+  m_block_offset = 0;
+  m_unread = UINT64_MAX;
   m_eof = false;
   m_terminated = false;
+  return true;
+}
+
+bool line_reader::open(const std::string& path, std::uint64_t begin, std::uint64_t end) {
+  if (!open(path)) {
+    return false;
+  }
+  if (!seek_file(m_file, begin)) {
+    close();
+    return false;
+  }
+  m_block_offset = begin;
+  m_unread = end > begin ? end - begin : 0;
   return true;
 }
 
@@ -65,13 +82,17 @@ bool line_reader::fill() {
   if (m_begin > 0) {
     std::memmove(m_block.get(), m_block.get() + m_begin, m_end - m_begin);
     m_end -= m_begin;
+    m_block_offset += m_begin;
     m_begin = 0;
   }
-  const std::size_t got = std::fread(m_block.get() + m_end, 1, m_block_size - m_end, m_file);
+  const std::size_t room = m_block_size - m_end;
+  const std::size_t want = m_unread < room ? static_cast<std::size_t>(m_unread) : room;
+  const std::size_t got = want == 0 ? 0 : std::fread(m_block.get() + m_end, 1, want, m_file);
   if (got == 0) {
     m_eof = true;
     return false;
   }
+  m_unread -= got;
   m_end += got;
   // One look over the block spares every line its own search for a NUL.
   m_may_hold_nul = std::memchr(m_block.get(), '\0', m_end) != nullptr;
@@ -122,6 +143,7 @@ bool line_reader::next_across_blocks(std::string_view& line) {
     if (avail != 0 && avail == m_block_size) {  // no buffer yet: nothing was ever opened
       keep(std::string_view(start, avail));
       spilled = true;
+      m_block_offset += avail;
       m_begin = m_end = 0;
     }
     if (!fill()) {

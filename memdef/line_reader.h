@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -25,6 +26,9 @@ class line_reader {
   /// Opens a file for reading; any earlier file is closed first. A directory
   /// counts as a file that cannot be opened.
   bool open(const std::string& path);
+  /// Opens only the bytes [begin, end) of a file, as if they were all of it.
+  /// Lines are the file's own when begin is the start of one.
+  bool open(const std::string& path, std::uint64_t begin, std::uint64_t end);
   void close();
   bool is_open() const { return m_file != nullptr; }
 
@@ -40,6 +44,9 @@ class line_reader {
   /// True once every byte of the file has been consumed.
   bool at_end();
 
+  /// Offset in the file of the first byte that no returned line has used.
+  std::uint64_t position() const { return m_block_offset + m_begin; }
+
  private:
   bool fill();
   bool next_across_blocks(std::string_view& line);
@@ -50,6 +57,8 @@ class line_reader {
   std::FILE* m_file = nullptr;
   std::unique_ptr<char[]> m_block;  ///< k_block_size bytes once a file was opened
   std::size_t m_block_size = 0;
+  std::uint64_t m_block_offset = 0;  ///< offset in the file of the block's first byte
+  std::uint64_t m_unread = 0;        ///< bytes of the file (or stretch) not yet in the block
   std::size_t m_begin = 0;
   std::size_t m_end = 0;
   bool m_eof = false;

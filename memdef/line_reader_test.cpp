@@ -190,6 +190,45 @@ TEST(LineReader, RareNulBytesInLaterBlocksAreSeen) {
   expect_line_rules(bytes);
 }
 
+TEST(LineReader, AStretchOfAFileReadsLikeAFileOfItsBytes) {
+  std::mt19937 random(4711);
+  const std::string bytes = random_lines(random, "ab \t\r\0Z."s);
+  scoped_temp_dir dir;
+  const std::string path = dir.write("input.txt", bytes);
+  // Stretches that begin and end inside lines and on line starts, cross
+  // block boundaries, hold a line longer than a block, or run to the end.
+  std::vector<std::pair<std::size_t, std::size_t>> stretches = {{0, bytes.size()},
+                                                                {0, 0},
+                                                                {5, 5},
+                                                                {(1 << 20) - 1, (1 << 20) + 1},
+                                                                {bytes.size() - 5, bytes.size()}};
+  for (int i = 0; i < 40; ++i) {
+    std::size_t begin = random() % bytes.size();
+    if (i % 2 == 0) {
+      begin = bytes.find('\n', begin) + 1;  // a line start
+    }
+    const std::size_t end = begin + random() % (bytes.size() - begin + 1);
+    stretches.emplace_back(begin, end);
+  }
+  for (const auto& [begin, end] : stretches) {
+    const std::string part = bytes.substr(begin, end - begin);
+    const std::vector<std::string> expected = reference_lines(part, 2047);
+    line_reader reader(2047);
+    ASSERT_TRUE(reader.open(path, begin, end));
+    EXPECT_EQ(reader.position(), begin);
+    std::size_t line_end = begin;  // where each line ends in the file, its line feed included
+    std::string_view line;
+    for (std::size_t n = 0; n < expected.size(); ++n) {
+      ASSERT_TRUE(reader.next(line)) << "stretch " << begin << ".." << end << ", line " << n;
+      ASSERT_EQ(line, expected[n]) << "stretch " << begin << ".." << end << ", line " << n;
+      const std::size_t feed = part.find('\n', line_end - begin);
+      line_end = feed == std::string::npos ? end : begin + feed + 1;
+      ASSERT_EQ(reader.position(), line_end) << "stretch " << begin << ".." << end;
+    }
+    EXPECT_FALSE(reader.next(line)) << "stretch " << begin << ".." << end;
+  }
+}
+
 TEST(LineReader, ReopeningStartsAgainFromTheFirstLine) {
   scoped_temp_dir dir;
   const std::string path = dir.write("m.txt", "one\ntwo\n");
