@@ -160,14 +160,15 @@ bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
   const elxr_line_matcher& pattern = section_pattern();
   std::atomic<std::size_t> next{0};
   const auto read_parts = [&]() {
+    // One reader per thread: its read buffer is set up once.
+    line_reader reader(k_elxr_line_length);
+    section_name::recent_list recent;
     for (std::size_t i = next++; i < count; i = next++) {
       try {
         // The last stretch reads on to the end, wherever that is by now.
         const std::uint64_t end = i + 1 == count ? UINT64_MAX : bounds[i + 1];
-        line_reader reader(k_elxr_line_length);
         if (reader.open(file_name, bounds[i], end)) {
           opened[i] = 1;
-          section_name::recent_list recent;
           read_sections(reader, pattern, recent, parts[i]);
         }
       } catch (...) {
