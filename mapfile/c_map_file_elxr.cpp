@@ -117,8 +117,14 @@ std::vector<std::uint64_t> c_map_file_elxr::stretch_bounds() const {
     // A cut that finds no place to begin within a stretch's length (and a
     // little more, for a line that spans the next cut) is left out; the
     // stretch before it then reads on.
-    const std::uint64_t limit = cut + size / count + (std::uint64_t{64} << 10);
-    const std::uint64_t begin = stretch_start(cut, std::min(size, limit));
+    // The place is nearly always a line or two behind the cut, so a short
+    // look comes first: it reads less than one whole block.
+    const std::uint64_t near = std::uint64_t{64} << 10;
+    const std::uint64_t limit = cut + size / count + near;
+    std::uint64_t begin = stretch_start(cut, std::min(size, cut + near));
+    if (begin == 0) {
+      begin = stretch_start(cut, std::min(size, limit));
+    }
     if (begin > bounds.back() && begin < size) {
       bounds.push_back(begin);
     }
