@@ -63,3 +63,28 @@ void c_map_file::place_all(const c_memory_def& definition, std::vector<section_r
   memory_sections.insert_all(std::move(memory_records));
   records.clear();
 }
+
+void c_map_file::place_all(const c_memory_def& definition,
+                           std::vector<std::vector<section_record>>& parts,
+                           section_list& program_sections, section_list& memory_sections) {
+  std::size_t total = 0;
+  for (const std::vector<section_record>& part : parts) {
+    total += part.size();
+  }
+  std::vector<section_record> program_records;
+  std::vector<section_record> memory_records;
+  program_records.reserve(total);
+  memory_records.reserve(total);
+  for (std::vector<section_record>& part : parts) {
+    for (section_record& record : part) {
+      if (definition.find_range(record, definition.program_ranges)) {
+        program_records.push_back(record);
+      } else if (definition.find_range(record, definition.memory_ranges)) {
+        memory_records.push_back(record);
+      }
+    }
+    std::vector<section_record>().swap(part);
+  }
+  program_sections.insert_all(std::move(program_records));
+  memory_sections.insert_all(std::move(memory_records));
+}

@@ -33,6 +33,8 @@ class c_map_file {
 
   /// Hook over the collected, not yet placed records (file order).
   virtual bool post_process(std::vector<section_record>& records);
+  /// Whether post_process() does anything; a reader that overrides it says so.
+  virtual bool post_processes() const { return false; }
 
   /// (Re)opens the stream on a file; true when it now has an open file.
   bool open(const std::string& name);
@@ -56,6 +58,11 @@ class c_map_file {
   /// place() for every record, in order. The records are used up: those for
   /// the program list are gathered in place and handed over whole.
   static void place_all(const c_memory_def& definition, std::vector<section_record>& records,
+                        section_list& program_sections, section_list& memory_sections);
+  /// place_all() for the records of several parts, one part after the other.
+  /// The parts are used up.
+  static void place_all(const c_memory_def& definition,
+                        std::vector<std::vector<section_record>>& parts,
                         section_list& program_sections, section_list& memory_sections);
 
   const std::string file_name;

@@ -57,12 +57,27 @@ bool c_map_file_elxr::read(const c_memory_def& definition, section_list& program
   }
   std::vector<section_record> records;
   const std::vector<std::uint64_t> bounds = stretch_bounds();
-  if (bounds.size() <= 2 || !read_stretches(bounds, records)) {
-    records.clear();
+  std::vector<std::vector<section_record>> parts;
+  if (bounds.size() > 2 && read_stretches(bounds, parts)) {
+    stream.close();
+    if (!post_processes()) {
+      place_all(definition, parts, program_sections, memory_sections);
+      return !program_sections.empty() || !memory_sections.empty();
+    }
+    std::size_t total = 0;
+    for (const std::vector<section_record>& part : parts) {
+      total += part.size();
+    }
+    records.reserve(total);
+    for (const std::vector<section_record>& part : parts) {
+      records.insert(records.end(), part.begin(), part.end());
+    }
+    parts.clear();
+  } else {
     section_name::recent_list recent;
     read_sections(stream, section_pattern(), recent, records);
+    stream.close();
   }
-  stream.close();
 
   post_process(records);
 
@@ -157,9 +172,9 @@ std::uint64_t c_map_file_elxr::stretch_start(std::uint64_t offset, std::uint64_t
 }
 
 bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
-                                     std::vector<section_record>& records) const {
+                                     std::vector<std::vector<section_record>>& parts) const {
   const std::size_t count = bounds.size() - 1;
-  std::vector<std::vector<section_record>> parts(count);
+  parts.assign(count, {});
   std::vector<std::exception_ptr> failures(count);
   std::vector<char> opened(count, 0);
   // The pattern is looked up once, before any thread uses it.
@@ -201,17 +216,5 @@ bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
       std::rethrow_exception(failure);
     }
   }
-  if (std::find(opened.begin(), opened.end(), 0) != opened.end()) {
-    return false;
-  }
-  std::size_t total = 0;
-  for (const std::vector<section_record>& part : parts) {
-    total += part.size();
-  }
-  records.clear();
-  records.reserve(total);
-  for (const std::vector<section_record>& part : parts) {
-    records.insert(records.end(), part.begin(), part.end());
-  }
-  return true;
+  return std::find(opened.begin(), opened.end(), 0) == opened.end();
 }

@@ -40,10 +40,10 @@ class c_map_file_elxr : public c_map_file {
   /// The section records of the lines the reader has left, in file order.
   void read_sections(line_reader& reader, const elxr_line_matcher& pattern,
                      section_name::recent_list& recent, std::vector<section_record>& records) const;
-  /// The records of every stretch, in file order; false when a stretch could
+  /// The records of each stretch, in file order; false when a stretch could
   /// not be opened.
   bool read_stretches(const std::vector<std::uint64_t>& bounds,
-                      std::vector<section_record>& records) const;
+                      std::vector<std::vector<section_record>>& parts) const;
   /// The first place at or after offset, and before limit, where a stretch
   /// can begin; 0 when there is none.
   std::uint64_t stretch_start(std::uint64_t offset, std::uint64_t limit) const;

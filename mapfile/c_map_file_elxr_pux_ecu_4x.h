@@ -13,4 +13,5 @@ class c_map_file_elxr_pux_ecu_4x : public c_map_file_elxr {
 
   const std::vector<std::string>& section_names() const override;
   bool post_process(std::vector<section_record>& records) override;
+  bool post_processes() const override { return true; }
 };
