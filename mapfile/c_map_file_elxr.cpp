@@ -184,13 +184,19 @@ bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
     // One reader per thread: its read buffer is set up once.
     line_reader reader(k_elxr_line_length);
     section_name::recent_list recent;
+    // Records per byte of the stretches this thread has read: the next
+    // stretch's records get room for as many, rather than growing by copies.
+    double records_per_byte = 0;
     for (std::size_t i = next++; i < count; i = next++) {
       try {
         // The last stretch reads on to the end, wherever that is by now.
         const std::uint64_t end = i + 1 == count ? UINT64_MAX : bounds[i + 1];
         if (reader.open(file_name, bounds[i], end)) {
           opened[i] = 1;
+          const auto bytes = static_cast<double>(bounds[i + 1] - bounds[i]);
+          parts[i].reserve(static_cast<std::size_t>(bytes * records_per_byte * 1.1));
           read_sections(reader, pattern, recent, parts[i]);
+          records_per_byte = static_cast<double>(parts[i].size()) / bytes;
         }
       } catch (...) {
         failures[i] = std::current_exception();
