@@ -1,7 +1,5 @@
 #include "mapfile/c_map_file.h"
 
-#include "memdef/system_calls.h"
-
 c_map_file::c_map_file(std::string name, std::size_t max_line_length)
     : file_name(std::move(name)), stream(max_line_length), is_open(open(file_name)) {}
 
@@ -51,7 +49,7 @@ void c_map_file::place_all(const c_memory_def& definition, std::vector<section_r
                            section_list& program_sections, section_list& memory_sections) {
   // Reserving only sets address space aside; pages are used as records come.
   std::vector<section_record> memory_records;
-  reserve_with_large_pages(memory_records, records.size());
+  memory_records.reserve(records.size());
   std::size_t kept = 0;
   for (section_record& record : records) {
     if (definition.find_range(record, definition.program_ranges)) {
@@ -75,8 +73,8 @@ void c_map_file::place_all(const c_memory_def& definition,
   }
   std::vector<section_record> program_records;
   std::vector<section_record> memory_records;
-  reserve_with_large_pages(program_records, total);
-  reserve_with_large_pages(memory_records, total);
+  program_records.reserve(total);
+  memory_records.reserve(total);
   for (std::vector<section_record>& part : parts) {
     for (section_record& record : part) {
       if (definition.find_range(record, definition.program_ranges)) {

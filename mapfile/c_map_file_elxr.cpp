@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "memdef/hex_number.h"
-#include "memdef/system_calls.h"
 
 namespace {
 /// Sections left out by their name; the attribute word "DEBUGGING" drops a
@@ -69,7 +68,7 @@ bool c_map_file_elxr::read(const c_memory_def& definition, section_list& program
     for (const std::vector<section_record>& part : parts) {
       total += part.size();
     }
-    reserve_with_large_pages(records, total);
+    records.reserve(total);
     for (const std::vector<section_record>& part : parts) {
       records.insert(records.end(), part.begin(), part.end());
     }
@@ -187,8 +186,7 @@ bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
     section_name::recent_list recent;
     // Records per byte of the stretches this thread has read: the next
     // stretch's records get room for as many, rather than growing by copies.
-    // The first one guesses a section in every 64 bytes.
-    double records_per_byte = 1.0 / 64;
+    double records_per_byte = 0;
     for (std::size_t i = next++; i < count; i = next++) {
       try {
         // The last stretch reads on to the end, wherever that is by now.
@@ -196,8 +194,7 @@ bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
         if (reader.open(file_name, bounds[i], end)) {
           opened[i] = 1;
           const auto bytes = static_cast<double>(bounds[i + 1] - bounds[i]);
-          reserve_with_large_pages(parts[i],
-                                   static_cast<std::size_t>(bytes * records_per_byte * 1.1));
+          parts[i].reserve(static_cast<std::size_t>(bytes * records_per_byte * 1.1));
           read_sections(reader, pattern, recent, parts[i]);
           records_per_byte = static_cast<double>(parts[i].size()) / bytes;
         }

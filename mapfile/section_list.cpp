@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <type_traits>
 
-#include "memdef/system_calls.h"
-
 static_assert(std::is_trivially_copyable_v<section_record>,
               "records are moved around as plain bytes while they are ordered");
 
@@ -67,9 +65,7 @@ void sort_by_start(std::vector<section_record>& records, std::size_t sorted) {
     }
     return place;
   };
-  std::vector<section_record> scratch;
-  reserve_with_large_pages(scratch, n);
-  scratch.resize(n);
+  std::vector<section_record> scratch(n);
   // The first pass takes the records newest first; it runs even when no
   // digit differs, to put equal starts in that order.
   const unsigned first = passes.empty() ? 0 : passes[0];

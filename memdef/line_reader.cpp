@@ -3,7 +3,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "memdef/system_calls.h"
+#include "memdef/file_offset.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>

@@ -4,7 +4,6 @@
 #include <fstream>
 #include <utility>
 
-#include "memdef/system_calls.h"
 #include "report/number_format.h"
 
 std::uint32_t search_accounting::state_of(section_name name) {
@@ -36,7 +35,7 @@ void search_accounting::make_lines(name_state& state) const {
 
 void search_accounting::expect_records(std::size_t count) {
   if (!m_searches.empty()) {
-    reserve_with_large_pages(m_ambiguous, count);
+    m_ambiguous.reserve(count);
   }
 }
 

@@ -1,0 +1,12 @@
+#include <sys/types.h>
+
+#include <limits>
+
+#include "memdef/file_offset.h"
+
+bool seek_file(std::FILE* file, std::uint64_t offset) {
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+    return false;
+  }
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
