@@ -96,9 +96,21 @@ bool search_accounting::write_result_file(const std::string& path,
       return false;
     }
   }
-  std::ofstream file(path, std::ios::out | std::ios::trunc);
+  // A result file from an earlier run is written over in place and then cut
+  // to its new length. Cutting a large file to nothing first costs more than
+  // writing it: the file system frees every block, allocates them anew, and
+  // some (ext4) then write the new contents out to disk when the file is
+  // closed, to protect them from a crash.
+  std::error_code error;
+  std::fstream file;
+  if (std::filesystem::is_regular_file(path, error)) {
+    file.open(path, std::ios::in | std::ios::out);
+  }
   if (!file.is_open()) {
-    return false;
+    file.open(path, std::ios::out | std::ios::trunc);
+    if (!file.is_open()) {
+      return false;
+    }
   }
   // Lines are gathered into large blocks: a listing with many sections of
   // one name can make hundreds of thousands of them.
@@ -111,8 +123,15 @@ bool search_accounting::write_result_file(const std::string& path,
     }
   }
   file.write(block.data(), static_cast<std::streamsize>(block.size()));
+  // In text mode a line end may take two bytes: the length is where the
+  // writing ended, not the characters written.
+  const std::streamoff length = file.tellp();
   file.close();
-  return !file.fail();
+  if (file.fail() || length < 0) {
+    return false;
+  }
+  std::filesystem::resize_file(path, static_cast<std::uintmax_t>(length), error);
+  return !error;
 }
 
 void search_accounting::print_breakdown(std::ostream& out, std::uint32_t program_bytes,

@@ -229,6 +229,28 @@ TEST(SearchBreakdown, ResultFileIsReplacedAndListsMatchesInOrder) {
   EXPECT_EQ(accounting.ambiguous_bytes(), 1u + 1u + 2u + 4u + 4u + 4u);
 }
 
+TEST(SearchBreakdown, AShorterResultFileFromAnEarlierRunIsReplacedWhole) {
+  test_support::scoped_temp_dir dir;
+  dir.write("Vemora.amb", "old\n");
+  search_list searches = entries({"a", "|a"});
+  search_accounting accounting(searches);
+  for (int i = 0; i < 3000; ++i) {
+    accounting.account(program_record("a" + std::to_string(i % 3), 1));
+  }
+  std::ostringstream out = report_stream();
+  accounting.print_breakdown(out, 3000, dir.file("app.map"));
+  const std::string text =
+      test_support::normalize_line_ends(test_support::read_file(dir.file("Vemora.amb")));
+  // Per name: the second entry of the first section, then both entries of
+  // each later one.
+  const std::string by_second = "a0: Found in [ |a ] and in [ a ]\n";
+  const std::string by_first = "a0: Found in [ a ] and in [ a ]\n";
+  EXPECT_EQ(text.size(), 3 * by_second.size() + 2997 * (by_first.size() + by_second.size()));
+  EXPECT_EQ(text.substr(0, 2 * by_second.size()),
+            "a0: Found in [ |a ] and in [ a ]\na1: Found in [ |a ] and in [ a ]\n");
+  EXPECT_EQ(text.substr(text.size() - by_second.size()), "a2: Found in [ |a ] and in [ a ]\n");
+}
+
 TEST(SearchBreakdown, AnInputNamedLikeTheResultFileIsNeverOverwritten) {
   test_support::scoped_temp_dir dir;
   const std::string map = dir.write("Vemora.amb", "  1 .text 10 100 x\n  ALLOC\n");
