@@ -47,9 +47,17 @@ void c_map_file::place(const c_memory_def& definition, section_record& record,
 
 void c_map_file::place_all(const c_memory_def& definition, std::vector<section_record>& records,
                            section_list& program_sections, section_list& memory_sections) {
-  // Reserving only sets address space aside; pages are used as records come.
   std::vector<section_record> memory_records;
-  memory_records.reserve(records.size());
+  split_placed(definition, records, memory_records);
+  program_sections.insert_all(std::move(records));
+  memory_sections.insert_all(std::move(memory_records));
+  records.clear();
+}
+
+void c_map_file::split_placed(const c_memory_def& definition, std::vector<section_record>& records,
+                              std::vector<section_record>& memory_records) {
+  // Reserving only sets address space aside; pages are used as records come.
+  memory_records.reserve(memory_records.size() + records.size());
   std::size_t kept = 0;
   for (section_record& record : records) {
     if (definition.find_range(record, definition.program_ranges)) {
@@ -59,32 +67,4 @@ void c_map_file::place_all(const c_memory_def& definition, std::vector<section_r
     }
   }
   records.resize(kept);
-  program_sections.insert_all(std::move(records));
-  memory_sections.insert_all(std::move(memory_records));
-  records.clear();
-}
-
-void c_map_file::place_all(const c_memory_def& definition,
-                           std::vector<std::vector<section_record>>& parts,
-                           section_list& program_sections, section_list& memory_sections) {
-  std::size_t total = 0;
-  for (const std::vector<section_record>& part : parts) {
-    total += part.size();
-  }
-  std::vector<section_record> program_records;
-  std::vector<section_record> memory_records;
-  program_records.reserve(total);
-  memory_records.reserve(total);
-  for (std::vector<section_record>& part : parts) {
-    for (section_record& record : part) {
-      if (definition.find_range(record, definition.program_ranges)) {
-        program_records.push_back(record);
-      } else if (definition.find_range(record, definition.memory_ranges)) {
-        memory_records.push_back(record);
-      }
-    }
-    std::vector<section_record>().swap(part);
-  }
-  program_sections.insert_all(std::move(program_records));
-  memory_sections.insert_all(std::move(memory_records));
 }

@@ -57,11 +57,16 @@ bool c_map_file_elxr::read(const c_memory_def& definition, section_list& program
   }
   std::vector<section_record> records;
   const std::vector<std::uint64_t> bounds = stretch_bounds();
+  // Without post-processing each stretch's records are placed on its own
+  // thread, and the lists take the parts over as they are.
+  const c_memory_def* placing = post_processes() ? nullptr : &definition;
   std::vector<std::vector<section_record>> parts;
-  if (bounds.size() > 2 && read_stretches(bounds, parts)) {
+  std::vector<std::vector<section_record>> memory_parts;
+  if (bounds.size() > 2 && read_stretches(bounds, placing, parts, memory_parts)) {
     stream.close();
-    if (!post_processes()) {
-      place_all(definition, parts, program_sections, memory_sections);
+    if (placing != nullptr) {
+      program_sections.insert_parts(std::move(parts));
+      memory_sections.insert_parts(std::move(memory_parts));
       return !program_sections.empty() || !memory_sections.empty();
     }
     std::size_t total = 0;
@@ -172,9 +177,15 @@ std::uint64_t c_map_file_elxr::stretch_start(std::uint64_t offset, std::uint64_t
 }
 
 bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
-                                     std::vector<std::vector<section_record>>& parts) const {
+                                     const c_memory_def* placing,
+                                     std::vector<std::vector<section_record>>& parts,
+                                     std::vector<std::vector<section_record>>& memory_parts) const {
   const std::size_t count = bounds.size() - 1;
   parts.assign(count, {});
+  memory_parts.assign(count, {});
+  if (placing != nullptr) {
+    placing->prepare_lookups();
+  }
   std::vector<std::exception_ptr> failures(count);
   std::vector<char> opened(count, 0);
   // The pattern is looked up once, before any thread uses it.
@@ -197,6 +208,9 @@ bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
           parts[i].reserve(static_cast<std::size_t>(bytes * records_per_byte * 1.1));
           read_sections(reader, pattern, recent, parts[i]);
           records_per_byte = static_cast<double>(parts[i].size()) / bytes;
+          if (placing != nullptr) {
+            split_placed(*placing, parts[i], memory_parts[i]);
+          }
         }
       } catch (...) {
         failures[i] = std::current_exception();

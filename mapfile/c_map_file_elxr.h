@@ -41,9 +41,12 @@ class c_map_file_elxr : public c_map_file {
   void read_sections(line_reader& reader, const elxr_line_matcher& pattern,
                      section_name::recent_list& recent, std::vector<section_record>& records) const;
   /// The records of each stretch, in file order; false when a stretch could
-  /// not be opened.
-  bool read_stretches(const std::vector<std::uint64_t>& bounds,
-                      std::vector<std::vector<section_record>>& parts) const;
+  /// not be opened. With a definition to place them by, parts keeps the
+  /// records for the program list and memory_parts gets those for the memory
+  /// list.
+  bool read_stretches(const std::vector<std::uint64_t>& bounds, const c_memory_def* placing,
+                      std::vector<std::vector<section_record>>& parts,
+                      std::vector<std::vector<section_record>>& memory_parts) const;
   /// The first place at or after offset, and before limit, where a stretch
   /// can begin; 0 when there is none.
   std::uint64_t stretch_start(std::uint64_t offset, std::uint64_t limit) const;

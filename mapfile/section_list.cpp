@@ -17,23 +17,14 @@ std::size_t ascending_prefix(const std::vector<section_record>& records) {
   return n;
 }
 
-/// Puts the records in start order, newest first among equal starts: a
-/// stable radix sort by start over the records taken newest first. The first
-/// `sorted` records are older than the rest and already in order, so among
-/// them an earlier one is the newer. Records move as a whole, each pass reads
-/// them in sequence: no lookups through an index.
-void sort_by_start(std::vector<section_record>& records, std::size_t sorted) {
-  const std::size_t n = records.size();
-  if (n < 2048) {
-    // Too few for the bucket tables to pay off: the same order by a merge.
-    const auto tail = records.begin() + static_cast<std::ptrdiff_t>(sorted);
-    std::reverse(tail, records.end());
-    std::rotate(records.begin(), tail, records.end());
-    std::stable_sort(
-        records.begin(), records.end(),
-        [](const section_record& a, const section_record& b) { return a.start < b.start; });
-    return;
-  }
+/// Puts n records in start order, newest first among equal starts, into
+/// result: a stable radix sort by start over the records as
+/// visit_newest_first hands them out (it calls its argument for every record,
+/// the newest first). Records move as a whole, each pass reads them in
+/// sequence: no lookups through an index.
+template <typename Visit>
+void radix_sort(std::size_t n, const Visit& visit_newest_first,
+                std::vector<section_record>& result) {
   // Digits of 9 bits: three passes for the 26-bit addresses of most listings.
   // The 512 places each pass writes to stay in the fastest cache, which more
   // than makes up for the third pass.
@@ -44,15 +35,19 @@ void sort_by_start(std::vector<section_record>& records, std::size_t sorted) {
     return (start >> (d * k_digit_bits)) & (k_buckets - 1);
   };
   std::vector<std::size_t> count(k_digits * k_buckets);
-  for (const section_record& record : records) {
+  std::uint32_t first_start = 0;
+  bool any = false;
+  visit_newest_first([&](const section_record& record) {
     for (unsigned d = 0; d < k_digits; ++d) {
       ++count[d * k_buckets + digit(record.start, d)];
     }
-  }
+    first_start = any ? first_start : record.start;
+    any = true;
+  });
   std::vector<unsigned> passes;
   for (unsigned d = 0; d < k_digits; ++d) {
     // A digit that all starts share leaves the order as it is.
-    if (count[d * k_buckets + digit(records[0].start, d)] != n) {
+    if (count[d * k_buckets + digit(first_start, d)] != n) {
       passes.push_back(d);
     }
   }
@@ -67,29 +62,57 @@ void sort_by_start(std::vector<section_record>& records, std::size_t sorted) {
     }
     return place;
   };
-  std::vector<section_record> scratch(n);
+  std::vector<section_record> sorted(n);
   // The first pass takes the records newest first; it runs even when no
   // digit differs, to put equal starts in that order.
   const unsigned first = passes.empty() ? 0 : passes[0];
   std::size_t* place = places(first);
-  for (std::size_t i = n; i-- > sorted;) {
-    scratch[place[digit(records[i].start, first)]++] = records[i];
-  }
-  for (std::size_t i = 0; i < sorted; ++i) {
-    scratch[place[digit(records[i].start, first)]++] = records[i];
-  }
-  records.swap(scratch);
-  for (std::size_t p = 1; p < passes.size(); ++p) {
-    place = places(passes[p]);
-    for (const section_record& record : records) {
-      scratch[place[digit(record.start, passes[p])]++] = record;
+  visit_newest_first(
+      [&](const section_record& record) { sorted[place[digit(record.start, first)]++] = record; });
+  if (passes.size() > 1) {
+    std::vector<section_record> scratch(n);
+    for (std::size_t p = 1; p < passes.size(); ++p) {
+      place = places(passes[p]);
+      for (const section_record& record : sorted) {
+        scratch[place[digit(record.start, passes[p])]++] = record;
+      }
+      sorted.swap(scratch);
     }
-    records.swap(scratch);
   }
+  result.swap(sorted);
+}
+
+/// Puts the records in start order, newest first among equal starts. The
+/// first `sorted` records are older than the rest and already in order, so
+/// among them an earlier one is the newer.
+void sort_by_start(std::vector<section_record>& records, std::size_t sorted) {
+  const std::size_t n = records.size();
+  if (n < 2048) {
+    // Too few for the bucket tables to pay off: the same order by a merge.
+    const auto tail = records.begin() + static_cast<std::ptrdiff_t>(sorted);
+    std::reverse(tail, records.end());
+    std::rotate(records.begin(), tail, records.end());
+    std::stable_sort(
+        records.begin(), records.end(),
+        [](const section_record& a, const section_record& b) { return a.start < b.start; });
+    return;
+  }
+  radix_sort(
+      n,
+      [&records, sorted](const auto& take) {
+        for (std::size_t i = records.size(); i-- > sorted;) {
+          take(records[i]);
+        }
+        for (std::size_t i = 0; i < sorted; ++i) {
+          take(records[i]);
+        }
+      },
+      records);
 }
 }  // namespace
 
 void section_list::insert(const section_record& record) {
+  gather_parts();
   // Appending after a smaller last start keeps the whole list in order.
   const bool in_order = m_sorted_count == m_records.size() &&
                         (m_records.empty() || m_records.back().start < record.start);
@@ -100,6 +123,7 @@ void section_list::insert(const section_record& record) {
 }
 
 void section_list::insert_all(std::vector<section_record>&& records) {
+  gather_parts();
   if (!m_records.empty()) {
     for (const section_record& record : records) {
       insert(record);
@@ -110,7 +134,63 @@ void section_list::insert_all(std::vector<section_record>&& records) {
   m_sorted_count = ascending_prefix(m_records);
 }
 
+void section_list::insert_parts(std::vector<std::vector<section_record>>&& parts) {
+  if (!m_records.empty() || !m_parts.empty()) {
+    for (std::vector<section_record>& part : parts) {
+      insert_all(std::move(part));
+    }
+    return;
+  }
+  for (std::vector<section_record>& part : parts) {
+    if (!part.empty()) {
+      m_parted_count += part.size();
+      m_parts.push_back(std::move(part));
+    }
+  }
+}
+
+void section_list::gather_parts() const {
+  if (m_parts.empty()) {
+    return;
+  }
+  if (m_parts.size() == 1) {
+    m_records = std::move(m_parts.front());
+  } else {
+    m_records.reserve(m_parted_count);
+    for (const std::vector<section_record>& part : m_parts) {
+      m_records.insert(m_records.end(), part.begin(), part.end());
+    }
+  }
+  m_parts.clear();
+  m_parted_count = 0;
+  m_sorted_count = ascending_prefix(m_records);
+}
+
+const std::vector<section_record>& section_list::in_any_order() const {
+  gather_parts();
+  return m_records;
+}
+
 const std::vector<section_record>& section_list::ordered() const {
+  if (m_parted_count >= 2048) {
+    // The first pass of the sort gathers the parts: they are never copied
+    // into one list of their own.
+    radix_sort(
+        m_parted_count,
+        [this](const auto& take) {
+          for (std::size_t p = m_parts.size(); p-- > 0;) {
+            const std::vector<section_record>& part = m_parts[p];
+            for (std::size_t i = part.size(); i-- > 0;) {
+              take(part[i]);
+            }
+          }
+        },
+        m_records);
+    m_parts.clear();
+    m_parted_count = 0;
+    m_sorted_count = m_records.size();
+  }
+  gather_parts();
   if (m_sorted_count != m_records.size()) {
     sort_by_start(m_records, m_sorted_count);
     m_sorted_count = m_records.size();

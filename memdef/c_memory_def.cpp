@@ -134,6 +134,14 @@ const c_memory_def::range_lookup& c_memory_def::lookup_for(
   return lookup;
 }
 
+void c_memory_def::prepare_lookups() const {
+  for (const std::vector<memory_range>* ranges : {&program_ranges, &memory_ranges}) {
+    if (ranges->size() >= k_indexed_from) {
+      lookup_for(*ranges);
+    }
+  }
+}
+
 bool c_memory_def::find_range(section_record& record,
                               const std::vector<memory_range>& ranges) const {
   if (record.size == 0) {

@@ -38,6 +38,11 @@ class c_memory_def {
   /// in record.range_index. A record of size 0 lies in no range.
   bool find_range(section_record& record, const std::vector<memory_range>& ranges) const;
 
+  /// Builds what find_range looks the program and memory ranges up in now
+  /// rather than on its first call, so that find_range may then run on
+  /// several threads at once while the ranges stay as they are.
+  void prepare_lookups() const;
+
   /// Sum of the ranges' sizes, wrapping modulo 2^32.
   static std::uint32_t total_size(const std::vector<memory_range>& ranges);
 

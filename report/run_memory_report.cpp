@@ -128,9 +128,7 @@ memory_totals compute_totals(const c_memory_def& definition, const section_list&
   // while it stays below 2^50, which fewer than 2^18 sizes of 32 bits cannot
   // reach: such a list need not be put in order first.
   if (memory_sections.size() < (std::size_t{1} << 18)) {
-    for (const section_record& record : memory_sections.in_any_order()) {
-      add_memory(record);
-    }
+    memory_sections.visit_in_any_order(add_memory);
   } else {
     for (const section_record& record : memory_sections) {
       add_memory(record);
