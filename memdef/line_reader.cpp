@@ -30,7 +30,7 @@ const char* find_line_feed(const char* p, std::size_t n) {
 #if defined(VEMORA_LINE_READER_SSE2)
   const __m128i feed = _mm_set1_epi8('\n');
   std::size_t i = 0;
-  for (; i + 16 <= n && i < 64; i += 16) {
+  for (; i + 16 <= n && i < 128; i += 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
     const auto marks = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, feed)));
     if (marks != 0) {
