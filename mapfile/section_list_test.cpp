@@ -175,6 +175,69 @@ TEST(SectionList, InsertingAllAtOnceEqualsInsertingOneByOne) {
   }
 }
 
+TEST(SectionList, InsertingPartsEqualsInsertingOneByOne) {
+  std::mt19937 random(2612);
+  // Part sizes for the small and the radix path, empty parts, one part.
+  const std::vector<std::vector<std::size_t>> layouts = {
+      {300, 0, 500, 200}, {1500, 0, 2500, 3000, 1}, {4000}, {0, 0}, {2047, 1}, {1000, 1000, 48}};
+  for (std::size_t round = 0; round < 2 * layouts.size(); ++round) {
+    const std::vector<std::size_t>& layout = layouts[round % layouts.size()];
+    // Few distinct starts (many equal ones across parts) or many.
+    const std::uint32_t spread = round % 2 == 0 ? 64 : 0x04000000;
+    std::vector<std::vector<section_record>> parts;
+    section_list one_by_one;
+    int n = 0;
+    for (const std::size_t count : layout) {
+      parts.emplace_back();
+      for (std::size_t i = 0; i < count; ++i) {
+        const section_record record =
+            make(static_cast<std::uint32_t>(random()) % spread, std::to_string(n++));
+        parts.back().push_back(record);
+        one_by_one.insert(record);
+      }
+    }
+    section_list parted;
+    parted.insert_parts(std::move(parts));
+    ASSERT_EQ(parted.size(), one_by_one.size()) << "round " << round;
+    EXPECT_EQ(parted.empty(), one_by_one.empty());
+    // Summing in any order sees every record once, before and after the
+    // list is put in order.
+    std::uint64_t visited = 0;
+    std::size_t count = 0;
+    parted.visit_in_any_order([&](const section_record& record) {
+      visited += record.start;
+      ++count;
+    });
+    std::uint64_t expected_sum = 0;
+    for (const section_record& record : one_by_one) {
+      expected_sum += record.start;
+    }
+    EXPECT_EQ(visited, expected_sum);
+    EXPECT_EQ(count, one_by_one.size());
+    EXPECT_EQ(names(parted), names(one_by_one)) << "round " << round;
+    one_by_one.insert(make(0x20, "late"));
+    parted.insert(make(0x20, "late"));
+    EXPECT_EQ(names(parted), names(one_by_one)) << "round " << round;
+  }
+}
+
+TEST(SectionList, ARecordInsertedBeforeThePartsAreReadTakesItsPlace) {
+  std::vector<std::vector<section_record>> parts(3);
+  for (int i = 0; i < 3000; ++i) {
+    parts[static_cast<std::size_t>(i % 3)].push_back(make(0x100, "p" + std::to_string(i)));
+  }
+  section_list list;
+  list.insert_parts(std::move(parts));
+  list.insert(make(0x100, "newest"));
+  EXPECT_EQ(list.size(), 3001u);
+  EXPECT_EQ(list.front().name, "newest");
+  EXPECT_EQ(list.in_any_order().size(), 3001u);
+  // The parts follow each other: the last record of the last part is the
+  // newest of them.
+  EXPECT_EQ((list.begin() + 1)->name, "p2999");
+  EXPECT_EQ(list.back().name, "p0");
+}
+
 TEST(SectionList, ThousandsOfEqualStartsStandNewestFirst) {
   section_list list;
   name_list expected;
