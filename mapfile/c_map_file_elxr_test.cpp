@@ -745,6 +745,19 @@ TEST(ElxrStretches, AListingReadInStretchesGivesTheSameRecords) {
   }
 }
 
+TEST(ElxrStretches, ManyRangesAreSearchedFromSeveralThreadsAlike) {
+  // Enough ranges for the lookups that are built before the threads start:
+  // disjoint program ranges, and memory ranges that overlap.
+  c_memory_def definition;
+  for (std::uint32_t i = 0; i < 24; ++i) {
+    definition.program_ranges.push_back({i * 0x00100000, 0x000C0000});
+    definition.memory_ranges.push_back({0x01000000 + i * 0x00080000, 0x00100000});
+  }
+  std::mt19937 random(11);
+  const std::string text = rule_listing(random);
+  expect_same_in_stretches<c_map_file_elxr>(text, definition);
+}
+
 TEST(ElxrStretches, PostProcessingSeesTheWholeListing) {
   // ".data_begin" near the end, ".data" near the start, in different
   // stretches; the stack symbols at both ends of the file.
