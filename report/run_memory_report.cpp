@@ -188,16 +188,19 @@ bool run_memory_report(std::string map_file_path, std::string definition_path,
   reader.reset();
 
   const memory_totals totals = compute_totals(definition, program_sections, memory_sections);
+  std::vector<std::string> inputs = {definition_path};
+  inputs.insert(inputs.end(), other_inputs.begin(), other_inputs.end());
   search_accounting accounting(searches);
   accounting.expect_records(program_sections.size());
+  if (!searches.empty()) {
+    accounting.write_result_file_early(map_file_path, inputs);
+  }
   for (const section_record& record : program_sections) {
     accounting.account(record);
   }
 
   print_report(out, definition, totals);
   if (!searches.empty()) {
-    std::vector<std::string> inputs = {definition_path};
-    inputs.insert(inputs.end(), other_inputs.begin(), other_inputs.end());
     accounting.print_breakdown(out, totals.program_bytes, map_file_path, inputs);
   }
   return true;

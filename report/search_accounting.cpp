@@ -1,10 +1,17 @@
 #include "report/search_accounting.h"
 
-#include <filesystem>
-#include <fstream>
 #include <utility>
 
 #include "report/number_format.h"
+
+namespace {
+/// Lines are handed to the result file in blocks of about this size.
+constexpr std::size_t k_block_bytes = std::size_t{1} << 20;
+}  // namespace
+
+search_accounting::search_accounting(search_list& searches) : m_searches(searches) {}
+
+search_accounting::~search_accounting() = default;
 
 std::uint32_t search_accounting::state_of(section_name name) {
   // Names are small dense numbers, so a name's state is found by indexing.
@@ -33,6 +40,19 @@ void search_accounting::make_lines(name_state& state) const {
   }
 }
 
+void search_accounting::write_result_file_early(const std::string& map_file_path,
+                                                const std::vector<std::string>& inputs) {
+  m_early_writer = std::make_unique<result_file_writer>(
+      result_file_path(map_file_path), protected_files(map_file_path, inputs), true);
+}
+
+std::vector<std::string> search_accounting::protected_files(
+    const std::string& map_file_path, const std::vector<std::string>& inputs) {
+  std::vector<std::string> files = inputs;
+  files.push_back(map_file_path);
+  return files;
+}
+
 void search_accounting::expect_records(std::size_t count) {
   if (!m_searches.empty()) {
     m_ambiguous.reserve(count);
@@ -52,6 +72,13 @@ void search_accounting::account(const section_record& record) {
       }
       m_ambiguous.push_back({index, match});
       m_ambiguous_bytes += record.size;
+      if (m_early_writer) {
+        m_early_block += state.lines[match];
+        if (m_early_block.size() >= k_block_bytes) {
+          m_early_writer->add(std::move(m_early_block));
+          m_early_block.clear();
+        }
+      }
     } else {
       state.claimed_by = state.matching_entries[match];
       m_claims.push_back(index);
@@ -90,48 +117,19 @@ std::string search_accounting::result_file_path(const std::string& map_file_path
 
 bool search_accounting::write_result_file(const std::string& path,
                                           const std::vector<std::string>& inputs) const {
-  for (const std::string& input : inputs) {
-    std::error_code ec;
-    if (std::filesystem::equivalent(path, input, ec)) {
-      return false;
-    }
-  }
-  // A result file from an earlier run is written over in place and then cut
-  // to its new length. Cutting a large file to nothing first costs more than
-  // writing it: the file system frees every block, allocates them anew, and
-  // some (ext4) then write the new contents out to disk when the file is
-  // closed, to protect them from a crash.
-  std::error_code error;
-  std::fstream file;
-  if (std::filesystem::is_regular_file(path, error)) {
-    file.open(path, std::ios::in | std::ios::out);
-  }
-  if (!file.is_open()) {
-    file.open(path, std::ios::out | std::ios::trunc);
-    if (!file.is_open()) {
-      return false;
-    }
-  }
+  result_file_writer writer(path, inputs, false);
   // Lines are gathered into large blocks: a listing with many sections of
   // one name can make hundreds of thousands of them.
   std::string block;
   for (const ambiguous_match& match : m_ambiguous) {
     block += m_states[match.state].lines[match.match];
-    if (block.size() >= (1u << 20)) {
-      file.write(block.data(), static_cast<std::streamsize>(block.size()));
+    if (block.size() >= k_block_bytes) {
+      writer.add(std::move(block));
       block.clear();
     }
   }
-  file.write(block.data(), static_cast<std::streamsize>(block.size()));
-  // In text mode a line end may take two bytes: the length is where the
-  // writing ended, not the characters written.
-  const std::streamoff length = file.tellp();
-  file.close();
-  if (file.fail() || length < 0) {
-    return false;
-  }
-  std::filesystem::resize_file(path, static_cast<std::uintmax_t>(length), error);
-  return !error;
+  writer.add(std::move(block));
+  return writer.finish();
 }
 
 void search_accounting::print_breakdown(std::ostream& out, std::uint32_t program_bytes,
@@ -159,9 +157,14 @@ void search_accounting::print_breakdown(std::ostream& out, std::uint32_t program
     return;
   }
   const std::string path = result_file_path(map_file_path);
-  std::vector<std::string> protected_files = inputs;
-  protected_files.push_back(map_file_path);
-  const bool written = write_result_file(path, protected_files);
+  bool written = false;
+  if (m_early_writer) {
+    m_early_writer->add(std::move(m_early_block));
+    m_early_block.clear();
+    written = m_early_writer->finish();
+  } else {
+    written = write_result_file(path, protected_files(map_file_path, inputs));
+  }
   out << "Warning: Ambiguous search with ";
   write_int(out, m_ambiguous_bytes);
   out << " = ";

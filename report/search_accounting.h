@@ -10,12 +10,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "mapfile/section_record.h"
 #include "memdef/search_entry.h"
+#include "report/result_file_writer.h"
 
 struct search_hit {
   std::string object_name;
@@ -25,11 +27,21 @@ struct search_hit {
 
 class search_accounting {
  public:
-  explicit search_accounting(search_list& searches) : m_searches(searches) {}
+  explicit search_accounting(search_list& searches);
+  ~search_accounting();
+  search_accounting(const search_accounting&) = delete;
+  search_accounting& operator=(const search_accounting&) = delete;
 
   /// Sets room aside for the matches of that many records, so the list of
   /// ambiguous matches is not copied while it grows. Costs address space only.
   void expect_records(std::size_t count);
+
+  /// Has account() write the result file for this map file as the
+  /// ambiguous matches arise, on a thread of its own; print_breakdown() with
+  /// the same map file and inputs then only finishes it. The file is the
+  /// same as the one print_breakdown() writes otherwise.
+  void write_result_file_early(const std::string& map_file_path,
+                               const std::vector<std::string>& inputs = {});
 
   /// Offers one program record to every entry, in list order.
   void account(const section_record& record);
@@ -78,6 +90,10 @@ class search_accounting {
   std::uint32_t state_of(section_name name);
   void make_lines(name_state& state) const;
 
+  /// The inputs print_breakdown() protects: the given ones and the map file.
+  static std::vector<std::string> protected_files(const std::string& map_file_path,
+                                                  const std::vector<std::string>& inputs);
+
   search_list& m_searches;
   std::deque<name_state> m_states;  ///< one per distinct name, in the order first seen
   /// By name number: the name's index into m_states plus one, 0 when unseen.
@@ -85,4 +101,9 @@ class search_accounting {
   std::vector<std::uint32_t> m_claims;  ///< claimed names (into m_states) in claim order
   std::vector<ambiguous_match> m_ambiguous;
   std::uint32_t m_ambiguous_bytes = 0;
+  /// Set by write_result_file_early(): the writer and the lines not yet
+  /// handed to it. Finishing the file is output, not a change of the counts,
+  /// so print_breakdown() stays const.
+  mutable std::unique_ptr<result_file_writer> m_early_writer;
+  mutable std::string m_early_block;
 };

@@ -251,6 +251,51 @@ TEST(SearchBreakdown, AShorterResultFileFromAnEarlierRunIsReplacedWhole) {
   EXPECT_EQ(text.substr(text.size() - by_second.size()), "a2: Found in [ |a ] and in [ a ]\n");
 }
 
+TEST(SearchBreakdown, AResultFileWrittenEarlyIsTheSameFile) {
+  // Some megabytes of lines: several blocks go to the writer's thread while
+  // the records are still being accounted.
+  struct outcome {
+    std::string report;  ///< with the folder's path taken out
+    std::string file;
+  };
+  const auto run = [](const std::string& map, bool early, const std::string& old_file) {
+    test_support::scoped_temp_dir dir;
+    if (!old_file.empty()) {
+      dir.write("Vemora.amb", old_file);
+    }
+    search_list searches = entries({"text", "|text", "data !rodata", "a"});
+    search_accounting accounting(searches);
+    if (early) {
+      accounting.write_result_file_early(dir.file(map), {dir.file("memory.def")});
+    }
+    for (int i = 0; i < 60000; ++i) {
+      accounting.account(program_record(i % 3 == 0 ? ".text" : (i % 3 == 1 ? ".data" : "a"), 1));
+    }
+    std::ostringstream out = report_stream();
+    accounting.print_breakdown(out, 60000, dir.file(map), {dir.file("memory.def")});
+    std::string report = out.str();
+    const std::size_t folder = report.find(dir.path());
+    if (folder != std::string::npos) {
+      report.erase(folder, dir.path().size());
+    }
+    return outcome{report, test_support::read_file(dir.file("Vemora.amb"))};
+  };
+  const outcome at_the_end = run("app.map", false, "");
+  ASSERT_GT(at_the_end.file.size(), 3000000u);
+  for (const std::string& old_file :
+       {std::string(), std::string(5000000, 'x'), std::string("old")}) {
+    const outcome early = run("app.map", true, old_file);
+    EXPECT_EQ(early.report, at_the_end.report);
+    EXPECT_EQ(early.file.size(), at_the_end.file.size()) << old_file.size();
+    EXPECT_TRUE(early.file == at_the_end.file) << old_file.size();
+  }
+  // The map file itself is named like the result file: nothing is written.
+  const outcome refused = run("Vemora.amb", true, "the map");
+  EXPECT_NE(refused.report.find("Could not write the ambiguous search result file"),
+            std::string::npos);
+  EXPECT_EQ(refused.file, "the map");
+}
+
 TEST(SearchBreakdown, AnInputNamedLikeTheResultFileIsNeverOverwritten) {
   test_support::scoped_temp_dir dir;
   const std::string map = dir.write("Vemora.amb", "  1 .text 10 100 x\n  ALLOC\n");
