@@ -7,7 +7,7 @@
 namespace {
 /// Blocks that may wait for the writer before the caller waits in turn: the
 /// memory they take stays bounded however fast the lines come.
-constexpr std::size_t k_max_waiting = 8;
+constexpr std::size_t k_max_waiting = 4;
 }  // namespace
 
 result_file_writer::result_file_writer(std::string path, std::vector<std::string> inputs,
@@ -16,9 +16,10 @@ result_file_writer::result_file_writer(std::string path, std::vector<std::string
 
 result_file_writer::~result_file_writer() { finish(); }
 
-void result_file_writer::add(std::string&& block) {
+void result_file_writer::add(std::string& block) {
   if (!m_own_thread) {
     write(block);
+    block.clear();
     return;
   }
   std::unique_lock<std::mutex> lock(m_mutex);
@@ -29,11 +30,17 @@ void result_file_writer::add(std::string&& block) {
       m_own_thread = false;  // no thread to be had: write here
       lock.unlock();
       write(block);
+      block.clear();
       return;
     }
   }
   m_changed.wait(lock, [this] { return m_waiting.size() < k_max_waiting; });
   m_waiting.push_back(std::move(block));
+  block.clear();
+  if (!m_spare.empty()) {
+    block = std::move(m_spare.back());
+    m_spare.pop_back();
+  }
   m_changed.notify_all();
 }
 
@@ -116,6 +123,8 @@ void result_file_writer::run() {
     m_changed.notify_all();
     lock.unlock();
     write(block);
+    block.clear();
     lock.lock();
+    m_spare.push_back(std::move(block));
   }
 }

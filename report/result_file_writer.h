@@ -22,10 +22,11 @@ class result_file_writer {
   result_file_writer(const result_file_writer&) = delete;
   result_file_writer& operator=(const result_file_writer&) = delete;
 
-  /// Adds the next block of lines. With its own thread the writer takes the
-  /// block over and the caller goes on; it waits only while several blocks
-  /// are still waiting to be written.
-  void add(std::string&& block);
+  /// Adds the next block of lines; block is empty afterwards, and may hold
+  /// the room of a block written earlier, ready to be filled again. With its
+  /// own thread the writer takes the block over and the caller goes on; it
+  /// waits only while several blocks are still waiting to be written.
+  void add(std::string& block);
 
   /// Writes what is left and closes the file. True when every block was
   /// written; false when the path names an input, or the file could not be
@@ -49,5 +50,8 @@ class result_file_writer {
   std::mutex m_mutex;
   std::condition_variable m_changed;
   std::deque<std::string> m_waiting;  ///< blocks not yet written, oldest first
-  bool m_closing = false;             ///< no block comes any more
+  /// Written blocks, emptied: their memory is used again rather than new
+  /// memory, whose every page costs a trap into the kernel when first used.
+  std::vector<std::string> m_spare;
+  bool m_closing = false;  ///< no block comes any more
 };

@@ -1,5 +1,7 @@
 #include "report/search_accounting.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "report/number_format.h"
@@ -46,6 +48,24 @@ void search_accounting::write_result_file_early(const std::string& map_file_path
       result_file_path(map_file_path), protected_files(map_file_path, inputs), true);
 }
 
+void search_accounting::add_early_line(const std::string& line) {
+  // The block is filled by plain copies up to its size, which it keeps:
+  // hundreds of thousands of short appends that each check for room and
+  // may grow the text would cost more than the writing.
+  if (m_early_used + line.size() > m_early_block.size()) {
+    hand_over_early_block();
+    m_early_block.resize(std::max(k_block_bytes, line.size()));
+  }
+  std::memcpy(&m_early_block[m_early_used], line.data(), line.size());
+  m_early_used += line.size();
+}
+
+void search_accounting::hand_over_early_block() const {
+  m_early_block.resize(m_early_used);
+  m_early_used = 0;
+  m_early_writer->add(m_early_block);
+}
+
 std::vector<std::string> search_accounting::protected_files(
     const std::string& map_file_path, const std::vector<std::string>& inputs) {
   std::vector<std::string> files = inputs;
@@ -73,11 +93,7 @@ void search_accounting::account(const section_record& record) {
       m_ambiguous.push_back({index, match});
       m_ambiguous_bytes += record.size;
       if (m_early_writer) {
-        m_early_block += state.lines[match];
-        if (m_early_block.size() >= k_block_bytes) {
-          m_early_writer->add(std::move(m_early_block));
-          m_early_block.clear();
-        }
+        add_early_line(state.lines[match]);
       }
     } else {
       state.claimed_by = state.matching_entries[match];
@@ -124,11 +140,10 @@ bool search_accounting::write_result_file(const std::string& path,
   for (const ambiguous_match& match : m_ambiguous) {
     block += m_states[match.state].lines[match.match];
     if (block.size() >= k_block_bytes) {
-      writer.add(std::move(block));
-      block.clear();
+      writer.add(block);
     }
   }
-  writer.add(std::move(block));
+  writer.add(block);
   return writer.finish();
 }
 
@@ -159,8 +174,7 @@ void search_accounting::print_breakdown(std::ostream& out, std::uint32_t program
   const std::string path = result_file_path(map_file_path);
   bool written = false;
   if (m_early_writer) {
-    m_early_writer->add(std::move(m_early_block));
-    m_early_block.clear();
+    hand_over_early_block();
     written = m_early_writer->finish();
   } else {
     written = write_result_file(path, protected_files(map_file_path, inputs));

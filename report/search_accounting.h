@@ -88,6 +88,10 @@ class search_accounting {
   };
 
   std::uint32_t state_of(section_name name);
+  /// Appends a line to the block for the early writer, handing the block
+  /// over when it is full.
+  void add_early_line(const std::string& line);
+  void hand_over_early_block() const;
   void make_lines(name_state& state) const;
 
   /// The inputs print_breakdown() protects: the given ones and the map file.
@@ -106,4 +110,5 @@ class search_accounting {
   /// so print_breakdown() stays const.
   mutable std::unique_ptr<result_file_writer> m_early_writer;
   mutable std::string m_early_block;
+  mutable std::size_t m_early_used = 0;  ///< characters of m_early_block that hold lines
 };
