@@ -16,6 +16,14 @@
 
 namespace {
 
+#if defined(__GNUC__) || defined(__clang__)
+#define VEMORA_INLINE inline __attribute__((always_inline))
+#elif defined(_MSC_VER)
+#define VEMORA_INLINE __forceinline
+#else
+#define VEMORA_INLINE inline
+#endif
+
 constexpr std::size_t k_none = std::string_view::npos;
 
 // Classes of the classic locale, by byte value; bytes from 0x80 up belong to
@@ -79,7 +87,7 @@ constexpr bool is_name_char(char c) { return in_class(c, k_name); }
 constexpr bool is_line_end(char c) { return c == '\n' || c == '\r'; }
 
 /// Position after the run of characters of one class that starts at pos.
-std::size_t skip(std::string_view line, std::size_t pos, unsigned char mask) {
+VEMORA_INLINE std::size_t skip(std::string_view line, std::size_t pos, unsigned char mask) {
   while (pos < line.size() && in_class(line[pos], mask)) {
     ++pos;
   }
@@ -92,7 +100,7 @@ constexpr std::uint64_t space_marks(std::uint64_t word) { return byte_word::equa
 /// while eight are left. Listings pad their columns with long runs of blanks
 /// and write numbers as runs of eight digits.
 template <std::uint64_t (*marks)(std::uint64_t)>
-std::size_t skip_fast(std::string_view line, std::size_t pos, unsigned char mask) {
+VEMORA_INLINE std::size_t skip_fast(std::string_view line, std::size_t pos, unsigned char mask) {
   while (pos + 8 <= line.size()) {
     const unsigned run =
         byte_word::first_marked(~marks(byte_word::load(line.data() + pos)) & byte_word::k_highs);
@@ -106,18 +114,18 @@ std::size_t skip_fast(std::string_view line, std::size_t pos, unsigned char mask
 
 /// Blank runs are runs of spaces nearly always: those go eight at a time,
 /// any other blank one at a time.
-std::size_t skip_blanks(std::string_view line, std::size_t pos) {
+VEMORA_INLINE std::size_t skip_blanks(std::string_view line, std::size_t pos) {
   return skip(line, skip_fast<space_marks>(line, pos, k_space), k_space);
 }
-std::size_t skip_digits(std::string_view line, std::size_t pos) {
+VEMORA_INLINE std::size_t skip_digits(std::string_view line, std::size_t pos) {
   return skip_fast<byte_word::decimal_digits>(line, pos, k_digit);
 }
-std::size_t skip_xdigits(std::string_view line, std::size_t pos) {
+VEMORA_INLINE std::size_t skip_xdigits(std::string_view line, std::size_t pos) {
   return skip_fast<byte_word::hex_digits>(line, pos, k_xdigit);
 }
 
 /// Position of the first blank at or after pos, or the end of the line.
-std::size_t find_blank(std::string_view line, std::size_t pos) {
+VEMORA_INLINE std::size_t find_blank(std::string_view line, std::size_t pos) {
   while (pos + 8 <= line.size()) {
     const unsigned run =
         byte_word::first_marked(byte_word::spaces(byte_word::load(line.data() + pos)));
@@ -144,7 +152,7 @@ std::size_t rest_floor(std::string_view line) {
 }
 
 /// Whether a line terminator stands at or after pos.
-bool holds_line_end(std::string_view line, std::size_t pos) {
+VEMORA_INLINE bool holds_line_end(std::string_view line, std::size_t pos) {
   for (; pos + 8 <= line.size(); pos += 8) {
     const std::uint64_t word = byte_word::load(line.data() + pos);
     if ((byte_word::equal_to(word, '\r') | byte_word::equal_to(word, '\n')) != 0) {
@@ -181,7 +189,7 @@ struct lead_columns {
   std::size_t gap_end = 0;    ///< first character after those blanks
 };
 
-bool match_lead(std::string_view line, lead_columns& out) {
+VEMORA_INLINE bool match_lead(std::string_view line, lead_columns& out) {
   const std::size_t index_begin = skip_blanks(line, 0);
   const std::size_t index_end = skip_digits(line, index_begin);
   if (index_end == index_begin) {
@@ -208,7 +216,8 @@ struct tail_columns {
 /// Matches the tail from pos to the end of the line. The blank run in front of
 /// the rest is taken whole: giving back blanks to the rest cannot remove a
 /// line terminator that stands further right.
-bool match_tail(std::string_view line, std::size_t pos, std::size_t floor, tail_columns& out) {
+VEMORA_INLINE bool match_tail(std::string_view line, std::size_t pos, std::size_t floor,
+                              tail_columns& out) {
   const std::size_t size_begin = skip_blanks(line, pos);
   if (size_begin == pos) {
     return false;
