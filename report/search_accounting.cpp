@@ -75,7 +75,8 @@ std::vector<std::string> search_accounting::protected_files(
 
 void search_accounting::expect_records(std::size_t count) {
   if (!m_searches.empty()) {
-    m_ambiguous.reserve(count);
+    // Overlapping entries often match a name twice; more than that is rare.
+    m_ambiguous.reserve(2 * count);
   }
 }
 

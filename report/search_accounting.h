@@ -32,8 +32,9 @@ class search_accounting {
   search_accounting(const search_accounting&) = delete;
   search_accounting& operator=(const search_accounting&) = delete;
 
-  /// Sets room aside for the matches of that many records, so the list of
-  /// ambiguous matches is not copied while it grows. Costs address space only.
+  /// Sets room aside for the matches of that many records (two each), so
+  /// the list of ambiguous matches is not copied while it grows. Costs
+  /// address space only.
   void expect_records(std::size_t count);
 
   /// Has account() write the result file for this map file as the
