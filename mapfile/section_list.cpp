@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <type_traits>
+#include <utility>
 
 static_assert(std::is_trivially_copyable_v<section_record>,
               "records are moved around as plain bytes while they are ordered");
@@ -17,13 +18,62 @@ std::size_t ascending_prefix(const std::vector<section_record>& records) {
   return n;
 }
 
+/// Records kept in several pieces: the storage the records came in, used
+/// again as the second buffer of the sort once the first pass has read them.
+/// A fresh buffer would cost a trap into the kernel for every page.
+using pieces = std::vector<std::pair<section_record*, std::size_t>>;
+
+/// Writes records bucket after bucket into pieces: each bucket's cursor
+/// starts at the bucket's first place and moves on to the next piece when it
+/// reaches the end of one.
+class piece_writer {
+ public:
+  piece_writer(const pieces& storage, const std::size_t* place, std::size_t buckets)
+      : m_storage(storage), m_cursors(buckets) {
+    std::size_t piece = 0;
+    std::size_t piece_begin = 0;
+    for (std::size_t b = 0; b < buckets; ++b) {
+      while (piece < storage.size() && place[b] >= piece_begin + storage[piece].second) {
+        piece_begin += storage[piece].second;
+        ++piece;
+      }
+      cursor& c = m_cursors[b];
+      c.piece = piece;
+      if (piece < storage.size()) {
+        c.next = storage[piece].first + (place[b] - piece_begin);
+        c.end = storage[piece].first + storage[piece].second;
+      }
+    }
+  }
+
+  void put(std::size_t bucket, const section_record& record) {
+    cursor& c = m_cursors[bucket];
+    while (c.next == c.end) {  // only at the end of a piece; empty pieces are skipped
+      ++c.piece;
+      c.next = m_storage[c.piece].first;
+      c.end = c.next + m_storage[c.piece].second;
+    }
+    *c.next++ = record;
+  }
+
+ private:
+  struct cursor {
+    section_record* next = nullptr;
+    section_record* end = nullptr;
+    std::size_t piece = 0;
+  };
+  const pieces& m_storage;
+  std::vector<cursor> m_cursors;
+};
+
 /// Puts n records in start order, newest first among equal starts, into
 /// result: a stable radix sort by start over the records as
 /// visit_newest_first hands them out (it calls its argument for every record,
-/// the newest first). Records move as a whole, each pass reads them in
-/// sequence: no lookups through an index.
+/// the newest first). storage holds the records to begin with (n in all) and
+/// is overwritten. Records move as a whole, each pass reads them in sequence:
+/// no lookups through an index.
 template <typename Visit>
-void radix_sort(std::size_t n, const Visit& visit_newest_first,
+void radix_sort(std::size_t n, const Visit& visit_newest_first, const pieces& storage,
                 std::vector<section_record>& result) {
   // Digits of 9 bits: three passes for the 26-bit addresses of most listings.
   // The 512 places each pass writes to stay in the fastest cache, which more
@@ -69,14 +119,30 @@ void radix_sort(std::size_t n, const Visit& visit_newest_first,
   std::size_t* place = places(first);
   visit_newest_first(
       [&](const section_record& record) { sorted[place[digit(record.start, first)]++] = record; });
-  if (passes.size() > 1) {
-    std::vector<section_record> scratch(n);
-    for (std::size_t p = 1; p < passes.size(); ++p) {
-      place = places(passes[p]);
-      for (const section_record& record : sorted) {
-        scratch[place[digit(record.start, passes[p])]++] = record;
+  // The further passes go to the storage and back.
+  bool in_storage = false;
+  for (std::size_t p = 1; p < passes.size(); ++p) {
+    const unsigned d = passes[p];
+    place = places(d);
+    if (in_storage) {
+      for (const auto& [records, size] : storage) {
+        for (std::size_t i = 0; i < size; ++i) {
+          sorted[place[digit(records[i].start, d)]++] = records[i];
+        }
       }
-      sorted.swap(scratch);
+    } else {
+      piece_writer writer(storage, place, k_buckets);
+      for (const section_record& record : sorted) {
+        writer.put(digit(record.start, d), record);
+      }
+    }
+    in_storage = !in_storage;
+  }
+  if (in_storage) {
+    std::size_t at = 0;
+    for (const auto& [records, size] : storage) {
+      std::copy(records, records + size, sorted.begin() + static_cast<std::ptrdiff_t>(at));
+      at += size;
     }
   }
   result.swap(sorted);
@@ -107,7 +173,7 @@ void sort_by_start(std::vector<section_record>& records, std::size_t sorted) {
           take(records[i]);
         }
       },
-      records);
+      pieces{{records.data(), records.size()}}, records);
 }
 }  // namespace
 
@@ -173,6 +239,10 @@ const std::vector<section_record>& section_list::in_any_order() const {
 
 const std::vector<section_record>& section_list::ordered() const {
   if (m_parted_count >= 2048) {
+    pieces storage;
+    for (std::vector<section_record>& part : m_parts) {
+      storage.emplace_back(part.data(), part.size());
+    }
     // The first pass of the sort gathers the parts: they are never copied
     // into one list of their own.
     radix_sort(
@@ -185,7 +255,7 @@ const std::vector<section_record>& section_list::ordered() const {
             }
           }
         },
-        m_records);
+        storage, m_records);
     m_parts.clear();
     m_parted_count = 0;
     m_sorted_count = m_records.size();
