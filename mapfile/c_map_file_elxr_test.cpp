@@ -86,6 +86,12 @@ void PrintTo(const rec& r, std::ostream* out) {
 
 using recs = std::vector<rec>;
 
+std::string to_hex(std::uint32_t value) {
+  char digits[9];
+  std::snprintf(digits, sizeof digits, "%08x", value);
+  return digits;
+}
+
 recs contents(const section_list& list) {
   recs result;
   for (const section_record& record : list) {
@@ -172,6 +178,26 @@ TEST(ElxrRead, ADebuggingAttributeLineDropsItsSection) {
       .section(".bss", "100", "400", "ALLOC");
   const outcome out = read_with<c_map_file_elxr>(map.text(), everything());
   EXPECT_EQ(out.program, (recs{{".rodata", 0x200, 0x100, 0}, {".bss", 0x400, 0x100, 0}}));
+}
+
+TEST(ElxrRead, TheDebuggingWordCountsWhereverItStands) {
+  // At every place of an attribute line (the line starts with blanks here),
+  // right at its end, and cut short or broken, which does not count.
+  listing map;
+  recs kept;
+  std::uint32_t start = 0x100;
+  for (std::size_t blanks = 0; blanks < 30; ++blanks) {
+    const std::string before = std::string(blanks % 3 == 0 ? blanks : 0, 'D') + "x";
+    map.section(".text", "10", to_hex(start), before + std::string(blanks, ' ') + "DEBUGGING");
+    start += 0x10;
+    for (const std::string miss : {"DEBUGGIN", "DEBUGGINX", "DDEBUGGIN G", "EBUGGING"}) {
+      map.section(".text", "10", to_hex(start), std::string(blanks, ' ') + miss);
+      kept.push_back({".text", start, 0x10, 0});
+      start += 0x10;
+    }
+  }
+  const outcome out = read_with<c_map_file_elxr>(map.text(), everything());
+  EXPECT_EQ(out.program, kept);
 }
 
 TEST(ElxrRead, TheLineAfterASectionLineIsItsAttributeLineWhateverItHolds) {
@@ -614,6 +640,21 @@ TEST(ElxrMem32, OtherCharactersInTheNameMakeNoSectionLine) {
       .section(".ok", "10", "400");
   EXPECT_EQ(read_with<c_map_file_elxr_mem32_unlimited>(map.text(), everything()).program,
             (recs{{"ok", 0x400, 0x10, 0}}));
+}
+
+TEST(ElxrMem32, DebugAnywhereInANameDropsIt) {
+  listing map;
+  recs kept;
+  std::uint32_t start = 0x100;
+  for (std::size_t at = 0; at < 20; ++at) {
+    const std::string head(at, 'd');
+    map.section("." + head + "debug" + head, "10", to_hex(start));
+    start += 0x10;
+    map.section("." + head + "debu_g" + head, "10", to_hex(start));
+    kept.push_back({head + "debu_g" + head, start, 0x10, 0});
+    start += 0x10;
+  }
+  EXPECT_EQ(read_with<c_map_file_elxr_mem32_unlimited>(map.text(), everything()).program, kept);
 }
 
 TEST(ElxrMem32, ExactNamesAndDebugSectionsAreDropped) {

@@ -36,7 +36,7 @@ void result_file_writer::add(std::string& block) {
   }
   m_changed.wait(lock, [this] { return m_waiting.size() < k_max_waiting; });
   m_waiting.push_back(std::move(block));
-  block.clear();
+  block = std::string();
   if (!m_spare.empty()) {
     block = std::move(m_spare.back());
     m_spare.pop_back();
@@ -123,7 +123,6 @@ void result_file_writer::run() {
     m_changed.notify_all();
     lock.unlock();
     write(block);
-    block.clear();
     lock.lock();
     m_spare.push_back(std::move(block));
   }

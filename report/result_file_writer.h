@@ -22,10 +22,11 @@ class result_file_writer {
   result_file_writer(const result_file_writer&) = delete;
   result_file_writer& operator=(const result_file_writer&) = delete;
 
-  /// Adds the next block of lines; block is empty afterwards, and may hold
-  /// the room of a block written earlier, ready to be filled again. With its
-  /// own thread the writer takes the block over and the caller goes on; it
-  /// waits only while several blocks are still waiting to be written.
+  /// Adds the next block of lines. Afterwards block may be a block written
+  /// earlier, old characters and all, to be filled again: its memory is used
+  /// once more. With its own thread the writer takes the block over and the
+  /// caller goes on; it waits only while several blocks are still waiting to
+  /// be written.
   void add(std::string& block);
 
   /// Writes what is left and closes the file. True when every block was

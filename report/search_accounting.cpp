@@ -53,8 +53,12 @@ void search_accounting::add_early_line(const std::string& line) {
   // hundreds of thousands of short appends that each check for room and
   // may grow the text would cost more than the writing.
   if (m_early_used + line.size() > m_early_block.size()) {
-    hand_over_early_block();
-    m_early_block.resize(std::max(k_block_bytes, line.size()));
+    if (m_early_used > 0) {
+      hand_over_early_block();
+    }
+    if (m_early_block.size() < std::max(k_block_bytes, line.size())) {
+      m_early_block.resize(std::max(k_block_bytes, line.size()));
+    }
   }
   std::memcpy(&m_early_block[m_early_used], line.data(), line.size());
   m_early_used += line.size();
@@ -142,6 +146,7 @@ bool search_accounting::write_result_file(const std::string& path,
     block += m_states[match.state].lines[match.match];
     if (block.size() >= k_block_bytes) {
       writer.add(block);
+      block.clear();
     }
   }
   writer.add(block);
