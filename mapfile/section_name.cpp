@@ -8,24 +8,31 @@
 #include <vector>
 
 namespace {
-/// Cheap to compute and spread enough for the few dozen names a listing
-/// repeats: it reads the first and the last four characters, which is all of
-/// a name of up to eight.
-std::uint32_t quick_hash(std::string_view text) {
-  std::uint64_t bits = text.size();
+/// The characters of a name in one word: all of them for a name of up to
+/// eight, which the word and the length then tell apart from every other
+/// name; the first and the last four for a longer one.
+std::uint64_t name_key(std::string_view text) {
   if (text.size() >= 4) {
     std::uint32_t head = 0;
     std::uint32_t tail = 0;
     std::memcpy(&head, text.data(), 4);
     std::memcpy(&tail, text.data() + text.size() - 4, 4);
-    bits ^= (std::uint64_t{head} << 32 | tail) << 3;
-  } else {
-    for (const char c : text) {
-      bits = bits << 8 ^ static_cast<unsigned char>(c);
-    }
+    return std::uint64_t{head} << 32 | tail;
   }
-  return static_cast<std::uint32_t>((bits * 0x9E3779B97F4A7C15ull) >> 32);
+  std::uint64_t key = 0;
+  for (const char c : text) {
+    key = key << 8 | static_cast<unsigned char>(c);
+  }
+  return key;
 }
+
+/// Cheap to compute and spread enough for the few dozen names a listing
+/// repeats.
+std::uint32_t quick_hash(std::uint64_t key, std::size_t size) {
+  return static_cast<std::uint32_t>(((key ^ size) * 0x9E3779B97F4A7C15ull) >> 32);
+}
+
+std::uint32_t quick_hash(std::string_view text) { return quick_hash(name_key(text), text.size()); }
 
 /// The distinct texts and an open-addressing index over them. A listing can
 /// hold a hundred thousand different names (one per row of a segment map), so
@@ -131,12 +138,15 @@ std::uint32_t section_name::intern(std::string_view text, recent_list& recent) {
   }
   // The kept texts never move, so a text in the list can be compared without
   // the pool's lock.
-  const std::uint32_t hash = quick_hash(text);
+  const std::uint64_t key = name_key(text);
+  const auto size = static_cast<std::uint32_t>(text.size());
+  const std::uint32_t hash = quick_hash(key, text.size());
   constexpr std::size_t mask = recent_list::k_slots - 1;
   std::size_t slot = hash & mask;
   for (; recent.m_entries[slot].text != nullptr; slot = (slot + 1) & mask) {
     const recent_list::entry& entry = recent.m_entries[slot];
-    if (entry.hash == hash && *entry.text == text) {
+    // Up to eight characters, the key holds the whole name.
+    if (entry.key == key && entry.size == size && (size <= 8 || *entry.text == text)) {
       return entry.id;
     }
   }
@@ -150,7 +160,7 @@ std::uint32_t section_name::intern(std::string_view text, recent_list& recent) {
     recent.m_taken = 1;
     slot = hash & mask;
   }
-  recent.m_entries[slot] = {kept, id, hash};
+  recent.m_entries[slot] = {kept, id, size, key};
   return id;
 }
 

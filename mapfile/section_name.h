@@ -27,7 +27,8 @@ class section_name {
     struct entry {
       const std::string* text = nullptr;  ///< nullptr marks a free slot
       std::uint32_t id = 0;
-      std::uint32_t hash = 0;
+      std::uint32_t size = 0;
+      std::uint64_t key = 0;  ///< characters of the text in one word
     };
     /// A power of two; the list starts afresh when half of it is taken.
     static constexpr std::size_t k_slots = 256;

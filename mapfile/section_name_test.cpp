@@ -109,6 +109,15 @@ TEST(SectionName, ARecentListGivesTheSameNamesAsThePool) {
   texts.push_back(".sdata");
   texts.push_back(".tdata");
   texts.push_back(".zdata");
+  // Short names that differ in one character only, at every place.
+  for (std::size_t size = 1; size <= 9; ++size) {
+    for (std::size_t at = 0; at < size; ++at) {
+      std::string text(size, 'q');
+      text[at] = 'Q';
+      texts.push_back(text);
+    }
+    texts.push_back(std::string(size, 'q'));
+  }
   for (int round = 0; round < 3; ++round) {
     for (const std::string& text : texts) {
       const section_name listed(text, recent);

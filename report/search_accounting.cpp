@@ -8,7 +8,7 @@
 
 namespace {
 /// Lines are handed to the result file in blocks of about this size.
-constexpr std::size_t k_block_bytes = std::size_t{1} << 20;
+constexpr std::size_t k_block_bytes = std::size_t{1} << 18;
 }  // namespace
 
 search_accounting::search_accounting(search_list& searches) : m_searches(searches) {}
