@@ -47,17 +47,9 @@ void c_map_file::place(const c_memory_def& definition, section_record& record,
 
 void c_map_file::place_all(const c_memory_def& definition, std::vector<section_record>& records,
                            section_list& program_sections, section_list& memory_sections) {
-  std::vector<section_record> memory_records;
-  split_placed(definition, records, memory_records);
-  program_sections.insert_all(std::move(records));
-  memory_sections.insert_all(std::move(memory_records));
-  records.clear();
-}
-
-void c_map_file::split_placed(const c_memory_def& definition, std::vector<section_record>& records,
-                              std::vector<section_record>& memory_records) {
   // Reserving only sets address space aside; pages are used as records come.
-  memory_records.reserve(memory_records.size() + records.size());
+  std::vector<section_record> memory_records;
+  memory_records.reserve(records.size());
   std::size_t kept = 0;
   for (section_record& record : records) {
     if (definition.find_range(record, definition.program_ranges)) {
@@ -67,4 +59,7 @@ void c_map_file::split_placed(const c_memory_def& definition, std::vector<sectio
     }
   }
   records.resize(kept);
+  program_sections.insert_all(std::move(records));
+  memory_sections.insert_all(std::move(memory_records));
+  records.clear();
 }

@@ -59,11 +59,6 @@ class c_map_file {
   /// the program list are gathered in place and handed over whole.
   static void place_all(const c_memory_def& definition, std::vector<section_record>& records,
                         section_list& program_sections, section_list& memory_sections);
-  /// The placing of place_all() without the lists: the records for the
-  /// program list stay in records, in order, and those for the memory list
-  /// are appended to memory_records.
-  static void split_placed(const c_memory_def& definition, std::vector<section_record>& records,
-                           std::vector<section_record>& memory_records);
 
   const std::string file_name;
   line_reader stream;

@@ -128,7 +128,9 @@ bool c_map_file_elxr::read(const c_memory_def& definition, section_list& program
 
 void c_map_file_elxr::read_sections(line_reader& reader, const elxr_line_matcher& pattern,
                                     section_name::recent_list& recent,
-                                    std::vector<section_record>& records) const {
+                                    std::vector<section_record>& records,
+                                    const c_memory_def* placing,
+                                    std::vector<section_record>* memory_records) const {
   const std::uint32_t mask = address_mask();
   std::string_view line;
   elxr_line_match match;
@@ -148,8 +150,13 @@ void c_map_file_elxr::read_sections(line_reader& reader, const elxr_line_matcher
     if (!next_filled_line(reader, attributes)) {
       break;
     }
-    if (!dropped_name && !contains(attributes, "DEBUGGING")) {
+    if (dropped_name || contains(attributes, "DEBUGGING")) {
+      continue;
+    }
+    if (placing == nullptr || placing->find_range(record, placing->program_ranges)) {
       records.push_back(record);
+    } else if (placing->find_range(record, placing->memory_ranges)) {
+      memory_records->push_back(record);
     }
   }
 }
@@ -242,11 +249,8 @@ bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
           opened[i] = 1;
           const auto bytes = static_cast<double>(bounds[i + 1] - bounds[i]);
           parts[i].reserve(static_cast<std::size_t>(bytes * records_per_byte * 1.1));
-          read_sections(reader, pattern, recent, parts[i]);
-          records_per_byte = static_cast<double>(parts[i].size()) / bytes;
-          if (placing != nullptr) {
-            split_placed(*placing, parts[i], memory_parts[i]);
-          }
+          read_sections(reader, pattern, recent, parts[i], placing, &memory_parts[i]);
+          records_per_byte = static_cast<double>(parts[i].size() + memory_parts[i].size()) / bytes;
         }
       } catch (...) {
         failures[i] = std::current_exception();

@@ -38,8 +38,12 @@ class c_map_file_elxr : public c_map_file {
 
  private:
   /// The section records of the lines the reader has left, in file order.
+  /// With a definition to place them by, records gets those for the program
+  /// list and memory_records those for the memory list.
   void read_sections(line_reader& reader, const elxr_line_matcher& pattern,
-                     section_name::recent_list& recent, std::vector<section_record>& records) const;
+                     section_name::recent_list& recent, std::vector<section_record>& records,
+                     const c_memory_def* placing = nullptr,
+                     std::vector<section_record>* memory_records = nullptr) const;
   /// The records of each stretch, in file order; false when a stretch could
   /// not be opened. With a definition to place them by, parts keeps the
   /// records for the program list and memory_parts gets those for the memory
