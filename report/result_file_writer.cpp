@@ -61,7 +61,9 @@ bool result_file_writer::finish() {
     return false;
   }
   // In text mode a line end may take two bytes: the length is where the
-  // writing ended, not the characters written.
+  // writing ended, not the characters written. Characters still buffered
+  // would be counted once each, so they go to the file first.
+  m_file.flush();
   const std::streamoff length = m_file.tellp();
   m_file.close();
   if (m_file.fail() || length < 0) {
