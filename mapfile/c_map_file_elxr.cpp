@@ -105,15 +105,7 @@ bool c_map_file_elxr::read(const c_memory_def& definition, section_list& program
       memory_sections.insert_parts(std::move(memory_parts));
       return !program_sections.empty() || !memory_sections.empty();
     }
-    std::size_t total = 0;
-    for (const std::vector<section_record>& part : parts) {
-      total += part.size();
-    }
-    records.reserve(total);
-    for (const std::vector<section_record>& part : parts) {
-      records.insert(records.end(), part.begin(), part.end());
-    }
-    parts.clear();
+    records = join_parts(std::move(parts));
   } else {
     section_name::recent_list recent;
     read_sections(stream, section_pattern(), recent, records);

@@ -215,18 +215,27 @@ void section_list::insert_parts(std::vector<std::vector<section_record>>&& parts
   }
 }
 
+std::vector<section_record> join_parts(std::vector<std::vector<section_record>>&& parts) {
+  if (parts.size() == 1) {
+    return std::move(parts.front());
+  }
+  std::size_t total = 0;
+  for (const std::vector<section_record>& part : parts) {
+    total += part.size();
+  }
+  std::vector<section_record> records;
+  records.reserve(total);
+  for (const std::vector<section_record>& part : parts) {
+    records.insert(records.end(), part.begin(), part.end());
+  }
+  return records;
+}
+
 void section_list::gather_parts() const {
   if (m_parts.empty()) {
     return;
   }
-  if (m_parts.size() == 1) {
-    m_records = std::move(m_parts.front());
-  } else {
-    m_records.reserve(m_parted_count);
-    for (const std::vector<section_record>& part : m_parts) {
-      m_records.insert(m_records.end(), part.begin(), part.end());
-    }
-  }
+  m_records = join_parts(std::move(m_parts));
   m_parts.clear();
   m_parted_count = 0;
   m_sorted_count = ascending_prefix(m_records);

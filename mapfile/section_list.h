@@ -12,6 +12,9 @@
 
 #include "mapfile/section_record.h"
 
+/// The records of the parts one after the other; the parts are used up.
+std::vector<section_record> join_parts(std::vector<std::vector<section_record>>&& parts);
+
 class section_list {
  public:
   using const_iterator = std::vector<section_record>::const_iterator;

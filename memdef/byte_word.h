@@ -29,22 +29,22 @@ inline std::uint64_t load(const char* p) {
 #endif
 }
 
-/// Position of the first marked character; 8 when none is.
-inline unsigned first_marked(std::uint64_t mask) {
-  if (mask == 0) {
-    return 8;
-  }
+/// Position of the lowest set bit of bits, which is not zero.
+inline unsigned lowest_bit(std::uint64_t bits) {
 #if defined(__GNUC__)
-  return static_cast<unsigned>(__builtin_ctzll(mask)) / 8;
+  return static_cast<unsigned>(__builtin_ctzll(bits));
 #else
   unsigned n = 0;
-  while ((mask & 0x80) == 0) {
-    mask >>= 8;
+  while ((bits & 1) == 0) {
+    bits >>= 1;
     ++n;
   }
   return n;
 #endif
 }
+
+/// Position of the first marked character; 8 when none is.
+inline unsigned first_marked(std::uint64_t mask) { return mask == 0 ? 8 : lowest_bit(mask) / 8; }
 
 /// Characters below 0x80 (the classic locale's classes hold no others).
 constexpr std::uint64_t ascii(std::uint64_t word) { return ~word & k_highs; }

@@ -3,21 +3,12 @@
 #include <cstring>
 #include <filesystem>
 
+#include "memdef/byte_word.h"
 #include "memdef/file_offset.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #define VEMORA_LINE_READER_SSE2 1
-#if defined(_MSC_VER) && !defined(__clang__)
-#include <intrin.h>
-static unsigned lowest_bit(unsigned bits) {
-  unsigned long index = 0;
-  _BitScanForward(&index, bits);
-  return static_cast<unsigned>(index);
-}
-#else
-static unsigned lowest_bit(unsigned bits) { return static_cast<unsigned>(__builtin_ctz(bits)); }
-#endif
 #endif
 
 namespace {
@@ -34,7 +25,7 @@ const char* find_line_feed(const char* p, std::size_t n) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
     const auto marks = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, feed)));
     if (marks != 0) {
-      return p + i + lowest_bit(marks);
+      return p + i + byte_word::lowest_bit(marks);
     }
   }
   return static_cast<const char*>(std::memchr(p + i, '\n', n - i));
