@@ -12,8 +12,8 @@
 
 #include "bench/regex_reference.h"
 #include "mapfile/c_map_file_elxr.h"
-#include "memdef/line_reader.h"
 #include "report/run_memory_report.h"
+#include "text/line_reader.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "eep/c_eep_file.h"
 
-#include "memdef/hex_number.h"
+#include "text/hex_number.h"
 
 namespace {
 constexpr int k_max_empty_reads = 20;

@@ -1,6 +1,6 @@
 #include "eep/run_eep_report.h"
 
-#include "report/number_format.h"
+#include "text/number_format.h"
 
 eep_totals compute_eep_totals(const eep_sizes& sizes) {
   eep_totals totals;

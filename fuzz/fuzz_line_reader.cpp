@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "memdef/line_reader.h"
+#include "text/line_reader.h"
 
 namespace {
 using namespace fuzz_support;

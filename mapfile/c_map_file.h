@@ -13,7 +13,7 @@
 #include "mapfile/section_list.h"
 #include "mapfile/section_record.h"
 #include "memdef/c_memory_def.h"
-#include "memdef/line_reader.h"
+#include "text/line_reader.h"
 
 class c_map_file {
  public:

@@ -1,6 +1,6 @@
 #include "mapfile/c_map_file_altium.h"
 
-#include "memdef/hex_number.h"
+#include "text/hex_number.h"
 
 namespace {
 constexpr std::size_t k_start_column = 32;

@@ -9,8 +9,8 @@
 #include <system_error>
 #include <thread>
 
-#include "memdef/byte_word.h"
-#include "memdef/hex_number.h"
+#include "text/byte_word.h"
+#include "text/hex_number.h"
 
 namespace {
 /// Whether word (not empty) occurs in text. Names and attribute lines are

@@ -1,6 +1,6 @@
 #include "mapfile/c_map_file_elxr_pux_ecu_4x.h"
 
-#include "memdef/hex_number.h"
+#include "text/hex_number.h"
 
 const std::vector<std::string>& c_map_file_elxr_pux_ecu_4x::section_names() const {
   // clang-format off

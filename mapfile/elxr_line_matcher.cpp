@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <utility>
 
-#include "memdef/byte_word.h"
+#include "text/byte_word.h"
 
 // Every quantified piece of these shapes is a run of one character class that
 // is directly followed by a piece that cannot start with a character of that

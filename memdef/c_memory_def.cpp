@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "memdef/hex_number.h"
-#include "memdef/line_reader.h"
+#include "text/hex_number.h"
+#include "text/line_reader.h"
 
 namespace {
 constexpr std::size_t k_max_line = 511;
@@ -142,32 +142,31 @@ void c_memory_def::prepare_lookups() const {
   }
 }
 
-bool c_memory_def::find_range(section_record& record,
+bool c_memory_def::find_range(std::uint32_t start, std::uint32_t size, std::int32_t& range_index,
                               const std::vector<memory_range>& ranges) const {
-  if (record.size == 0) {
+  if (size == 0) {
     return false;
   }
   // Exact containment in 64 bits: nothing wraps around the top of the address space.
-  const std::uint64_t record_end = std::uint64_t{record.start} + record.size;
+  const std::uint64_t record_end = std::uint64_t{start} + size;
   if (ranges.size() >= k_indexed_from &&
       (&ranges == &program_ranges || &ranges == &memory_ranges)) {
     const range_lookup& lookup = lookup_for(ranges);
     if (lookup.disjoint) {
       // The only candidate is the last range starting at or below the record.
       const auto after = std::upper_bound(
-          lookup.by_start.begin(), lookup.by_start.end(), record.start,
-          [&ranges](std::uint32_t start, std::uint32_t i) { return start < ranges[i].start; });
-      if (after == lookup.by_start.begin() ||
-          !holds(ranges[*(after - 1)], record.start, record_end)) {
+          lookup.by_start.begin(), lookup.by_start.end(), start,
+          [&ranges](std::uint32_t at, std::uint32_t i) { return at < ranges[i].start; });
+      if (after == lookup.by_start.begin() || !holds(ranges[*(after - 1)], start, record_end)) {
         return false;
       }
-      record.range_index = static_cast<std::int32_t>(*(after - 1));
+      range_index = static_cast<std::int32_t>(*(after - 1));
       return true;
     }
   }
   for (std::size_t i = 0; i < ranges.size(); ++i) {
-    if (holds(ranges[i], record.start, record_end)) {
-      record.range_index = static_cast<std::int32_t>(i);
+    if (holds(ranges[i], start, record_end)) {
+      range_index = static_cast<std::int32_t>(i);
       return true;
     }
   }

@@ -8,7 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "mapfile/section_record.h"
 #include "memdef/memory_range.h"
 #include "memdef/search_entry.h"
 
@@ -34,9 +33,16 @@ class c_memory_def {
   /// fills range; a SEARCH line appends its entry to searches when valid.
   static line_kind parse_line(std::string_view line, memory_range& range, search_list& searches);
 
-  /// The first range of ranges that holds the whole record; stores its index
-  /// in record.range_index. A record of size 0 lies in no range.
-  bool find_range(section_record& record, const std::vector<memory_range>& ranges) const;
+  /// The first range of ranges that holds the whole block [start, start + size);
+  /// stores its index in range_index. A block of size 0 lies in no range.
+  bool find_range(std::uint32_t start, std::uint32_t size, std::int32_t& range_index,
+                  const std::vector<memory_range>& ranges) const;
+  /// find_range() for anything with a start, a size and a range_index, such
+  /// as a section record.
+  template <typename Placed>
+  bool find_range(Placed& placed, const std::vector<memory_range>& ranges) const {
+    return find_range(placed.start, placed.size, placed.range_index, ranges);
+  }
 
   /// Builds what find_range looks the program and memory ranges up in now
   /// rather than on its first call, so that find_range may then run on

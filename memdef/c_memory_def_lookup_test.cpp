@@ -9,6 +9,13 @@
 
 namespace {
 
+/// What find_range places: a start, a size and the index it finds.
+struct placed_block {
+  std::uint32_t start = 0;
+  std::uint32_t size = 0;
+  std::int32_t range_index = -1;
+};
+
 int first_fit(const std::vector<memory_range>& ranges, std::uint32_t start, std::uint32_t size) {
   if (size == 0) {
     return -1;
@@ -25,7 +32,7 @@ int first_fit(const std::vector<memory_range>& ranges, std::uint32_t start, std:
 void expect_same_as_first_fit(const c_memory_def& definition, std::mt19937& rng,
                               std::uint32_t address_span) {
   for (int probe = 0; probe < 20000; ++probe) {
-    section_record record;
+    placed_block record;
     record.start = static_cast<std::uint32_t>(rng() % address_span);
     record.size = static_cast<std::uint32_t>(rng() % 3 == 0 ? rng() % 16 : rng() % 0x3000);
     record.range_index = -7;
@@ -63,19 +70,19 @@ TEST(FindRangeIndexTest, RangesAtTheTopOfTheAddressSpace) {
   for (std::uint32_t i = 0; i < 32; ++i) {
     definition.program_ranges.push_back({0xFFFF0000u - i * 0x10000u, 0x10000});
   }
-  section_record at_top;
+  placed_block at_top;
   at_top.start = 0xFFFFFF00;
   at_top.size = 0x100;
   ASSERT_TRUE(definition.find_range(at_top, definition.program_ranges));
   EXPECT_EQ(at_top.range_index, 0);
 
-  section_record past_top;
+  placed_block past_top;
   past_top.start = 0xFFFFFF00;
   past_top.size = 0x200;
   EXPECT_FALSE(definition.find_range(past_top, definition.program_ranges));
   EXPECT_EQ(past_top.range_index, -1);
 
-  section_record across_two;
+  placed_block across_two;
   across_two.start = 0xFFFEFF00;
   across_two.size = 0x200;
   EXPECT_FALSE(definition.find_range(across_two, definition.program_ranges));
@@ -86,7 +93,7 @@ TEST(FindRangeIndexTest, IndexFollowsArraysThatGrow) {
   for (std::uint32_t i = 0; i < 20; ++i) {
     definition.memory_ranges.push_back({i * 0x1000u, 0x1000});
   }
-  section_record record;
+  placed_block record;
   record.start = 0x30000;
   record.size = 4;
   EXPECT_FALSE(definition.find_range(record, definition.memory_ranges));

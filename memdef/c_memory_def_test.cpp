@@ -15,6 +15,13 @@
 
 namespace {
 
+/// What find_range places: a start, a size and the index it finds.
+struct placed_block {
+  std::uint32_t start = 0;
+  std::uint32_t size = 0;
+  std::int32_t range_index = -1;
+};
+
 using test_support::scoped_temp_dir;
 using namespace std::string_literals;
 
@@ -367,7 +374,7 @@ TEST(MemoryDefRead, ManyRangesAreAllKeptAndSearchedFirstFitInFileOrder) {
     const bool ram = n % 2 == 1;
     const std::vector<memory_range>& ranges =
         ram ? r.definition.memory_ranges : r.definition.program_ranges;
-    section_record record;
+    placed_block record;
     record.start = ram ? 0xFE000000u + static_cast<std::uint32_t>(random() % 0x3000)
                        : static_cast<std::uint32_t>(random() % (3001 * 0x1000));
     record.size = static_cast<std::uint32_t>(random() % 0x300);
@@ -397,7 +404,7 @@ TEST(MemoryDefRead, RangesSharingOneByteKeepFirstFitInFileOrder) {
   read_text(text, r);
   ASSERT_EQ(r.definition.program_ranges.size(), 40u);
   for (std::uint32_t i = 1; i < 40; ++i) {
-    section_record shared;
+    placed_block shared;
     shared.start = 0x100 * i;
     shared.size = 1;
     ASSERT_TRUE(r.definition.find_range(shared, r.definition.program_ranges));
@@ -407,8 +414,8 @@ TEST(MemoryDefRead, RangesSharingOneByteKeepFirstFitInFileOrder) {
 
 // ------------------------------------------------------------- find_range
 
-section_record record_at(std::uint32_t start, std::uint32_t size) {
-  section_record record;
+placed_block record_at(std::uint32_t start, std::uint32_t size) {
+  placed_block record;
   record.start = start;
   record.size = size;
   record.range_index = 7;  // any earlier value; only a fit changes it
@@ -419,7 +426,7 @@ section_record record_at(std::uint32_t start, std::uint32_t size) {
 // record's own index must be untouched).
 int fit(const std::vector<memory_range>& ranges, std::uint32_t start, std::uint32_t size) {
   c_memory_def definition;
-  section_record record = record_at(start, size);
+  placed_block record = record_at(start, size);
   if (!definition.find_range(record, ranges)) {
     EXPECT_EQ(record.range_index, 7) << "a failed search changed range_index";
     return -1;

@@ -1,6 +1,6 @@
 #include "memdef/search_entry.h"
 
-#include "memdef/hex_number.h"
+#include "text/hex_number.h"
 
 namespace {
 bool contains(std::string_view name, const std::string& term) {

@@ -7,8 +7,8 @@
 #include "mapfile/c_map_file_elxr_mem32_unlimited.h"
 #include "mapfile/c_map_file_elxr_orm8.h"
 #include "mapfile/c_map_file_elxr_pux_ecu_4x.h"
-#include "report/number_format.h"
 #include "report/search_accounting.h"
+#include "text/number_format.h"
 
 namespace {
 constexpr const char* k_prefix = "Vemora:\t";

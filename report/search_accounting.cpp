@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "report/number_format.h"
+#include "text/number_format.h"
 
 namespace {
 /// Lines are handed to the result file in blocks of about this size.

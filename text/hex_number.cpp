@@ -1,6 +1,6 @@
-#include "memdef/hex_number.h"
+#include "text/hex_number.h"
 
-#include "memdef/byte_word.h"
+#include "text/byte_word.h"
 
 namespace {
 struct hex_table {

@@ -1,10 +1,10 @@
-#include "memdef/line_reader.h"
+#include "text/line_reader.h"
 
 #include <cstring>
 #include <filesystem>
 
-#include "memdef/byte_word.h"
-#include "memdef/file_offset.h"
+#include "text/byte_word.h"
+#include "text/file_offset.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>

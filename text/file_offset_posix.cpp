@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "memdef/file_offset.h"
+#include "text/file_offset.h"
 
 bool seek_file(std::FILE* file, std::uint64_t offset) {
   if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {

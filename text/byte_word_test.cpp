@@ -1,7 +1,7 @@
 // The eight-at-a-time character classes must agree with the one-at-a-time
 // ones up to the first character that ends a run, for every byte value and
 // position, and eight hexadecimal digits must read as their value.
-#include "memdef/byte_word.h"
+#include "text/byte_word.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "memdef/hex_number.h"
+#include "text/hex_number.h"
 
 namespace {
 

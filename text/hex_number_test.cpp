@@ -1,7 +1,7 @@
 // Hexadecimal scanning: parse_hex as the map readers use it (digits only,
 // 0 for no digit or a value beyond 32 bits) and the signed form of scan_hex
 // that the memory definition file uses (sign, 0x prefix, where reading ends).
-#include "memdef/hex_number.h"
+#include "text/hex_number.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // end), NUL ending a line's text, the cut of over-long lines with the rest of
 // the physical line dropped, lines across block boundaries, and opening
 // things that are no readable file.
-#include "memdef/line_reader.h"
+#include "text/line_reader.h"
 
 #include <gtest/gtest.h>
 

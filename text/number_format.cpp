@@ -1,4 +1,4 @@
-#include "report/number_format.h"
+#include "text/number_format.h"
 
 #include <iomanip>
 
