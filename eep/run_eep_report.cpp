@@ -2,18 +2,6 @@
 
 #include "text/number_format.h"
 
-eep_totals compute_eep_totals(const eep_sizes& sizes) {
-  eep_totals totals;
-  totals.triple_total = 3u * (sizes.triple_data_size + sizes.triple_data_free);
-  totals.triple_used = 3u * sizes.triple_data_size;
-  totals.triple_free = 3u * sizes.triple_data_free;
-  totals.once_total = sizes.once_data_size + sizes.once_data_free;
-  totals.overall_total = totals.once_total + totals.triple_total;
-  totals.overall_used = sizes.once_data_size + totals.triple_used;
-  totals.overall_free = sizes.once_data_free + totals.triple_free;
-  return totals;
-}
-
 namespace {
 void write_block(std::ostream& out, const char* used_label, std::uint32_t total,
                  std::uint32_t numerator, std::uint32_t denominator, std::uint32_t used,
@@ -27,21 +15,14 @@ void write_block(std::ostream& out, const char* used_label, std::uint32_t total,
 }
 }  // namespace
 
-bool run_eep_report(std::string file_name, std::ostream& out) {
-  if (file_name.empty()) {
-    out << "Vemora:\tNo eep file name." << std::endl;
+bool print_eep_report(const eep_analysis& analysis, std::ostream& out) {
+  if (analysis.failure.failed()) {
+    for (const std::string& message : analysis.failure.messages) {
+      out << message << std::endl;
+    }
     return false;
   }
-  c_eep_file reader(file_name);
-  if (!reader.is_open) {
-    out << "Vemora:\tInvalid eep file." << std::endl;
-    return false;
-  }
-  eep_sizes sizes;
-  if (!reader.read_sizes(sizes, out)) {
-    out << "error in the analyze EEP size: " << std::endl;
-    return false;
-  }
+  const eep_sizes& sizes = analysis.sizes;
   const eep_totals totals = compute_eep_totals(sizes);
 
   out << std::endl;
@@ -61,4 +42,8 @@ bool run_eep_report(std::string file_name, std::ostream& out) {
               totals.triple_free);
   out << std::endl;
   return true;
+}
+
+bool run_eep_report(std::string file_name, std::ostream& out) {
+  return print_eep_report(analyse_eep(file_name), out);
 }

@@ -2,18 +2,11 @@
 
 #include <iomanip>
 
-#include "mapfile/c_map_file_altium.h"
-#include "mapfile/c_map_file_elxr.h"
-#include "mapfile/c_map_file_elxr_mem32_unlimited.h"
-#include "mapfile/c_map_file_elxr_orm8.h"
-#include "mapfile/c_map_file_elxr_pux_ecu_4x.h"
-#include "report/search_accounting.h"
+#include "report/result_file.h"
 #include "text/number_format.h"
 
 namespace {
-constexpr const char* k_prefix = "Vemora:\t";
-
-void print_report(std::ostream& out, const c_memory_def& definition, const memory_totals& totals) {
+void print_totals(std::ostream& out, const c_memory_def& definition, const memory_totals& totals) {
   out << std::right << std::fixed << std::setprecision(2);
   out << "************************************" << std::endl;
   out << "*       Vemora Memory Report       *" << std::endl;
@@ -91,117 +84,73 @@ void print_report(std::ostream& out, const c_memory_def& definition, const memor
 }
 }  // namespace
 
-std::unique_ptr<c_map_file> make_map_reader(const std::string& type_keyword,
-                                            const std::string& map_file_path) {
-  if (type_keyword == "Orm6") {
-    return std::make_unique<c_map_file_altium>(map_file_path);
+void print_breakdown(std::ostream& out, const search_breakdown& breakdown,
+                     std::uint32_t program_bytes, const std::string& map_file_path,
+                     const std::vector<std::string>& inputs) {
+  const double program = program_bytes;
+  out << "Program breakdown:" << std::endl;
+  for (const search_breakdown::entry& entry : breakdown.entries) {
+    write_int(out, entry.total, 7);
+    out << " : ";
+    write_quotient(out, entry.total * 100.0, program, 7);
+    out << "%"
+        << " , Search = " << entry.text << std::endl;
   }
-  if (type_keyword == "Tev2") {
-    return std::make_unique<c_map_file_elxr>(map_file_path);
+  out << "---------------------------------------" << std::endl;
+  write_int(out, breakdown.accounted);
+  out << "\tAccounted for in search: ";
+  write_quotient(out, breakdown.accounted * 100.0, program);
+  out << "%" << std::endl;
+  out << std::endl;
+
+  if (breakdown.ambiguous.empty()) {
+    return;
   }
-  if (type_keyword == "Tev2_mem32_unlimited") {
-    return std::make_unique<c_map_file_elxr_mem32_unlimited>(map_file_path);
+  const std::string path = search_accounting::result_file_path(map_file_path);
+  std::vector<std::string> protected_files = inputs;
+  protected_files.push_back(map_file_path);
+  const bool written = write_result_file(breakdown, path, protected_files);
+  out << "Warning: Ambiguous search with ";
+  write_int(out, breakdown.ambiguous_bytes);
+  out << " = ";
+  write_quotient(out, breakdown.ambiguous_bytes * 100.0, program);
+  out << "% found and removed from multiple counting. See ambiguous search result file in " << path
+      << "." << std::endl;
+  if (!written) {
+    out << "Vemora:\tCould not write the ambiguous search result file " << path << "." << std::endl;
   }
-  if (type_keyword == "Orm8") {
-    return std::make_unique<c_map_file_elxr_orm8>(map_file_path);
-  }
-  if (type_keyword == "Pux4") {
-    return std::make_unique<c_map_file_elxr_pux_ecu_4x>(map_file_path);
-  }
-  return nullptr;
+  out << std::endl;
 }
 
-memory_totals compute_totals(const c_memory_def& definition, const section_list& program_sections,
-                             const section_list& memory_sections) {
-  memory_totals totals;
-  const auto add_memory = [&totals](const section_record& record) {
-    if (record.size_unit == 1) {
-      totals.bit_count += record.size;
-      totals.memory_floating_sum += record.size * 0.125;
-    } else {
-      totals.memory_bytes += record.size;
-      totals.memory_floating_sum += record.size;
+bool print_memory_report(const memory_analysis& analysis, std::ostream& out,
+                         const std::string& map_file_path,
+                         const std::vector<std::string>& protected_inputs) {
+  if (analysis.failure.failed()) {
+    for (const std::string& message : analysis.failure.messages) {
+      out << message << std::endl;
     }
-  };
-  // The memory list is only summed. The integer sums wrap the same in any
-  // order, and the floating sum, a multiple of 1/8, is exact in any order
-  // while it stays below 2^50, which fewer than 2^18 sizes of 32 bits cannot
-  // reach: such a list need not be put in order first.
-  if (memory_sections.size() < (std::size_t{1} << 18)) {
-    memory_sections.visit_in_any_order(add_memory);
-  } else {
-    for (const section_record& record : memory_sections) {
-      add_memory(record);
-    }
+    return false;
   }
-  totals.seg_used.assign(definition.program_ranges.size(), 0);
-  for (const section_record& record : program_sections) {
-    totals.program_bytes += record.size;
-    totals.program_floating_sum += record.size;
-    totals.seg_used[static_cast<std::size_t>(record.range_index)] += record.size;
+  if (!analysis.has_sections) {
+    return true;
   }
-  totals.memory_total = c_memory_def::total_size(definition.memory_ranges);
-  totals.program_total = c_memory_def::total_size(definition.program_ranges);
-  totals.memory_records = memory_sections.size();
-  totals.program_records = program_sections.size();
-  return totals;
+  print_totals(out, analysis.definition, analysis.totals);
+  if (!analysis.searches.empty()) {
+    print_breakdown(out, analysis.breakdown, analysis.totals.program_bytes, map_file_path,
+                    protected_inputs);
+  }
+  return true;
 }
 
 bool run_memory_report(std::string map_file_path, std::string definition_path,
                        std::string type_keyword, std::ostream& out,
                        const std::vector<std::string>& other_inputs) {
-  if (definition_path.empty()) {
-    out << k_prefix << "No map def. file name." << std::endl;
-    return false;
-  }
-  if (map_file_path.empty()) {
-    out << k_prefix << "No map file name." << std::endl;
-    return false;
-  }
-
-  search_list searches;
-  c_memory_def definition;
-  const bool definition_read = definition.read(definition_path, searches);
-
-  std::unique_ptr<c_map_file> reader = make_map_reader(type_keyword, map_file_path);
-  if (!reader) {
-    out << k_prefix << "Map definition file type is not supported." << std::endl;
-    return false;
-  }
-  if (!definition_read) {
-    out << k_prefix << "Invalid memory definition file." << std::endl;
-    if (!reader->is_open) {
-      out << k_prefix << "Invalid memory map file." << std::endl;
-    }
-    return false;
-  }
-  if (!reader->is_open) {
-    out << k_prefix << "Invalid memory map file." << std::endl;
-    return false;
-  }
-
-  section_list program_sections;
-  section_list memory_sections;
-  if (!reader->read(definition, program_sections, memory_sections)) {
-    return true;  // no section in any range: nothing to report, still a success
-  }
-  reader.reset();
-
-  const memory_totals totals = compute_totals(definition, program_sections, memory_sections);
+  analysis_request request;
+  request.type_keyword = std::move(type_keyword);
+  request.definition_path = definition_path;
+  request.map_path = map_file_path;
+  const memory_analysis analysis = analyse_memory(request);
   std::vector<std::string> inputs = {definition_path};
   inputs.insert(inputs.end(), other_inputs.begin(), other_inputs.end());
-  search_accounting accounting(searches);
-  accounting.expect_records(program_sections.size());
-  if (!searches.empty()) {
-    accounting.write_result_file_early(map_file_path, inputs);
-  }
-  for (const section_record& record : program_sections) {
-    accounting.account(record);
-  }
-
-  print_report(out, definition, totals);
-  if (!searches.empty()) {
-    accounting.print_breakdown(out, totals.program_bytes, map_file_path, inputs);
-  }
-  return true;
+  return print_memory_report(analysis, out, map_file_path, inputs);
 }

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "text/byte_word.h"
-#include "text/file_offset.h"
+#include "text/file_system.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>

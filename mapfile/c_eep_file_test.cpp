@@ -1,7 +1,7 @@
 // Tests of the EEPROM project source reader: which lines name a value, how a
 // value line is converted, when the scan ends, and the line rules (empty
 // lines, over-long lines, CR LF, NUL, a missing final line feed).
-#include "eep/c_eep_file.h"
+#include "mapfile/c_eep_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "eep/c_eep_file.h"
+#include "mapfile/c_eep_file.h"
 
 #include "text/hex_number.h"
 

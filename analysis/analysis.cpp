@@ -1,0 +1,213 @@
+#include "analysis/analysis.h"
+
+#include <sstream>
+
+#include "mapfile/c_map_file_altium.h"
+#include "mapfile/c_map_file_elxr.h"
+#include "mapfile/c_map_file_elxr_mem32_unlimited.h"
+#include "mapfile/c_map_file_elxr_orm8.h"
+#include "mapfile/c_map_file_elxr_pux_ecu_4x.h"
+
+namespace {
+constexpr const char* k_prefix = "Vemora:\t";
+
+analysis_failure memory_failure(std::vector<std::string> messages) {
+  return {analysis_step::memory_report, std::move(messages)};
+}
+
+std::vector<range_usage> usage_of(const std::vector<memory_range>& ranges) {
+  std::vector<range_usage> usage(ranges.size());
+  for (std::size_t i = 0; i < ranges.size(); ++i) {
+    usage[i].range = ranges[i];
+  }
+  return usage;
+}
+
+std::uint64_t exact_total(const std::vector<memory_range>& ranges) {
+  std::uint64_t total = 0;
+  for (const memory_range& range : ranges) {
+    total += range.size;
+  }
+  return total;
+}
+
+/// The exact sums per range and per area, beside the report's wrapping ones.
+void sum_exactly(memory_analysis& analysis) {
+  analysis.program_usage = usage_of(analysis.definition.program_ranges);
+  analysis.memory_usage = usage_of(analysis.definition.memory_ranges);
+  analysis.program_total = exact_total(analysis.definition.program_ranges);
+  analysis.memory_total = exact_total(analysis.definition.memory_ranges);
+  for (const section_record& record : analysis.program_sections) {
+    range_usage& usage = analysis.program_usage[static_cast<std::size_t>(record.range_index)];
+    usage.used_bytes += record.size;
+    ++usage.section_count;
+    analysis.program_used += record.size;
+  }
+  analysis.memory_sections.visit_in_any_order([&analysis](const section_record& record) {
+    range_usage& usage = analysis.memory_usage[static_cast<std::size_t>(record.range_index)];
+    ++usage.section_count;
+    if (record.size_unit == 1) {
+      usage.used_bits += record.size;
+      analysis.memory_used_bits += record.size;
+    } else {
+      usage.used_bytes += record.size;
+      analysis.memory_used_bytes += record.size;
+    }
+  });
+}
+}  // namespace
+
+eep_totals compute_eep_totals(const eep_sizes& sizes) {
+  eep_totals totals;
+  totals.triple_total = 3u * (sizes.triple_data_size + sizes.triple_data_free);
+  totals.triple_used = 3u * sizes.triple_data_size;
+  totals.triple_free = 3u * sizes.triple_data_free;
+  totals.once_total = sizes.once_data_size + sizes.once_data_free;
+  totals.overall_total = totals.once_total + totals.triple_total;
+  totals.overall_used = sizes.once_data_size + totals.triple_used;
+  totals.overall_free = sizes.once_data_free + totals.triple_free;
+  return totals;
+}
+
+std::unique_ptr<c_map_file> make_map_reader(const std::string& type_keyword,
+                                            const std::string& map_file_path) {
+  if (type_keyword == "Orm6") {
+    return std::make_unique<c_map_file_altium>(map_file_path);
+  }
+  if (type_keyword == "Tev2") {
+    return std::make_unique<c_map_file_elxr>(map_file_path);
+  }
+  if (type_keyword == "Tev2_mem32_unlimited") {
+    return std::make_unique<c_map_file_elxr_mem32_unlimited>(map_file_path);
+  }
+  if (type_keyword == "Orm8") {
+    return std::make_unique<c_map_file_elxr_orm8>(map_file_path);
+  }
+  if (type_keyword == "Pux4") {
+    return std::make_unique<c_map_file_elxr_pux_ecu_4x>(map_file_path);
+  }
+  return nullptr;
+}
+
+memory_totals compute_totals(const c_memory_def& definition, const section_list& program_sections,
+                             const section_list& memory_sections) {
+  memory_totals totals;
+  const auto add_memory = [&totals](const section_record& record) {
+    if (record.size_unit == 1) {
+      totals.bit_count += record.size;
+      totals.memory_floating_sum += record.size * 0.125;
+    } else {
+      totals.memory_bytes += record.size;
+      totals.memory_floating_sum += record.size;
+    }
+  };
+  // The memory list is only summed. The integer sums wrap the same in any
+  // order, and the floating sum, a multiple of 1/8, is exact in any order
+  // while it stays below 2^50, which fewer than 2^18 sizes of 32 bits cannot
+  // reach: such a list need not be put in order first.
+  if (memory_sections.size() < (std::size_t{1} << 18)) {
+    memory_sections.visit_in_any_order(add_memory);
+  } else {
+    for (const section_record& record : memory_sections) {
+      add_memory(record);
+    }
+  }
+  totals.seg_used.assign(definition.program_ranges.size(), 0);
+  for (const section_record& record : program_sections) {
+    totals.program_bytes += record.size;
+    totals.program_floating_sum += record.size;
+    totals.seg_used[static_cast<std::size_t>(record.range_index)] += record.size;
+  }
+  totals.memory_total = c_memory_def::total_size(definition.memory_ranges);
+  totals.program_total = c_memory_def::total_size(definition.program_ranges);
+  totals.memory_records = memory_sections.size();
+  totals.program_records = program_sections.size();
+  return totals;
+}
+
+memory_analysis analyse_memory(const analysis_request& request) {
+  memory_analysis analysis;
+  if (request.definition_path.empty()) {
+    analysis.failure = memory_failure({std::string(k_prefix) + "No map def. file name."});
+    return analysis;
+  }
+  if (request.map_path.empty()) {
+    analysis.failure = memory_failure({std::string(k_prefix) + "No map file name."});
+    return analysis;
+  }
+
+  const bool definition_read = analysis.definition.read(request.definition_path, analysis.searches);
+
+  std::unique_ptr<c_map_file> reader = make_map_reader(request.type_keyword, request.map_path);
+  if (!reader) {
+    analysis.failure =
+        memory_failure({std::string(k_prefix) + "Map definition file type is not supported."});
+    return analysis;
+  }
+  if (!definition_read) {
+    analysis.failure = memory_failure({std::string(k_prefix) + "Invalid memory definition file."});
+    if (!reader->is_open) {
+      analysis.failure.messages.push_back(std::string(k_prefix) + "Invalid memory map file.");
+    }
+    return analysis;
+  }
+  if (!reader->is_open) {
+    analysis.failure = memory_failure({std::string(k_prefix) + "Invalid memory map file."});
+    return analysis;
+  }
+
+  analysis.has_sections =
+      reader->read(analysis.definition, analysis.program_sections, analysis.memory_sections);
+  reader.reset();
+  if (!analysis.has_sections) {
+    return analysis;  // no section in any range: nothing to report, still a success
+  }
+
+  analysis.totals =
+      compute_totals(analysis.definition, analysis.program_sections, analysis.memory_sections);
+  sum_exactly(analysis);
+  search_accounting accounting(analysis.searches);
+  accounting.expect_records(analysis.program_sections.size());
+  for (const section_record& record : analysis.program_sections) {
+    accounting.account(record);
+  }
+  analysis.breakdown = accounting.breakdown();
+  return analysis;
+}
+
+eep_analysis analyse_eep(const std::string& eeprom_path) {
+  eep_analysis analysis;
+  const auto fail = [&analysis](std::vector<std::string> messages) {
+    analysis.failure = {analysis_step::eep_report, std::move(messages)};
+    return analysis;
+  };
+  if (eeprom_path.empty()) {
+    return fail({std::string(k_prefix) + "No eep file name."});
+  }
+  c_eep_file reader(eeprom_path);
+  if (!reader.is_open) {
+    return fail({std::string(k_prefix) + "Invalid eep file."});
+  }
+  std::ostringstream said;
+  if (!reader.read_sizes(analysis.sizes, said)) {
+    // What the reader said (that the lines ran out) comes before the message.
+    std::vector<std::string> messages;
+    std::istringstream lines(said.str());
+    for (std::string line; std::getline(lines, line);) {
+      messages.push_back(line);
+    }
+    messages.emplace_back("error in the analyze EEP size: ");
+    return fail(std::move(messages));
+  }
+  return analysis;
+}
+
+analysis_result analyse(const analysis_request& request) {
+  analysis_result result;
+  result.memory = analyse_memory(request);
+  if (!result.memory.failure.failed() && !request.eeprom_path.empty()) {
+    result.has_eep = true;
+    result.eep = analyse_eep(request.eeprom_path);
+  }
+  return result;
+}

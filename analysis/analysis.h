@@ -1,0 +1,148 @@
+// One analysis of a linked image: the memory definition, the sections the
+// map reader placed into its ranges, the sums per range and per area, the
+// SEARCH breakdown and the EEPROM values, or the failure that stopped it.
+// Every face (the console report, the result file, the companion's formats)
+// prints this one result; none computes a number of its own.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/search_accounting.h"
+#include "mapfile/c_eep_file.h"
+#include "mapfile/c_map_file.h"
+#include "mapfile/section_list.h"
+#include "memdef/c_memory_def.h"
+
+/// The sums the console report prints, in its own 32-bit arithmetic that
+/// wraps; the exact sums are kept beside them in the analysis.
+struct memory_totals {
+  std::uint32_t memory_bytes = 0;  ///< memory records counted in bytes
+  std::uint32_t bit_count = 0;     ///< memory records counted in bits
+  double memory_floating_sum = 0;  ///< bits as eighths of a byte
+  std::uint32_t program_bytes = 0;
+  double program_floating_sum = 0;
+  std::vector<std::uint32_t> seg_used;  ///< per program range
+  std::uint32_t memory_total = 0;
+  std::uint32_t program_total = 0;
+  std::size_t memory_records = 0;
+  std::size_t program_records = 0;
+
+  double memory_used() const { return bit_count * 0.125 + memory_bytes; }
+  /// Bits rounded to whole bytes, half a byte rounding up.
+  std::uint32_t memory_used_rounded() const { return ((bit_count + 4) >> 3) + memory_bytes; }
+};
+
+/// One PROGRAM or MEMORY range and what was counted in it, exactly.
+struct range_usage {
+  memory_range range;
+  std::uint64_t used_bytes = 0;  ///< sections whose size counts bytes
+  std::uint64_t used_bits = 0;   ///< sections whose size counts bits
+  std::size_t section_count = 0;
+
+  /// Bytes and bits together, bits rounded to whole bytes as the report does.
+  std::uint64_t used_rounded() const { return used_bytes + ((used_bits + 4) >> 3); }
+};
+
+/// The step of the console program that a failure ends: its exit code.
+enum class analysis_step {
+  none,           ///< no failure
+  memory_report,  ///< the memory report could not be made
+  eep_report,     ///< the EEP size report could not be made
+};
+
+struct analysis_failure {
+  analysis_step step = analysis_step::none;
+  /// The message lines, as the console prints them, without line ends.
+  std::vector<std::string> messages;
+
+  bool failed() const { return step != analysis_step::none; }
+};
+
+/// What one analysis is asked to read.
+struct analysis_request {
+  std::string type_keyword;
+  std::string definition_path;
+  std::string map_path;
+  std::string eeprom_path;  ///< empty: no EEPROM source
+};
+
+/// The memory side of an analysis.
+struct memory_analysis {
+  analysis_failure failure;
+  /// False when the map held no section in any range: the console report then
+  /// prints nothing and still succeeds.
+  bool has_sections = false;
+
+  c_memory_def definition;
+  /// Every SEARCH entry, with its total as the breakdown counted it.
+  search_list searches;
+  /// The placed sections, in report order (ascending start, newest first
+  /// among equal starts).
+  section_list program_sections;
+  section_list memory_sections;
+
+  std::vector<range_usage> program_usage;  ///< per program range
+  std::vector<range_usage> memory_usage;   ///< per memory range
+  std::uint64_t program_total = 0;         ///< sizes of the program ranges, exactly
+  std::uint64_t memory_total = 0;          ///< sizes of the memory ranges, exactly
+  std::uint64_t program_used = 0;          ///< bytes of the program sections, exactly
+  std::uint64_t memory_used_bytes = 0;     ///< memory sections counted in bytes
+  std::uint64_t memory_used_bits = 0;      ///< memory sections counted in bits
+
+  memory_totals totals;  ///< the console report's sums
+  search_breakdown breakdown;
+};
+
+/// The EEPROM side of an analysis.
+struct eep_analysis {
+  analysis_failure failure;
+  eep_sizes sizes;
+};
+
+/// The report's EEPROM amounts, in unsigned 32-bit arithmetic that wraps.
+/// Triple values count three times in every amount, but not inside the
+/// triple percentage.
+struct eep_totals {
+  std::uint32_t overall_total = 0;
+  std::uint32_t overall_used = 0;
+  std::uint32_t overall_free = 0;
+  std::uint32_t once_total = 0;
+  std::uint32_t triple_total = 0;
+  std::uint32_t triple_used = 0;
+  std::uint32_t triple_free = 0;
+};
+
+eep_totals compute_eep_totals(const eep_sizes& sizes);
+
+struct analysis_result {
+  memory_analysis memory;
+  /// Read only when the request names an EEPROM source and the memory side
+  /// did not fail.
+  bool has_eep = false;
+  eep_analysis eep;
+
+  /// The first failure of the run, or none.
+  const analysis_failure& failure() const { return memory.failure.failed() ? memory.failure : eep.failure; }
+};
+
+/// The reader for a type keyword ("Orm6", "Tev2", "Tev2_mem32_unlimited",
+/// "Orm8", "Pux4"), or nullptr for any other text.
+std::unique_ptr<c_map_file> make_map_reader(const std::string& type_keyword,
+                                            const std::string& map_file_path);
+
+/// Sums both lists the way the console report does (search accounting aside).
+memory_totals compute_totals(const c_memory_def& definition, const section_list& program_sections,
+                             const section_list& memory_sections);
+
+/// Reads the definition and the map and sums and accounts what was placed.
+memory_analysis analyse_memory(const analysis_request& request);
+
+/// Reads the EEPROM project source.
+eep_analysis analyse_eep(const std::string& eeprom_path);
+
+/// The memory side, then, when the request names one and nothing failed, the
+/// EEPROM side.
+analysis_result analyse(const analysis_request& request);
