@@ -31,6 +31,27 @@ std::uint64_t exact_total(const std::vector<memory_range>& ranges) {
   return total;
 }
 
+/// Keeps every fate and hands it on to the caller's observer, if any.
+class fate_collector : public c_section_observer {
+ public:
+  fate_collector(std::vector<section_fate_record>* kept, c_section_observer* next)
+      : m_kept(kept), m_next(next) {}
+
+  void on_section(const section_event& event) override {
+    if (m_kept != nullptr) {
+      m_kept->push_back({std::string(event.name), event.start, event.size, event.size_unit,
+                         event.map_line, event.fate, event.range_index});
+    }
+    if (m_next != nullptr) {
+      m_next->on_section(event);
+    }
+  }
+
+ private:
+  std::vector<section_fate_record>* m_kept;
+  c_section_observer* m_next;
+};
+
 /// The exact sums per range and per area, beside the report's wrapping ones.
 void sum_exactly(memory_analysis& analysis) {
   analysis.program_usage = usage_of(analysis.definition.program_ranges);
@@ -156,6 +177,10 @@ memory_analysis analyse_memory(const analysis_request& request) {
     return analysis;
   }
 
+  fate_collector collector(request.collect_fates ? &analysis.fates : nullptr, request.observer);
+  if (request.collect_fates || request.observer != nullptr) {
+    reader->set_observer(&collector);
+  }
   analysis.has_sections =
       reader->read(analysis.definition, analysis.program_sections, analysis.memory_sections);
   reader.reset();

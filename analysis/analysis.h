@@ -61,12 +61,28 @@ struct analysis_failure {
   bool failed() const { return step != analysis_step::none; }
 };
 
+/// One recognised section and its fate, kept by the analysis when asked.
+struct section_fate_record {
+  std::string name;
+  std::uint32_t start = 0;
+  std::uint32_t size = 0;
+  std::uint32_t size_unit = 0;  ///< 0: bytes, 1: bits
+  std::uint64_t map_line = 0;   ///< 1-based; 0 for a section a reader made up
+  section_fate fate = section_fate::outside_ranges;
+  std::int32_t range_index = -1;  ///< the program or memory range that counted it
+};
+
 /// What one analysis is asked to read.
 struct analysis_request {
   std::string type_keyword;
   std::string definition_path;
   std::string map_path;
   std::string eeprom_path;  ///< empty: no EEPROM source
+  /// Told every recognised section's fate while the map is read; none costs
+  /// nothing.
+  c_section_observer* observer = nullptr;
+  /// Whether the analysis keeps every fate in memory_analysis::fates.
+  bool collect_fates = false;
 };
 
 /// The memory side of an analysis.
@@ -94,6 +110,10 @@ struct memory_analysis {
 
   memory_totals totals;  ///< the console report's sums
   search_breakdown breakdown;
+
+  /// Every recognised section in map order, made-up ones last; filled only
+  /// when the request asks for it.
+  std::vector<section_fate_record> fates;
 };
 
 /// The EEPROM side of an analysis.
@@ -125,7 +145,9 @@ struct analysis_result {
   eep_analysis eep;
 
   /// The first failure of the run, or none.
-  const analysis_failure& failure() const { return memory.failure.failed() ? memory.failure : eep.failure; }
+  const analysis_failure& failure() const {
+    return memory.failure.failed() ? memory.failure : eep.failure;
+  }
 };
 
 /// The reader for a type keyword ("Orm6", "Tev2", "Tev2_mem32_unlimited",

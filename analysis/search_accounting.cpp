@@ -1,9 +1,7 @@
 #include "analysis/search_accounting.h"
 
 search_accounting::search_accounting(search_list& searches)
-    : m_searches(searches),
-      m_entry_bytes(searches.size(), 0),
-      m_entry_sections(searches.size()) {}
+    : m_searches(searches), m_entry_bytes(searches.size(), 0), m_entry_sections(searches.size()) {}
 
 search_accounting::~search_accounting() = default;
 

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-
 namespace {
 
 section_record program_record(const std::string& name, std::uint32_t size) {

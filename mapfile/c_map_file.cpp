@@ -36,26 +36,40 @@ bool c_map_file::insert_sorted(section_list& list, const section_record& record)
   return true;
 }
 
-void c_map_file::place(const c_memory_def& definition, section_record& record,
-                       section_list& program_sections, section_list& memory_sections) {
+section_fate c_map_file::place(const c_memory_def& definition, section_record& record,
+                               section_list& program_sections, section_list& memory_sections) {
   if (definition.find_range(record, definition.program_ranges)) {
     insert_sorted(program_sections, record);
-  } else if (definition.find_range(record, definition.memory_ranges)) {
-    insert_sorted(memory_sections, record);
+    return section_fate::counted_program;
   }
+  if (definition.find_range(record, definition.memory_ranges)) {
+    insert_sorted(memory_sections, record);
+    return section_fate::counted_memory;
+  }
+  return section_fate::outside_ranges;
 }
 
 void c_map_file::place_all(const c_memory_def& definition, std::vector<section_record>& records,
-                           section_list& program_sections, section_list& memory_sections) {
+                           section_list& program_sections, section_list& memory_sections,
+                           section_fate_log* log, const std::vector<std::uint64_t>* lines) {
   // Reserving only sets address space aside; pages are used as records come.
   std::vector<section_record> memory_records;
   memory_records.reserve(records.size());
   std::size_t kept = 0;
-  for (section_record& record : records) {
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    section_record& record = records[i];
+    section_fate fate = section_fate::outside_ranges;
     if (definition.find_range(record, definition.program_ranges)) {
+      fate = section_fate::counted_program;
       records[kept++] = record;
     } else if (definition.find_range(record, definition.memory_ranges)) {
+      fate = section_fate::counted_memory;
       memory_records.push_back(record);
+    }
+    if (log != nullptr) {
+      const std::uint64_t line = lines != nullptr && i < lines->size() ? (*lines)[i] : 0;
+      // records[i] keeps its values when copied down to records[kept - 1].
+      log->add_placement(definition, record, line, fate);
     }
   }
   records.resize(kept);

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mapfile/section_fate.h"
 #include "mapfile/section_list.h"
 #include "mapfile/section_record.h"
 #include "memdef/c_memory_def.h"
@@ -36,6 +37,12 @@ class c_map_file {
   /// Whether post_process() does anything; a reader that overrides it says so.
   virtual bool post_processes() const { return false; }
 
+  /// Has read() tell the observer what became of every section it
+  /// recognises, in the order of the map's lines; nullptr (the default) for
+  /// none. The observer must outlive the reading.
+  void set_observer(c_section_observer* observer) { m_observer = observer; }
+  c_section_observer* observer() const { return m_observer; }
+
   /// (Re)opens the stream on a file; true when it now has an open file.
   bool open(const std::string& name);
 
@@ -52,15 +59,23 @@ class c_map_file {
 
   /// Puts the record into the program list when a program range holds it,
   /// else into the memory list when a memory range holds it, else nowhere.
-  static void place(const c_memory_def& definition, section_record& record,
-                    section_list& program_sections, section_list& memory_sections);
+  /// Returns counted_program, counted_memory, or outside_ranges for nowhere.
+  static section_fate place(const c_memory_def& definition, section_record& record,
+                            section_list& program_sections, section_list& memory_sections);
 
   /// place() for every record, in order. The records are used up: those for
-  /// the program list are gathered in place and handed over whole.
+  /// the program list are gathered in place and handed over whole. With a
+  /// log, every record's fate goes into it; lines then holds the map line of
+  /// each record read from the listing, in order (those behind it have none).
   static void place_all(const c_memory_def& definition, std::vector<section_record>& records,
-                        section_list& program_sections, section_list& memory_sections);
+                        section_list& program_sections, section_list& memory_sections,
+                        section_fate_log* log = nullptr,
+                        const std::vector<std::uint64_t>* lines = nullptr);
 
   const std::string file_name;
   line_reader stream;
   const bool is_open;
+
+ private:
+  c_section_observer* m_observer = nullptr;
 };

@@ -44,6 +44,8 @@ bool c_map_file_altium::read(const c_memory_def& definition, section_list& progr
   if (!is_open) {
     return false;
   }
+  section_fate_log fates;
+  section_fate_log* log = observer() != nullptr ? &fates : nullptr;
   std::string_view line;
   if (!stream.next(line) || line.find("Memory map") == std::string_view::npos) {
     return false;
@@ -59,7 +61,10 @@ bool c_map_file_altium::read(const c_memory_def& definition, section_list& progr
     }
     section_record record;
     if (parse_row(line, record)) {
-      place(definition, record, program_sections, memory_sections);
+      const section_fate fate = place(definition, record, program_sections, memory_sections);
+      if (log != nullptr) {
+        log->add_placement(definition, record, stream.line_number(), fate);
+      }
     }
   }
 
@@ -69,9 +74,20 @@ bool c_map_file_altium::read(const c_memory_def& definition, section_list& progr
     reserved.start = range.start;
     reserved.size = range.size;
     reserved.name = "RESERVED" + std::to_string(i);
-    if (definition.find_range(reserved, definition.program_ranges)) {
+    const bool counted = definition.find_range(reserved, definition.program_ranges);
+    if (counted) {
       insert_sorted(program_sections, reserved);
     }
+    if (log != nullptr) {
+      // Made up from the definition: no line of the map, and only a program
+      // range takes it.
+      log->add(reserved, 0,
+               counted ? section_fate::counted_program
+                       : unplaced_fate(definition, reserved.start, reserved.size, true));
+    }
+  }
+  if (log != nullptr) {
+    log->deliver(*observer());
   }
   return !program_sections.empty() || !memory_sections.empty();
 }

@@ -48,11 +48,10 @@ bool contains(std::string_view text, std::string_view word) {
   return false;
 }
 
-/// Sections left out by their name; the attribute word "DEBUGGING" drops a
-/// section too.
-bool is_dropped_name(std::string_view name) {
-  return contains(name, "debug") || name == "heap" || name == "linfix" || name == "gstackfix" ||
-         name == "note.renesas";
+/// Sections left out by their name besides those holding "debug"; the
+/// attribute word "DEBUGGING" drops a section too.
+bool is_excluded_name(std::string_view name) {
+  return name == "heap" || name == "linfix" || name == "gstackfix" || name == "note.renesas";
 }
 }  // namespace
 
@@ -91,64 +90,118 @@ bool c_map_file_elxr::read(const c_memory_def& definition, section_list& program
   if (!is_open) {
     return false;
   }
+  // Without post-processing the records are placed as they are read (on the
+  // thread of their stretch), and the lists take them over as they are.
+  const c_memory_def* placing = post_processes() ? nullptr : &definition;
+  section_fate_log fates;
+  section_fate_log* log = observer() != nullptr ? &fates : nullptr;
+  // Records that are placed only after post-processing keep their lines here.
+  std::vector<std::uint64_t> lines;
+  std::vector<std::uint64_t>* record_lines =
+      log != nullptr && placing == nullptr ? &lines : nullptr;
+  const auto finish = [&]() {
+    if (log != nullptr) {
+      log->deliver(*observer());
+    }
+    return !program_sections.empty() || !memory_sections.empty();
+  };
+
   std::vector<section_record> records;
   const std::vector<std::uint64_t> bounds = stretch_bounds();
-  // Without post-processing each stretch's records are placed on its own
-  // thread, and the lists take the parts over as they are.
-  const c_memory_def* placing = post_processes() ? nullptr : &definition;
   std::vector<std::vector<section_record>> parts;
   std::vector<std::vector<section_record>> memory_parts;
-  if (bounds.size() > 2 && read_stretches(bounds, placing, parts, memory_parts)) {
+  if (bounds.size() > 2 &&
+      read_stretches(bounds, placing, parts, memory_parts, log, record_lines)) {
     stream.close();
     if (placing != nullptr) {
       program_sections.insert_parts(std::move(parts));
       memory_sections.insert_parts(std::move(memory_parts));
-      return !program_sections.empty() || !memory_sections.empty();
+      return finish();
     }
     records = join_parts(std::move(parts));
   } else {
     section_name::recent_list recent;
-    read_sections(stream, section_pattern(), recent, records);
+    std::vector<section_record> memory_records;
+    read_sections(stream, section_pattern(), recent, records, placing, &memory_records, log,
+                  record_lines);
     stream.close();
+    if (placing != nullptr) {
+      program_sections.insert_all(std::move(records));
+      memory_sections.insert_all(std::move(memory_records));
+      return finish();
+    }
   }
 
   post_process(records);
 
-  place_all(definition, records, program_sections, memory_sections);
-  return !program_sections.empty() || !memory_sections.empty();
+  place_all(definition, records, program_sections, memory_sections, log, record_lines);
+  return finish();
 }
 
 void c_map_file_elxr::read_sections(line_reader& reader, const elxr_line_matcher& pattern,
                                     section_name::recent_list& recent,
                                     std::vector<section_record>& records,
                                     const c_memory_def* placing,
-                                    std::vector<section_record>* memory_records) const {
+                                    std::vector<section_record>* memory_records,
+                                    section_fate_log* log,
+                                    std::vector<std::uint64_t>* record_lines) const {
   const std::uint32_t mask = address_mask();
   std::string_view line;
   elxr_line_match match;
   while (next_filled_line(reader, line)) {
     if (!pattern.match(line, match)) {
+      if (log != nullptr && match_section_shape(line, match)) {
+        section_record shaped;
+        shaped.name = section_name(match.name, recent);
+        shaped.size = parse_hex(match.size);
+        shaped.start = parse_hex(match.start) & mask;
+        log->add(shaped, reader.line_number(), section_fate::name_not_accepted);
+      }
       continue;
     }
+    const std::uint64_t line_number = reader.line_number();
     section_record record;
     record.name = section_name(match.name, recent);
     record.size = parse_hex(match.size);
     record.start = parse_hex(match.start) & mask;
     // Judged on the line's own text: another stretch may be making names.
-    const bool dropped_name = is_dropped_name(match.name);
+    const bool debug_name = contains(match.name, "debug");
+    const bool excluded_name = is_excluded_name(match.name);
     // The line after a section line is its attribute line, whatever it holds;
     // a section without one is dropped.
     std::string_view attributes;
     if (!next_filled_line(reader, attributes)) {
+      if (log != nullptr) {
+        log->add(record, line_number, section_fate::no_attribute_line);
+      }
       break;
     }
-    if (dropped_name || contains(attributes, "DEBUGGING")) {
+    if (debug_name || excluded_name || contains(attributes, "DEBUGGING")) {
+      if (log != nullptr) {
+        log->add(record, line_number,
+                 debug_name                          ? section_fate::debug_name
+                 : contains(attributes, "DEBUGGING") ? section_fate::debugging_attribute
+                                                     : section_fate::excluded_name);
+      }
       continue;
     }
-    if (placing == nullptr || placing->find_range(record, placing->program_ranges)) {
+    if (placing == nullptr) {
+      records.push_back(record);
+      if (record_lines != nullptr) {
+        record_lines->push_back(line_number);
+      }
+      continue;
+    }
+    section_fate fate = section_fate::outside_ranges;
+    if (placing->find_range(record, placing->program_ranges)) {
+      fate = section_fate::counted_program;
       records.push_back(record);
     } else if (placing->find_range(record, placing->memory_ranges)) {
+      fate = section_fate::counted_memory;
       memory_records->push_back(record);
+    }
+    if (log != nullptr) {
+      log->add_placement(*placing, record, line_number, fate);
     }
   }
 }
@@ -214,10 +267,17 @@ std::uint64_t c_map_file_elxr::stretch_start(std::uint64_t offset, std::uint64_t
 bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
                                      const c_memory_def* placing,
                                      std::vector<std::vector<section_record>>& parts,
-                                     std::vector<std::vector<section_record>>& memory_parts) const {
+                                     std::vector<std::vector<section_record>>& memory_parts,
+                                     section_fate_log* log,
+                                     std::vector<std::uint64_t>* record_lines) const {
   const std::size_t count = bounds.size() - 1;
   parts.assign(count, {});
   memory_parts.assign(count, {});
+  // Each stretch counts its lines from its own start; they are put after the
+  // lines of the stretches before it once all are read.
+  std::vector<section_fate_log> logs(log != nullptr ? count : 0);
+  std::vector<std::vector<std::uint64_t>> lines(record_lines != nullptr ? count : 0);
+  std::vector<std::uint64_t> line_counts(count, 0);
   if (placing != nullptr) {
     placing->prepare_lookups();
   }
@@ -241,7 +301,11 @@ bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
           opened[i] = 1;
           const auto bytes = static_cast<double>(bounds[i + 1] - bounds[i]);
           parts[i].reserve(static_cast<std::size_t>(bytes * records_per_byte * 1.1));
-          read_sections(reader, pattern, recent, parts[i], placing, &memory_parts[i]);
+          read_sections(reader, pattern, recent, parts[i], placing, &memory_parts[i],
+                        log != nullptr ? &logs[i] : nullptr,
+                        record_lines != nullptr ? &lines[i] : nullptr);
+          // A stretch is read to its end, so this counts all of its lines.
+          line_counts[i] = reader.line_number();
           records_per_byte = static_cast<double>(parts[i].size() + memory_parts[i].size()) / bytes;
         }
       } catch (...) {
@@ -268,5 +332,21 @@ bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
       std::rethrow_exception(failure);
     }
   }
-  return std::find(opened.begin(), opened.end(), 0) == opened.end();
+  if (std::find(opened.begin(), opened.end(), 0) != opened.end()) {
+    return false;
+  }
+  std::uint64_t lines_before = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (log != nullptr) {
+      logs[i].shift_lines(0, lines_before);
+      log->append(std::move(logs[i]));
+    }
+    if (record_lines != nullptr) {
+      for (const std::uint64_t line : lines[i]) {
+        record_lines->push_back(line + lines_before);
+      }
+    }
+    lines_before += line_counts[i];
+  }
+  return true;
 }

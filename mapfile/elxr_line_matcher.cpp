@@ -349,6 +349,38 @@ bool named_section_matcher::match_by_first_char(std::string_view line, std::size
   return false;
 }
 
+bool match_section_shape(std::string_view line, elxr_line_match& out) {
+  // Each column is a run of one class bounded by blanks.
+  std::size_t pos = skip(line, 0, k_space);
+  const std::size_t index = pos;
+  pos = skip(line, pos, k_digit);
+  const std::size_t index_end = pos;
+  const std::size_t name = skip(line, pos, k_space);
+  if (index_end == index || name == index_end) {
+    return false;
+  }
+  const std::size_t name_end = find_blank(line, name);
+  const std::size_t size = skip(line, name_end, k_space);
+  if (name_end == name || size == name_end) {
+    return false;
+  }
+  const std::size_t size_end = skip(line, size, k_xdigit);
+  const std::size_t start = skip(line, size_end, k_space);
+  if (size_end == size || start == size_end) {
+    return false;
+  }
+  const std::size_t start_end = skip(line, start, k_xdigit);
+  if (start_end == start || start_end >= line.size() || !is_space(line[start_end])) {
+    return false;
+  }
+  out.index = line.substr(index, index_end - index);
+  out.name = line.substr(name, name_end - name);
+  out.size = line.substr(size, size_end - size);
+  out.start = line.substr(start, start_end - start);
+  out.rest = line.substr(start_end + 1);
+  return true;
+}
+
 bool named_section_matcher::match(std::string_view line, elxr_line_match& out) const {
   lead_columns lead;
   if (!match_lead(line, lead)) {

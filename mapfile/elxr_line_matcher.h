@@ -71,6 +71,13 @@ class mem32_section_matcher : public elxr_line_matcher {
   static std::string regex_text();
 };
 
+/// Whether the line has the shape of a section line with any name: blanks,
+/// a decimal index, blanks, a name column without blanks, blanks, two
+/// hexadecimal columns and a blank. Fills index, name, size and start; rest
+/// is what follows that blank. Serves to tell which lines a reader left out
+/// for their name.
+bool match_section_shape(std::string_view line, elxr_line_match& out);
+
 /// A symbol line "([0-9a-f]+)[[:space:]]+[A-Z]+[[:space:]]+" + symbol, matched
 /// against the whole line; value receives group 1.
 class symbol_line_matcher {

@@ -163,7 +163,8 @@ TEST(SearchBreakdown, AnInputNamedLikeTheResultFileIsNeverOverwritten) {
   test_support::scoped_temp_dir other;
   const std::string other_map = other.write("app.map", "map");
   std::ostringstream again = report_stream();
-  print_breakdown(again, accounting.breakdown(), 16, other_map, {other.write("Vemora.amb", "definition")});
+  print_breakdown(again, accounting.breakdown(), 16, other_map,
+                  {other.write("Vemora.amb", "definition")});
   EXPECT_EQ(test_support::read_file(other.file("Vemora.amb")), "definition");
   EXPECT_NE(again.str().find("Could not write"), std::string::npos);
 }

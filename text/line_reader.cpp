@@ -76,6 +76,7 @@ bool line_reader::open(const std::string& path) {
   m_unread = UINT64_MAX;
   m_eof = false;
   m_terminated = false;
+  m_line_number = 0;
   return true;
 }
 
@@ -144,6 +145,7 @@ bool line_reader::next(std::string_view& line) {
       const auto len = static_cast<std::size_t>(lf - start);
       m_begin += len + 1;
       m_terminated = true;
+      ++m_line_number;
       line = finish_line(std::string_view(start, len), m_max_length, m_may_hold_nul);
       return true;
     }
@@ -186,6 +188,7 @@ bool line_reader::next_across_blocks(std::string_view& line) {
 }
 
 bool line_reader::deliver(std::string_view raw, bool spilled, std::string_view& line) {
+  ++m_line_number;
   if (spilled) {
     keep(raw);
     line = finish_line(m_long_line, m_max_length, true, m_terminated);

@@ -44,6 +44,11 @@ class line_reader {
   /// True once every byte of the file has been consumed.
   bool at_end();
 
+  /// How many lines next() has returned since the file was opened: the
+  /// 1-based number of the last one, counted from the start of the opened
+  /// bytes.
+  std::uint64_t line_number() const { return m_line_number; }
+
   /// Offset in the file of the first byte that no returned line has used.
   std::uint64_t position() const { return m_block_offset + m_begin; }
 
@@ -63,6 +68,7 @@ class line_reader {
   std::size_t m_end = 0;
   bool m_eof = false;
   bool m_terminated = false;
+  std::uint64_t m_line_number = 0;
   bool m_may_hold_nul = true;  ///< whether the buffered bytes contain a NUL
   std::string m_long_line;
 };
