@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "eep/c_eep_file.h"
+#include "mapfile/c_eep_file.h"
 #include "eep/run_eep_report.h"
 #include "fuzz/fuzz_support.h"
 

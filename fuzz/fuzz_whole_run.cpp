@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analysis.h"
 #include "eep/run_eep_report.h"
 #include "fuzz/fuzz_support.h"
 #include "report/run_memory_report.h"
-#include "report/search_accounting.h"
 
 namespace {
 using namespace fuzz_support;
@@ -46,6 +46,64 @@ std::string quotient(double numerator, double denominator, std::size_t width = 0
 
 std::string integer(std::int64_t value, std::size_t width = 0) {
   return pad(std::to_string(value), width);
+}
+
+// With every fate kept, the analysis must give the same sums as without, and
+// the counted fates must be exactly the listed sections, in map-line order,
+// made-up sections last.
+void check_fates(const std::string& keyword, const std::string& definition_path,
+                 const std::string& map_path, std::string_view map_text) {
+  analysis_request request;
+  request.type_keyword = keyword;
+  request.definition_path = definition_path;
+  request.map_path = map_path;
+  const memory_analysis plain = analyse_memory(request);
+  request.collect_fates = true;
+  const memory_analysis observed = analyse_memory(request);
+  FUZZ_CHECK(plain.failure.messages == observed.failure.messages);
+  FUZZ_CHECK(plain.program_used == observed.program_used);
+  FUZZ_CHECK(plain.memory_used_bytes == observed.memory_used_bytes);
+  FUZZ_CHECK(plain.memory_used_bits == observed.memory_used_bits);
+  FUZZ_CHECK(plain.program_sections.size() == observed.program_sections.size());
+  FUZZ_CHECK(plain.memory_sections.size() == observed.memory_sections.size());
+  if (observed.failure.failed()) {
+    FUZZ_CHECK(observed.fates.empty());
+    return;
+  }
+  const std::uint64_t map_lines =
+      static_cast<std::uint64_t>(std::count(map_text.begin(), map_text.end(), '\n')) + 1;
+  std::uint64_t program_bytes = 0;
+  std::uint64_t memory_bytes = 0;
+  std::size_t program_count = 0;
+  std::size_t memory_count = 0;
+  std::uint64_t last_line = 0;
+  bool made_up_seen = false;
+  for (const section_fate_record& fate : observed.fates) {
+    if (fate.map_line == 0) {
+      made_up_seen = true;
+    } else {
+      FUZZ_CHECK(!made_up_seen);
+      FUZZ_CHECK(fate.map_line >= last_line && fate.map_line <= map_lines);
+      last_line = fate.map_line;
+    }
+    if (fate.fate == section_fate::counted_program) {
+      FUZZ_CHECK(fate.range_index >= 0 &&
+                 static_cast<std::size_t>(fate.range_index) < plain.program_usage.size());
+      program_bytes += fate.size;
+      ++program_count;
+    } else if (fate.fate == section_fate::counted_memory) {
+      FUZZ_CHECK(fate.range_index >= 0 &&
+                 static_cast<std::size_t>(fate.range_index) < plain.memory_usage.size());
+      memory_bytes += fate.size;
+      ++memory_count;
+    } else {
+      FUZZ_CHECK(fate.range_index == -1);
+    }
+  }
+  FUZZ_CHECK(program_count == observed.program_sections.size());
+  FUZZ_CHECK(memory_count == observed.memory_sections.size());
+  FUZZ_CHECK(program_bytes == observed.program_used);
+  FUZZ_CHECK(memory_bytes == observed.memory_used_bytes + observed.memory_used_bits);
 }
 
 struct expected_run {
@@ -223,6 +281,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (ok && with_eep) {
     run_eep_report(eep_path, out);
   }
+  check_fates(keyword, definition_path, map_path, parts[1]);
 
   std::vector<std::string> expected_entries = {"EepPrj.src", "firmware.map", "memory.def"};
   if (!expected_amb.empty()) {

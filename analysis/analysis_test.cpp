@@ -1,0 +1,177 @@
+// The analysis as data: exact sums per range and per area beside the console
+// report's wrapping ones, the breakdown's sections and ambiguous matches as
+// records, and every failure with its messages and the step it ends.
+#include "analysis/analysis.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/test_support.h"
+
+namespace {
+
+std::string section(int index, const std::string& name, const std::string& size,
+                    const std::string& start) {
+  return "  " + std::to_string(index) + " " + name + "  " + size + "  " + start + "  " + start +
+         "  2**2\n                  CONTENTS, ALLOC\n";
+}
+
+struct failure_case {
+  const char* what;
+  const char* keyword;
+  const char* definition;  ///< nullptr: no such file
+  const char* map;         ///< nullptr: no such file
+  const char* eeprom;      ///< nullptr: none asked for; "" : no such file
+  analysis_step step;
+  std::vector<std::string> messages;
+};
+
+}  // namespace
+
+TEST(Analysis, SumsEveryRangeExactlyBesideTheWrappingTotals) {
+  test_support::scoped_temp_dir dir;
+  analysis_request request;
+  request.type_keyword = "Tev2_mem32_unlimited";
+  request.definition_path = dir.write("memory.def",
+                                      "PROGRAM 0x00000000 0x00001000\n"
+                                      "PROGRAM 0x00002000 0x00001000\n"
+                                      "MEMORY  0x10000000 0x80000000\n"
+                                      "MEMORY  0x90000000 0x80000000\n"
+                                      "SEARCH text\n"
+                                      "SEARCH |text |data\n");
+  request.map_path = dir.write("app.map", section(0, ".text", "00000100", "00000000") +
+                                              section(1, ".text", "00000010", "00002000") +
+                                              section(2, ".data", "00000200", "00002100") +
+                                              section(3, ".bss", "00000300", "10000000") +
+                                              section(4, ".sbss", "00000040", "90000000"));
+  const memory_analysis analysis = analyse_memory(request);
+  ASSERT_FALSE(analysis.failure.failed());
+  ASSERT_TRUE(analysis.has_sections);
+
+  ASSERT_EQ(analysis.program_usage.size(), 2u);
+  EXPECT_EQ(analysis.program_usage[0].used_bytes, 0x100u);
+  EXPECT_EQ(analysis.program_usage[0].section_count, 1u);
+  EXPECT_EQ(analysis.program_usage[1].used_bytes, 0x210u);
+  EXPECT_EQ(analysis.program_usage[1].section_count, 2u);
+  ASSERT_EQ(analysis.memory_usage.size(), 2u);
+  EXPECT_EQ(analysis.memory_usage[0].used_bytes, 0x300u);
+  EXPECT_EQ(analysis.memory_usage[1].used_bytes, 0x40u);
+  EXPECT_EQ(analysis.program_used, 0x310u);
+  EXPECT_EQ(analysis.memory_used_bytes, 0x340u);
+  // 2^32 exactly; the console's 32-bit total wraps to 0.
+  EXPECT_EQ(analysis.memory_total, std::uint64_t{1} << 32);
+  EXPECT_EQ(analysis.totals.memory_total, 0u);
+  EXPECT_EQ(analysis.program_total, 0x2000u);
+
+  // The first .text (report order) is claimed by "text" and ambiguous for
+  // the second entry, the second .text is ambiguous for both; .data goes to
+  // the second entry.
+  const search_breakdown& breakdown = analysis.breakdown;
+  ASSERT_EQ(breakdown.entries.size(), 2u);
+  EXPECT_EQ(breakdown.entries[0].text, "text ");
+  EXPECT_EQ(breakdown.entries[0].bytes, 0x100u);
+  EXPECT_EQ(breakdown.entries[0].sections, (std::vector<std::uint32_t>{0}));
+  EXPECT_EQ(breakdown.entries[1].any_terms, (std::vector<std::string>{"text", "data"}));
+  EXPECT_EQ(breakdown.entries[1].bytes, 0x200u);
+  EXPECT_EQ(breakdown.entries[1].sections, (std::vector<std::uint32_t>{2}));
+  struct match {
+    std::uint32_t section;
+    std::uint32_t entry;
+  };
+  const match expected[] = {{0, 1}, {1, 0}, {1, 1}};
+  ASSERT_EQ(breakdown.ambiguous.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(breakdown.ambiguous[i].name, "text");  // the 32-bit reader strips the full stop
+    EXPECT_EQ(breakdown.ambiguous[i].section, expected[i].section);
+    EXPECT_EQ(breakdown.ambiguous[i].entry, expected[i].entry);
+    EXPECT_EQ(breakdown.ambiguous[i].claimed_by, 0u);
+  }
+  EXPECT_EQ(breakdown.ambiguous_bytes_exact, 0x120u);
+  EXPECT_EQ(breakdown.accounted_exact, 0x300u);
+}
+
+TEST(Analysis, FailuresCarryTheirMessagesAndStep) {
+  const std::vector<failure_case> cases = {
+      {"no such keyword",
+       "Tev3",
+       "PROGRAM 0 10\n",
+       "",
+       nullptr,
+       analysis_step::memory_report,
+       {"Vemora:\tMap definition file type is not supported."}},
+      {"a definition without ranges and no map",
+       "Tev2",
+       "SEARCH text\n",
+       nullptr,
+       nullptr,
+       analysis_step::memory_report,
+       {"Vemora:\tInvalid memory definition file.", "Vemora:\tInvalid memory map file."}},
+      {"no map",
+       "Orm6",
+       "PROGRAM 0 10\n",
+       nullptr,
+       nullptr,
+       analysis_step::memory_report,
+       {"Vemora:\tInvalid memory map file."}},
+      {"no EEPROM source",
+       "Tev2",
+       "PROGRAM 0 10\n",
+       "",
+       "",
+       analysis_step::eep_report,
+       {"Vemora:\tInvalid eep file."}},
+      {"an EEPROM source whose lines run out",
+       "Tev2",
+       "PROGRAM 0 10\n",
+       "",
+       "first\nsecond\n",
+       analysis_step::eep_report,
+       {"File end", "error in the analyze EEP size: "}},
+      {"all well, nothing in any range",
+       "Tev2",
+       "PROGRAM 0 10\n",
+       "",
+       nullptr,
+       analysis_step::none,
+       {}},
+  };
+  for (const failure_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test_support::scoped_temp_dir dir;
+    analysis_request request;
+    request.type_keyword = c.keyword;
+    request.definition_path =
+        c.definition != nullptr ? dir.write("memory.def", c.definition) : dir.file("memory.def");
+    request.map_path = c.map != nullptr ? dir.write("app.map", c.map) : dir.file("app.map");
+    if (c.eeprom != nullptr) {
+      request.eeprom_path =
+          *c.eeprom != '\0' ? dir.write("EepPrj.src", c.eeprom) : dir.file("EepPrj.src");
+    }
+    const analysis_result result = analyse(request);
+    EXPECT_EQ(result.failure().step, c.step);
+    EXPECT_EQ(result.failure().messages, c.messages);
+    EXPECT_EQ(result.has_eep, c.eeprom != nullptr);
+  }
+}
+
+TEST(Analysis, EepromValuesAreReadAfterTheMemorySide) {
+  test_support::scoped_temp_dir dir;
+  analysis_request request;
+  request.type_keyword = "Tev2";
+  request.definition_path = dir.write("memory.def", "PROGRAM 0 10\n");
+  request.map_path = dir.write("app.map", "");
+  request.eeprom_path = dir.write("EepPrj.src",
+                                  "header\n_RuxEep_nOnceDataSize\n    0x10,\n"
+                                  "_RuxEep_nTrippleDataSize\n    0x4,\n"
+                                  "_RuxEep_nOnceDataFree\n    0x30,\n"
+                                  "_RuxEep_nTrippleDataFree\n    0x8,\n");
+  const analysis_result result = analyse(request);
+  ASSERT_FALSE(result.failure().failed());
+  EXPECT_EQ(result.eep.sizes.once_data_size, 0x10u);
+  EXPECT_EQ(result.eep.sizes.triple_data_size, 0x4u);
+  EXPECT_EQ(result.eep.sizes.once_data_free, 0x30u);
+  EXPECT_EQ(result.eep.sizes.triple_data_free, 0x8u);
+}
