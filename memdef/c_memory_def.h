@@ -3,6 +3,7 @@
 // the report takes the range sizes as its totals.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>

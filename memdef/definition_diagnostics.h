@@ -1,8 +1,7 @@
 // Findings about a memory definition file: what the reader silently makes of
-// lines that look different to a person (a keyword not at the start, a
-// comment that is none, an unreadable number, overlapping ranges ...). Every
-// finding comes from the reader's own parse_line, so it tells what the tool
-// really does; the console report stays silent and a lint command prints them.
+// lines that read otherwise to a person (a keyword not at the start, a "//"
+// that is no comment, an unreadable number, overlapping ranges ...). They come
+// from the reader's own parse_line; the console stays silent, a lint prints them.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +16,7 @@
 enum class definition_finding_kind {
   overlap,               ///< VL001: two ranges overlap
   keyword_not_at_start,  ///< VL002: arguments read from the keyword's length on
-  keyword_wrong_case,    ///< VL003: "program", "Memory" ...: the line is ignored
+  keyword_wrong_case,    ///< VL003: "program", "Memory" ... first on a line without keyword
   bad_number,            ///< VL004: a number taken as 0, and every later one too
   zero_size,             ///< VL005: a range that can hold nothing
   beyond_4g,             ///< VL006: a range that ends beyond 2^32
