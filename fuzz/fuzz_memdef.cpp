@@ -3,7 +3,8 @@
 // must equal a plain reading of the lines (first-"/" comment rule, first
 // keyword in order, argument text after as many characters as the keyword
 // has, strtoull-style numbers). Search entries must match as their terms say,
-// and find_range must pick the first range that holds a record exactly.
+// and find_range must pick the first range that holds a record exactly. The
+// diagnostics of the same bytes must agree with what the reader kept.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "memdef/c_memory_def.h"
+#include "memdef/definition_diagnostics.h"
 
 namespace {
 using namespace fuzz_support;
@@ -89,6 +91,69 @@ void reference_line(std::string line, reference_definition& out) {
     out.ranges[kind - 1].push_back(range);
     return;
   }
+}
+
+std::size_t count_of(const definition_diagnosis& diagnosis, definition_finding_kind kind) {
+  return static_cast<std::size_t>(
+      std::count_if(diagnosis.findings.begin(), diagnosis.findings.end(),
+                    [kind](const definition_finding& f) { return f.kind == kind; }));
+}
+
+// Findings point into the file, in line order, the whole-file one last, and
+// the counts that the kept ranges decide match them.
+void check_diagnosis(std::string_view bytes, const std::string& path,
+                     const c_memory_def& definition, bool ok) {
+  const definition_diagnosis diagnosis = diagnose_memory_def_text(bytes);
+  const definition_diagnosis from_file = diagnose_memory_def_file(path);
+  FUZZ_CHECK(diagnosis.readable && from_file.readable);
+  const std::vector<text_line> probes = split_lines(bytes, c_memory_def::k_max_line + 1);
+  FUZZ_CHECK(diagnosis.line_count == probes.size());
+  FUZZ_CHECK(from_file.line_count == diagnosis.line_count);
+  FUZZ_CHECK(from_file.findings.size() == diagnosis.findings.size());
+
+  std::size_t previous = 0;
+  std::size_t cut_lines = 0;
+  for (std::size_t i = 0; i < diagnosis.findings.size(); ++i) {
+    const definition_finding& f = diagnosis.findings[i];
+    FUZZ_CHECK(!f.message.empty());
+    FUZZ_CHECK(f.kind == from_file.findings[i].kind && f.line == from_file.findings[i].line &&
+               f.column == from_file.findings[i].column);
+    if (f.kind == definition_finding_kind::no_range_lines) {
+      FUZZ_CHECK(i + 1 == diagnosis.findings.size() && f.line == 0 && f.column == 0);
+      continue;
+    }
+    FUZZ_CHECK(f.line >= 1 && f.line <= diagnosis.line_count && f.line >= previous);
+    FUZZ_CHECK(f.column >= 1 && f.column <= c_memory_def::k_max_line + 1);
+    if (f.kind == definition_finding_kind::line_cut) {
+      FUZZ_CHECK(probes[f.line - 1].text.size() > c_memory_def::k_max_line);
+      ++cut_lines;
+    } else {
+      FUZZ_CHECK(f.column <= probes[f.line - 1].text.size() + 1);
+    }
+    if (f.kind == definition_finding_kind::overlap) {
+      FUZZ_CHECK(f.overlap.other_line >= 1 && f.overlap.other_line != f.line &&
+                 f.overlap.other_line <= diagnosis.line_count);
+    }
+    previous = f.line;
+  }
+  FUZZ_CHECK(cut_lines == static_cast<std::size_t>(std::count_if(
+                              probes.begin(), probes.end(), [](const text_line& line) {
+                                return line.text.size() > c_memory_def::k_max_line;
+                              })));
+  FUZZ_CHECK((count_of(diagnosis, definition_finding_kind::no_range_lines) == 1) == !ok);
+
+  std::size_t empty = 0;
+  std::size_t beyond = 0;
+  for (const std::vector<memory_range>* ranges :
+       {&definition.program_ranges, &definition.memory_ranges, &definition.eeprom_ranges,
+        &definition.reserved_ranges}) {
+    for (const memory_range& range : *ranges) {
+      empty += range.size == 0 ? 1 : 0;
+      beyond += std::uint64_t{range.start} + range.size > 0x100000000ull ? 1 : 0;
+    }
+  }
+  FUZZ_CHECK(count_of(diagnosis, definition_finding_kind::zero_size) == empty);
+  FUZZ_CHECK(count_of(diagnosis, definition_finding_kind::beyond_4g) == beyond);
 }
 
 bool occurs(const std::string& name, const std::string& term) {
@@ -205,6 +270,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(copy.add_size(0x20u));
     FUZZ_CHECK(copy.total == 0x10u);
   }
+
+  check_diagnosis(bytes, path, definition, ok);
 
   check_find_range(definition, definition.program_ranges);
   check_find_range(definition, definition.memory_ranges);

@@ -6,8 +6,6 @@
 #include "text/line_reader.h"
 
 namespace {
-constexpr std::size_t k_max_line = 511;
-
 struct keyword {
   std::string_view text;
   line_kind kind;
@@ -20,9 +18,25 @@ constexpr keyword k_keywords[] = {
 };
 
 // A number that cannot be read makes it and every later number of the line 0.
-bool read_number(std::string_view text, std::size_t& pos, std::uint32_t& value) {
+bool read_number(std::string_view text, std::size_t& pos, std::uint32_t& value,
+                 number_reading* reading) {
   const hex_scan scan = scan_hex(text, pos, true);
-  if (!scan.has_digits || scan.overflow) {
+  const bool ok = scan.has_digits && !scan.overflow;
+  if (reading != nullptr) {
+    reading->at = pos;
+    while (reading->at < text.size() && is_space_char(text[reading->at])) {
+      ++reading->at;
+    }
+    reading->end = ok ? scan.end : reading->at;
+    if (ok) {
+      reading->state = number_state::read;
+    } else if (scan.overflow) {
+      reading->state = number_state::too_large;
+    } else {
+      reading->state = reading->at == text.size() ? number_state::missing : number_state::malformed;
+    }
+  }
+  if (!ok) {
     return false;
   }
   value = scan.negative ? 0u - scan.value : scan.value;
@@ -69,19 +83,38 @@ bool c_memory_def::read(const std::string& file_name, search_list& searches) {
 
 line_kind c_memory_def::parse_line(std::string_view line, memory_range& range,
                                    search_list& searches) {
+  return parse_line(line, range, searches, nullptr);
+}
+
+line_kind c_memory_def::parse_line(std::string_view line, memory_range& range,
+                                   search_list& searches, line_reading* reading) {
   // Only the first '/' counts: the line is cut there when a second one follows.
   const std::size_t slash = line.find('/');
-  if (slash != std::string_view::npos && slash + 1 < line.size() && line[slash + 1] == '/') {
+  const bool comment =
+      slash != std::string_view::npos && slash + 1 < line.size() && line[slash + 1] == '/';
+  if (comment) {
     line = line.substr(0, slash);
+  }
+  if (reading != nullptr) {
+    *reading = line_reading{};
+    reading->first_slash = slash;
+    reading->comment = comment;
+    reading->text = line;
   }
 
   for (const keyword& key : k_keywords) {
-    if (line.find(key.text) == std::string_view::npos) {
+    const std::size_t at = line.find(key.text);
+    if (at == std::string_view::npos) {
       continue;
     }
     // The arguments start after as many characters as the keyword has, even
     // when the keyword stands later in the line.
     const std::string_view args = line.substr(key.text.size());
+    if (reading != nullptr) {
+      reading->keyword = key.text;
+      reading->keyword_at = at;
+      reading->arguments = args;
+    }
     if (key.kind == line_search) {
       search_entry entry(args);
       if (entry.valid) {
@@ -90,12 +123,21 @@ line_kind c_memory_def::parse_line(std::string_view line, memory_range& range,
       return line_search;
     }
     std::size_t pos = 0;
-    if (read_number(args, pos, range.start)) {
-      read_number(args, pos, range.size);
+    if (read_number(args, pos, range.start, reading != nullptr ? &reading->numbers[0] : nullptr)) {
+      read_number(args, pos, range.size, reading != nullptr ? &reading->numbers[1] : nullptr);
     }
     return key.kind;
   }
   return line_none;
+}
+
+std::string_view c_memory_def::keyword_text(line_kind kind) {
+  for (const keyword& key : k_keywords) {
+    if (key.kind == kind) {
+      return key.text;
+    }
+  }
+  return {};
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // the report takes the range sizes as its totals.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,6 +21,34 @@ enum line_kind {
   line_search = 5,
 };
 
+/// How one number of a range line was read.
+enum class number_state {
+  read,       ///< taken
+  missing,    ///< nothing but white space was left: the number counts as 0
+  malformed,  ///< no hexadecimal digit where it stands: the number counts as 0
+  too_large,  ///< its digits do not fit in 32 bits: the number counts as 0
+  skipped,    ///< not looked at (an earlier number failed, or no range line)
+};
+
+struct number_reading {
+  number_state state = number_state::skipped;
+  std::size_t at = 0;   ///< in the argument text: where it begins, after white space
+  std::size_t end = 0;  ///< in the argument text: right after its last digit
+};
+
+/// What parse_line took from a line, for a caller that explains a definition
+/// file rather than uses it. Views point into the line given to parse_line
+/// (or into the keyword table, for keyword).
+struct line_reading {
+  std::size_t first_slash = std::string_view::npos;
+  bool comment = false;      ///< the line was cut at first_slash
+  std::string_view text;     ///< the line after the comment cut
+  std::string_view keyword;  ///< the keyword that decided the kind; empty for line_none
+  std::size_t keyword_at = std::string_view::npos;
+  std::string_view arguments;  ///< the text after as many characters as the keyword has
+  number_reading numbers[2];   ///< start and size of a range line
+};
+
 class c_memory_def {
  public:
   c_memory_def() = default;
@@ -32,6 +61,16 @@ class c_memory_def {
   /// Classifies one line (at most 511 characters, no line end). A range line
   /// fills range; a SEARCH line appends its entry to searches when valid.
   static line_kind parse_line(std::string_view line, memory_range& range, search_list& searches);
+  /// parse_line() that also tells what it read in reading when that is not
+  /// null; the file reader passes null and pays nothing for it.
+  static line_kind parse_line(std::string_view line, memory_range& range, search_list& searches,
+                              line_reading* reading);
+
+  /// The keyword of a line kind ("PROGRAM" ...); empty for line_none.
+  static std::string_view keyword_text(line_kind kind);
+
+  /// Characters of a line that are read; the rest of a longer line is dropped.
+  static constexpr std::size_t k_max_line = 511;
 
   /// The first range of ranges that holds the whole block [start, start + size);
   /// stores its index in range_index. A block of size 0 lies in no range.

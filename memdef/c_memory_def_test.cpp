@@ -182,6 +182,70 @@ TEST(MemoryDefNumbers, AnUnreadableNumberZeroesItAndEveryLaterOne) {
   expect_range("PROGRAM 10 size", line_program, 0x10, 0);
 }
 
+// ------------------------------------------------- what parse_line tells
+
+TEST(MemoryDefReading, WhereTheKeywordAndEachNumberWereRead) {
+  using st = number_state;
+  constexpr std::size_t none = std::string_view::npos;
+  const struct {
+    std::string line;
+    std::size_t keyword_at;
+    st first;
+    std::size_t first_at;
+    std::size_t first_end;
+    st second;
+    std::size_t second_at;
+  } cases[] = {
+      // Positions count in the argument text, which begins after the keyword's length.
+      {"PROGRAM 10 20", 0, st::read, 1, 3, st::read, 4},
+      {"PROGRAM 0x100", 0, st::read, 1, 6, st::missing, 6},
+      {"MEMORY 1,2", 0, st::read, 1, 2, st::malformed, 2},
+      {"EEPROM 123456789 4", 0, st::too_large, 1, 1, st::skipped, 0},
+      {"RESERVED -", 0, st::malformed, 1, 1, st::skipped, 0},
+      {"PROGRAM   \t", 0, st::missing, 4, 4, st::skipped, 0},
+      {"PROGRAM", 0, st::missing, 0, 0, st::skipped, 0},
+      // Indented: "AM 0x100 0x200" gives A, then M stops the size.
+      {"  PROGRAM 0x100 0x200", 2, st::read, 0, 1, st::malformed, 1},
+      {"SEARCH Com", 0, st::skipped, 0, 0, st::skipped, 0},
+      {"nothing here", none, st::skipped, 0, 0, st::skipped, 0},
+  };
+  for (const auto& c : cases) {
+    memory_range range;
+    search_list searches;
+    line_reading reading;
+    c_memory_def::parse_line(c.line, range, searches, &reading);
+    EXPECT_EQ(reading.keyword_at, c.keyword_at) << c.line;
+    EXPECT_EQ(reading.numbers[0].state, c.first) << c.line;
+    EXPECT_EQ(reading.numbers[1].state, c.second) << c.line;
+    if (c.first != st::skipped) {
+      EXPECT_EQ(reading.numbers[0].at, c.first_at) << c.line;
+      EXPECT_EQ(reading.numbers[0].end, c.first_end) << c.line;
+    }
+    if (c.second != st::skipped) {
+      EXPECT_EQ(reading.numbers[1].at, c.second_at) << c.line;
+    }
+  }
+}
+
+TEST(MemoryDefReading, TheCommentCutAndTheFirstSlash) {
+  memory_range range;
+  search_list searches;
+  line_reading reading;
+  EXPECT_EQ(c_memory_def::parse_line("PROGRAM 0 10 // c", range, searches, &reading), line_program);
+  EXPECT_TRUE(reading.comment);
+  EXPECT_EQ(reading.first_slash, 13u);
+  EXPECT_EQ(reading.text, "PROGRAM 0 10 ");
+  EXPECT_EQ(reading.keyword, "PROGRAM");
+  EXPECT_EQ(reading.arguments, " 0 10 ");
+
+  EXPECT_EQ(c_memory_def::parse_line("SEARCH a/b // c", range, searches, &reading), line_search);
+  EXPECT_FALSE(reading.comment);
+  EXPECT_EQ(reading.first_slash, 8u);
+  EXPECT_EQ(reading.text, "SEARCH a/b // c");
+  // A reading is filled afresh for every line.
+  EXPECT_EQ(reading.numbers[0].state, number_state::skipped);
+}
+
 // ---------------------------------------------------------------- SEARCH
 
 TEST(MemoryDefSearch, OnlyLinesWithTermsAddAnEntry) {

@@ -197,3 +197,17 @@ bool line_reader::deliver(std::string_view raw, bool spilled, std::string_view& 
   }
   return true;
 }
+
+bool next_text_line(std::string_view text, std::size_t& pos, std::size_t max_length,
+                    std::string_view& line) {
+  if (pos >= text.size()) {
+    return false;
+  }
+  const std::string_view rest = text.substr(pos);
+  const std::size_t lf = rest.find('\n');
+  const bool terminated = lf != std::string_view::npos;
+  const std::string_view raw = terminated ? rest.substr(0, lf) : rest;
+  pos += terminated ? lf + 1 : rest.size();
+  line = finish_line(raw, max_length, true, terminated);
+  return true;
+}

@@ -72,3 +72,10 @@ class line_reader {
   bool m_may_hold_nul = true;  ///< whether the buffered bytes contain a NUL
   std::string m_long_line;
 };
+
+/// The next line of a text held in memory, split by the rules of line_reader
+/// (line feed, one carriage return before it, the cut at max_length, NUL), so
+/// that text a caller already holds reads as the same file would. False when
+/// no line is left; pos moves past the line and its line feed.
+bool next_text_line(std::string_view text, std::size_t& pos, std::size_t max_length,
+                    std::string_view& line);

@@ -268,4 +268,45 @@ TEST(LineReader, AFailedOpenForgetsTheEarlierFile) {
   EXPECT_FALSE(reader.next(line));
 }
 
+std::vector<std::string> split_text(std::string_view text, std::size_t max_length) {
+  std::vector<std::string> result;
+  std::size_t pos = 0;
+  std::string_view line;
+  while (next_text_line(text, pos, max_length, line)) {
+    result.emplace_back(line);
+  }
+  return result;
+}
+
+// Text held in memory splits as the same bytes in a file read by line_reader.
+TEST(TextLines, SplitLikeTheFileReader) {
+  const std::string long_line(600, 'x');
+  const struct {
+    std::string text;
+    lines expected;
+  } cases[] = {
+      {"", {}},
+      {"\n", {""}},
+      {"a\nb", {"a", "b"}},
+      {"a\r\n\r\nb\r", {"a", "", "b\r"}},
+      {"a\r\r\nb\rc\n", {"a\r", "b\rc"}},
+      {"ab\0cd\nef\n"s, {"ab", "ef"}},
+      {"\0\n\0"s, {"", ""}},
+      {long_line + "\r\nz", {std::string(5, 'x'), "z"}},
+      {"12345\r\n", {"12345"}},
+      {"123456\r\n", {"12345"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(split_text(c.text, 5), c.expected) << c.text;
+    EXPECT_EQ(read_bytes(c.text, 5), c.expected) << c.text;
+  }
+}
+
+TEST(TextLines, AStartPastTheEndGivesNoLine) {
+  std::size_t pos = 7;
+  std::string_view line = "kept";
+  EXPECT_FALSE(next_text_line("abc", pos, 511, line));
+  EXPECT_EQ(line, "kept");
+}
+
 }  // namespace
