@@ -4,8 +4,11 @@
 #   - the line floor, the matchers and the std::regex reference side by side,
 #   - whole-process wall time against `wc -l` on the same file (hyperfine),
 #   - the std::regex build of the same pipeline,
-#   - scaling with ten times the sections, and peak memory on a 1 GB listing.
-# usage: bench/run_benchmarks.sh [DATA_DIR]   (needs about 1.3 GB free there)
+#   - scaling with ten times the sections, and peak memory on a 1 GB listing,
+#   - a real listing: `arm-none-eabi-objdump -h` of every newlib archive of
+#     Debian's libnewlib-arm-none-eabi (150 MB), when that and
+#     binutils-arm-none-eabi are installed; skipped otherwise.
+# usage: bench/run_benchmarks.sh [DATA_DIR]   (needs about 1.5 GB free there)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 data=${1:-/tmp/vemora-bench}
@@ -29,6 +32,24 @@ gen="$build/bench/generate_inputs"
 "$gen" altium "$data"
 "$gen" sections "$data/small" 5
 "$gen" typical "$data/big" 1024
+
+# The real listing is made here, never stored: objdump -h writes the same
+# section line and attribute line as an elxr listing. All the objects are
+# relocatable, so every section starts at 0 and one PROGRAM range holds them.
+real=no
+if command -v arm-none-eabi-objdump >/dev/null &&
+  dpkg-query -W -f='${Status}' libnewlib-arm-none-eabi 2>/dev/null | grep -q "install ok installed"; then
+  dpkg -L libnewlib-arm-none-eabi | grep -E '^/usr/lib/arm-none-eabi/newlib/(.*/)?lib[^/]*\.a$' |
+    LC_ALL=C sort | while read -r archive; do
+    arm-none-eabi-objdump -h "$archive"
+  done >"$data/newlib.map"
+  printf '%s\n' 'PROGRAM 0 01000000' 'SEARCH text' 'SEARCH rodata' 'SEARCH data !rodata' \
+    'SEARCH bss' 'SEARCH |init_array |ARM.attributes !debug' >"$data/newlib.def"
+  real=yes
+else
+  echo "run_benchmarks: binutils-arm-none-eabi or libnewlib-arm-none-eabi is not installed:" \
+    "the real listing is skipped" >&2
+fi
 
 echo "== side by side: line floor, matchers, std::regex"
 VEMORA_BENCH_DIR=$data "$build/bench/vemora_bench" --benchmark_counters_tabular=true
@@ -57,8 +78,19 @@ echo "== scaling: 5 MB and 50 MB section-heavy listings"
 hyperfine -N -w 3 -r 10 "$OLDPWD/$v Tev2 sections.def small/sections.map" \
   "$OLDPWD/$v Tev2 sections.def sections.map" 2>&1 | grep -E 'Benchmark|Time'
 
+if [ "$real" = yes ]; then
+  echo "== the real listing: objdump -h of newlib $(dpkg-query -W -f='${Version}' \
+    libnewlib-arm-none-eabi), $(wc -l <newlib.map) lines"
+  hyperfine -N -w 3 -r 15 'wc -l newlib.map' "$OLDPWD/$v Tev2 newlib.def newlib.map" \
+    "$OLDPWD/$v Tev2_mem32_unlimited newlib.def newlib.map" 2>&1 | grep -E 'Benchmark|Time'
+fi
+
 echo "== peak resident memory"
-for run in "Tev2 typical.def typical.map" "Tev2 sections.def small/sections.map" \
-  "Tev2 sections.def sections.map" "Tev2 typical.def big/typical.map"; do
+runs=("Tev2 typical.def typical.map" "Tev2 sections.def small/sections.map"
+  "Tev2 sections.def sections.map" "Tev2 typical.def big/typical.map")
+if [ "$real" = yes ]; then
+  runs+=("Tev2 newlib.def newlib.map")
+fi
+for run in "${runs[@]}"; do
   /usr/bin/time -f "%M KB  %e s  vemora $run" "$OLDPWD/$v" $run >/dev/null
 done
