@@ -278,9 +278,6 @@ bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
   std::vector<section_fate_log> logs(log != nullptr ? count : 0);
   std::vector<std::vector<std::uint64_t>> lines(record_lines != nullptr ? count : 0);
   std::vector<std::uint64_t> line_counts(count, 0);
-  if (placing != nullptr) {
-    placing->prepare_lookups();
-  }
   std::vector<std::exception_ptr> failures(count);
   std::vector<char> opened(count, 0);
   // The pattern is looked up once, before any thread uses it.

@@ -2,8 +2,8 @@
 // record whose start is greater or equal, so among equal starts the newest
 // stands first. Records are appended as they come and put in that order
 // once, when the list is first read: the same order as inserting each one at
-// its place, at the cost of a few passes over the list instead of a walk
-// along it per insert.
+// its place, at the cost of one sort instead of a walk along the list per
+// insert.
 #pragma once
 
 #include <cstddef>

@@ -177,11 +177,11 @@ TEST(SectionList, InsertingAllAtOnceEqualsInsertingOneByOne) {
 
 TEST(SectionList, PartsInsertedAtOnceFollowTheRule) {
   std::mt19937 random(2612);
-  // Part sizes for the small and the radix path, empty parts, one part.
+  // Small and large parts, empty parts, one part.
   const std::vector<std::vector<std::size_t>> layouts = {
       {300, 0, 500, 200}, {1500, 0, 2500, 3000, 1}, {4000}, {0, 0}, {2047, 1}, {1000, 1000, 48}};
-  // Few distinct starts (many equal ones across parts) or many, for one, two,
-  // three and four passes of the sort.
+  // Few distinct starts (many equal ones across parts) or many, up to the
+  // whole 32-bit address space.
   const std::uint32_t spreads[] = {64, 0x00020000, 0x04000000, 0xFFFFFFFF};
   for (std::size_t round = 0; round < 4 * layouts.size(); ++round) {
     const std::vector<std::size_t>& layout = layouts[round % layouts.size()];

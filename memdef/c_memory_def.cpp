@@ -1,7 +1,5 @@
 #include "memdef/c_memory_def.h"
 
-#include <algorithm>
-
 #include "text/hex_number.h"
 #include "text/line_reader.h"
 
@@ -141,48 +139,10 @@ std::string_view c_memory_def::keyword_text(line_kind kind) {
 }
 
 namespace {
-constexpr std::size_t k_indexed_from = 16;
-
 bool holds(const memory_range& range, std::uint32_t start, std::uint64_t end) {
   return range.start <= start && end <= std::uint64_t{range.start} + range.size;
 }
 }  // namespace
-
-const c_memory_def::range_lookup& c_memory_def::lookup_for(
-    const std::vector<memory_range>& ranges) const {
-  range_lookup& lookup = m_lookups[&ranges == &program_ranges ? 0 : 1];
-  if (lookup.ranges == &ranges && lookup.count == ranges.size()) {
-    return lookup;
-  }
-  lookup.ranges = &ranges;
-  lookup.count = ranges.size();
-  lookup.by_start.clear();
-  for (std::uint32_t i = 0; i < ranges.size(); ++i) {
-    if (ranges[i].size != 0) {  // an empty range holds nothing
-      lookup.by_start.push_back(i);
-    }
-  }
-  std::stable_sort(
-      lookup.by_start.begin(), lookup.by_start.end(),
-      [&ranges](std::uint32_t a, std::uint32_t b) { return ranges[a].start < ranges[b].start; });
-  lookup.disjoint = true;
-  for (std::size_t i = 1; i < lookup.by_start.size(); ++i) {
-    const memory_range& before = ranges[lookup.by_start[i - 1]];
-    if (std::uint64_t{before.start} + before.size > ranges[lookup.by_start[i]].start) {
-      lookup.disjoint = false;
-      break;
-    }
-  }
-  return lookup;
-}
-
-void c_memory_def::prepare_lookups() const {
-  for (const std::vector<memory_range>* ranges : {&program_ranges, &memory_ranges}) {
-    if (ranges->size() >= k_indexed_from) {
-      lookup_for(*ranges);
-    }
-  }
-}
 
 bool c_memory_def::find_range(std::uint32_t start, std::uint32_t size, std::int32_t& range_index,
                               const std::vector<memory_range>& ranges) const {
@@ -191,21 +151,6 @@ bool c_memory_def::find_range(std::uint32_t start, std::uint32_t size, std::int3
   }
   // Exact containment in 64 bits: nothing wraps around the top of the address space.
   const std::uint64_t record_end = std::uint64_t{start} + size;
-  if (ranges.size() >= k_indexed_from &&
-      (&ranges == &program_ranges || &ranges == &memory_ranges)) {
-    const range_lookup& lookup = lookup_for(ranges);
-    if (lookup.disjoint) {
-      // The only candidate is the last range starting at or below the record.
-      const auto after = std::upper_bound(
-          lookup.by_start.begin(), lookup.by_start.end(), start,
-          [&ranges](std::uint32_t at, std::uint32_t i) { return at < ranges[i].start; });
-      if (after == lookup.by_start.begin() || !holds(ranges[*(after - 1)], start, record_end)) {
-        return false;
-      }
-      range_index = static_cast<std::int32_t>(*(after - 1));
-      return true;
-    }
-  }
   for (std::size_t i = 0; i < ranges.size(); ++i) {
     if (holds(ranges[i], start, record_end)) {
       range_index = static_cast<std::int32_t>(i);

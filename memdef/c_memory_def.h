@@ -83,11 +83,6 @@ class c_memory_def {
     return find_range(placed.start, placed.size, placed.range_index, ranges);
   }
 
-  /// Builds what find_range looks the program and memory ranges up in now
-  /// rather than on its first call, so that find_range may then run on
-  /// several threads at once while the ranges stay as they are.
-  void prepare_lookups() const;
-
   /// Sum of the ranges' sizes, wrapping modulo 2^32.
   static std::uint32_t total_size(const std::vector<memory_range>& ranges);
 
@@ -98,18 +93,4 @@ class c_memory_def {
   std::vector<memory_range> memory_ranges;
   std::vector<memory_range> eeprom_ranges;
   std::vector<memory_range> reserved_ranges;
-
- private:
-  /// Ranges of one array ordered by start, built on the first search of a
-  /// large array. When no two of them overlap, at most one can hold a record
-  /// and a binary search finds it; otherwise the search goes in array order.
-  struct range_lookup {
-    const std::vector<memory_range>* ranges = nullptr;
-    std::size_t count = 0;
-    bool disjoint = false;
-    std::vector<std::uint32_t> by_start;  ///< indices of the non-empty ranges
-  };
-  const range_lookup& lookup_for(const std::vector<memory_range>& ranges) const;
-
-  mutable range_lookup m_lookups[2];
 };
