@@ -180,6 +180,9 @@ bool run_memory_report(std::string map_file_path, std::string definition_path,
     return false;
   }
 
+  // The records' names live in the reader's pool, which must outlast the
+  // reader: it is let go before the accounting.
+  const std::shared_ptr<section_name_pool> names = reader->name_pool();
   section_list program_sections;
   section_list memory_sections;
   if (!reader->read(definition, program_sections, memory_sections)) {
