@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "mapfile/name_key.h"
+
 class section_name_pool;
 
 class section_name {
@@ -32,6 +34,23 @@ class section_name {
 
    private:
     friend class section_name;
+    /// The listed name of the text, or nullptr when the list lacks it; the
+    /// slot where a lookup ends. Inline: it runs for every section line.
+    const kept_text* find(std::string_view text, std::uint64_t key, std::size_t& slot) const {
+      const auto size = static_cast<std::uint32_t>(text.size());
+      for (slot = quick_hash(key, text.size()) & (k_slots - 1); m_entries[slot].kept != nullptr;
+           slot = (slot + 1) & (k_slots - 1)) {
+        const entry& listed = m_entries[slot];
+        // Up to eight characters, the key holds the whole name.
+        if (listed.key == key && listed.size == size && (size <= 8 || listed.kept->text == text)) {
+          return listed.kept;
+        }
+      }
+      return nullptr;
+    }
+    /// Makes the name in the pool and lists it at slot, where find() ended.
+    const kept_text* add(std::string_view text, std::uint64_t key, std::size_t slot);
+
     struct entry {
       const kept_text* kept = nullptr;  ///< nullptr marks a free slot
       std::uint32_t size = 0;
@@ -49,7 +68,17 @@ class section_name {
   /// The name of that text in the pool; made there when it is new.
   section_name(std::string_view text, section_name_pool& pool);
   /// The same name, looked for in the thread's recent list first.
-  section_name(std::string_view text, recent_list& recent);
+  section_name(std::string_view text, recent_list& recent) {
+    if (text.empty()) {
+      return;
+    }
+    const std::uint64_t key = name_key(text);
+    std::size_t slot = 0;
+    m_kept = recent.find(text, key, slot);
+    if (m_kept == nullptr) {
+      m_kept = recent.add(text, key, slot);
+    }
+  }
 
   const std::string& str() const { return m_kept != nullptr ? m_kept->text : empty_text(); }
   operator const std::string&() const { return str(); }  // NOLINT: reads like a string
