@@ -821,6 +821,52 @@ TEST(ElxrStretches, PostProcessingSeesTheWholeListing) {
   expect_same_in_stretches<c_map_file_elxr_pux_ecu_4x>(map.text(), definition);
 }
 
+TEST(ElxrStretches, EachReaderKeepsItsOwnSettings) {
+  std::mt19937 random(5);
+  scoped_temp_dir dir;
+  const std::string path = dir.write("firmware.map", rule_listing(random));
+  c_map_file_elxr cut(path);
+  cut.set_stretching({1000, 3});
+  const c_map_file_elxr untouched(path);
+  // Four stretches per thread at most; the 60 kB listing is far below the
+  // default stretch length, so the other reader reads it in one go.
+  EXPECT_EQ(cut.stretch_bounds().size(), 13u);
+  EXPECT_EQ(untouched.stretch_bounds().size(), 2u);
+  EXPECT_EQ(untouched.stretching().stretch_bytes, std::uint64_t{4} << 20);
+}
+
+TEST(ElxrNames, ReadersGivenOnePoolGiveTheSameNames) {
+  listing map;
+  map.section(".text", "00000010", "00000100", k_code).section(".data", "00000010", "00FE0000");
+  scoped_temp_dir dir;
+  const std::string path = dir.write("firmware.map", map.text());
+  const auto pool = std::make_shared<section_name_pool>();
+  c_map_file_elxr first(path);
+  c_map_file_elxr_orm8 second(path);
+  first.use_name_pool(pool);
+  second.use_name_pool(pool);
+  section_list first_program;
+  section_list second_program;
+  section_list first_memory;
+  section_list second_memory;
+  ASSERT_TRUE(first.read(small_target(), first_program, first_memory));
+  ASSERT_TRUE(second.read(small_target(), second_program, second_memory));
+  ASSERT_EQ(first_program.size(), 1u);
+  ASSERT_EQ(second_program.size(), 1u);
+  EXPECT_EQ(first_program.front().name, second_program.front().name);
+  EXPECT_EQ(first_memory.front().name, second_memory.front().name);
+  EXPECT_EQ(first_program.front().name, section_name(".text", *pool));
+  EXPECT_EQ(pool->distinct_count(), 3u);
+  // A reader left to itself makes its names in a pool of its own.
+  c_map_file_elxr alone(path);
+  EXPECT_NE(alone.name_pool(), pool);
+  section_list alone_program;
+  section_list alone_memory;
+  ASSERT_TRUE(alone.read(small_target(), alone_program, alone_memory));
+  EXPECT_NE(alone_program.front().name, first_program.front().name);
+  EXPECT_EQ(alone_program.front().name.str(), ".text");
+}
+
 TEST(ElxrStretches, AStretchBeginsOnlyBehindALineThatIsNoSectionLine) {
   // Section lines alone: each serves as the attribute line of the one before
   // it, which only a read from the first line can tell. No place to cut.
