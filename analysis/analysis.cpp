@@ -181,6 +181,11 @@ memory_analysis analyse_memory(const analysis_request& request) {
   if (request.collect_fates || request.observer != nullptr) {
     reader->set_observer(&collector);
   }
+  if (auto* elxr = dynamic_cast<c_map_file_elxr*>(reader.get())) {
+    elxr->set_stretching(request.stretching);
+  }
+  // The records' names live in the reader's pool, which outlasts the reader.
+  analysis.names = reader->name_pool();
   analysis.has_sections =
       reader->read(analysis.definition, analysis.program_sections, analysis.memory_sections);
   reader.reset();

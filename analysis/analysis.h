@@ -13,7 +13,9 @@
 #include "analysis/search_accounting.h"
 #include "mapfile/c_eep_file.h"
 #include "mapfile/c_map_file.h"
+#include "mapfile/c_map_file_elxr.h"
 #include "mapfile/section_list.h"
+#include "mapfile/section_name_pool.h"
 #include "memdef/c_memory_def.h"
 
 /// The sums the console report prints, in its own 32-bit arithmetic that
@@ -83,10 +85,14 @@ struct analysis_request {
   c_section_observer* observer = nullptr;
   /// Whether the analysis keeps every fate in memory_analysis::fates.
   bool collect_fates = false;
+  /// How an elxr listing is cut into stretches read on several threads.
+  c_map_file_elxr::stretch_settings stretching;
 };
 
 /// The memory side of an analysis.
 struct memory_analysis {
+  /// The texts of the sections' names; kept first, so it goes last.
+  std::shared_ptr<section_name_pool> names;
   analysis_failure failure;
   /// False when the map held no section in any range: the console report then
   /// prints nothing and still succeeds.

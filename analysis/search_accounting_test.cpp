@@ -8,15 +8,24 @@
 #include <string>
 #include <vector>
 
+#include "mapfile/section_name_pool.h"
+
 namespace {
 
-section_record program_record(const std::string& name, std::uint32_t size) {
-  section_record record;
-  record.name = name;
-  record.size = size;
-  record.range_index = 0;
-  return record;
-}
+/// Each test's records take their names from a pool of the test's own.
+class names_of_one_run : public ::testing::Test {
+ protected:
+  section_record program_record(const std::string& name, std::uint32_t size) {
+    section_record record;
+    record.name = section_name(name, m_names);
+    record.size = size;
+    record.range_index = 0;
+    return record;
+  }
+
+  section_name_pool m_names;
+};
+using SearchAccounting = names_of_one_run;
 
 search_list entries(const std::vector<std::string>& texts) {
   search_list list;
@@ -30,7 +39,7 @@ search_list entries(const std::vector<std::string>& texts) {
 
 // ---- claims ------------------------------------------------------------------
 
-TEST(SearchAccounting, FirstMatchingEntryClaimsTheName) {
+TEST_F(SearchAccounting, FirstMatchingEntryClaimsTheName) {
   search_list searches = entries({"data", "text", "|text |init", "!x"});
   search_accounting accounting(searches);
   accounting.account(program_record(".text", 100));
@@ -53,7 +62,7 @@ TEST(SearchAccounting, FirstMatchingEntryClaimsTheName) {
   EXPECT_EQ(accounting.ambiguous_bytes(), 100u);
 }
 
-TEST(SearchAccounting, ThreeEntriesOnOneNameNameTheFirstTwice) {
+TEST_F(SearchAccounting, ThreeEntriesOnOneNameNameTheFirstTwice) {
   search_list searches = entries({"bss", "|bss", "b s"});
   search_accounting accounting(searches);
   accounting.account(program_record(".bss", 0x40));
@@ -67,7 +76,7 @@ TEST(SearchAccounting, ThreeEntriesOnOneNameNameTheFirstTwice) {
   EXPECT_EQ(accounting.ambiguous_bytes(), 0x80u);
 }
 
-TEST(SearchAccounting, SecondRecordOfAClaimedNameIsAmbiguousForTheSameEntry) {
+TEST_F(SearchAccounting, SecondRecordOfAClaimedNameIsAmbiguousForTheSameEntry) {
   search_list searches = entries({"rodata"});
   search_accounting accounting(searches);
   accounting.account(program_record(".rodata", 10));
@@ -84,7 +93,7 @@ TEST(SearchAccounting, SecondRecordOfAClaimedNameIsAmbiguousForTheSameEntry) {
   EXPECT_EQ(accounting.ambiguous_bytes(), 30u);
 }
 
-TEST(SearchAccounting, UnmatchedRecordsCountNowhere) {
+TEST_F(SearchAccounting, UnmatchedRecordsCountNowhere) {
   search_list searches = entries({"text", "!text"});
   search_accounting accounting(searches);
   accounting.account(program_record(".data", 10));
@@ -94,7 +103,7 @@ TEST(SearchAccounting, UnmatchedRecordsCountNowhere) {
   EXPECT_EQ(accounting.ambiguous_bytes(), 0u);
 }
 
-TEST(SearchAccounting, SumsWrapModulo2To32) {
+TEST_F(SearchAccounting, SumsWrapModulo2To32) {
   search_list searches = entries({"a", "|a"});
   search_accounting accounting(searches);
   accounting.account(program_record("a1", 0x80000000));
@@ -103,7 +112,7 @@ TEST(SearchAccounting, SumsWrapModulo2To32) {
   EXPECT_EQ(accounting.ambiguous_bytes(), 1u);
 }
 
-TEST(SearchAccounting, ManyDistinctNamesAreAccountedEach) {
+TEST_F(SearchAccounting, ManyDistinctNamesAreAccountedEach) {
   search_list searches = entries({"sec_", "|_7"});
   search_accounting accounting(searches);
   const int count = 100000;

@@ -13,8 +13,6 @@ struct banner_texts {
   std::string legal_copyright;
 };
 
-banner_texts g_banner;  // kept for the whole run
-
 struct input_check {
   const char* invalid_path;
   const char* not_found;
@@ -66,17 +64,18 @@ std::string program_dir_of(const std::string& argument0) {
 std::string build_date() { return "Nov  2 2016"; }
 
 void print_version_banner(const std::string& program_file, std::ostream& out) {
-  g_banner = banner_texts{};
   platform::version_info info;
   if (!platform::read_version_info(program_file, info)) {
     return;
   }
-  g_banner.version = std::to_string(info.major) + "." + std::to_string(info.minor);
-  g_banner.legal_copyright = info.legal_copyright;
-  g_banner.original_filename = info.original_filename;
-  out << g_banner.original_filename << " version " << g_banner.version << " from " << build_date()
+  // The texts belong to this call: two runs on two threads print their own.
+  banner_texts banner;
+  banner.version = std::to_string(info.major) + "." + std::to_string(info.minor);
+  banner.legal_copyright = info.legal_copyright;
+  banner.original_filename = info.original_filename;
+  out << banner.original_filename << " version " << banner.version << " from " << build_date()
       << std::endl;
-  out << g_banner.legal_copyright << std::endl;
+  out << banner.legal_copyright << std::endl;
 }
 
 int run_app(int argc, const char* const* argv, std::ostream& out) {

@@ -29,6 +29,17 @@ if(VEMORA_ENABLE_ASAN)
   target_link_options(vemora_settings INTERFACE -fsanitize=address,undefined)
 endif()
 
+# Two analyses may run on two threads of one process, and one analysis reads
+# a large listing on several threads: ThreadSanitizer checks both. It cannot
+# be combined with AddressSanitizer.
+if(VEMORA_ENABLE_TSAN)
+  if(VEMORA_ENABLE_ASAN)
+    message(FATAL_ERROR "VEMORA_ENABLE_TSAN and VEMORA_ENABLE_ASAN exclude each other")
+  endif()
+  target_compile_options(vemora_settings INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(vemora_settings INTERFACE -fsanitize=thread)
+endif()
+
 if(NOT CMAKE_BUILD_TYPE AND NOT CMAKE_CONFIGURATION_TYPES)
   set(CMAKE_BUILD_TYPE Release CACHE STRING "Build type" FORCE)
 endif()

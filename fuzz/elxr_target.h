@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,9 +26,12 @@ int fuzz_elxr_reader(const std::uint8_t* data, std::size_t size, const elxr_refe
   section_list program_sections;
   section_list memory_sections;
   bool placed_any = false;
-  c_map_file_elxr::max_threads = 1;
+  // The records' names outlive the reader.
+  std::shared_ptr<section_name_pool> names;
   {
     reader_type reader(path);
+    names = reader.name_pool();
+    reader.set_stretching({std::uint64_t{1} << 30, 1});
     FUZZ_CHECK(reader.is_open);
     placed_any = reader.read(definition, program_sections, memory_sections);
   }
@@ -35,20 +39,20 @@ int fuzz_elxr_reader(const std::uint8_t* data, std::size_t size, const elxr_refe
   check_section_lists(definition, program_sections, memory_sections);
 
   {
-    c_map_file_elxr::max_threads = 3;
-    c_map_file_elxr::stretch_bytes = 1 + size / (2 + (size == 0 ? 0 : data[0] % 8));
     placed_lists one_go;
     one_go.program.assign(program_sections.begin(), program_sections.end());
     one_go.memory.assign(memory_sections.begin(), memory_sections.end());
     reader_type reader(path);
+    reader.set_stretching({1 + size / (2 + (size == 0 ? 0 : data[0] % 8)), 3});
     section_list program_stretched;
     section_list memory_stretched;
     FUZZ_CHECK(reader.read(definition, program_stretched, memory_stretched) == placed_any);
     check_same_lists(one_go, program_stretched, memory_stretched);
   }
 
+  section_name_pool reference_names;
   std::vector<section_record> records;
-  if (reference_elxr_records(reference, bytes, records)) {
+  if (reference_elxr_records(reference, bytes, records, reference_names)) {
     placed_lists expected;
     for (const section_record& record : records) {
       reference_place(definition, record, expected);

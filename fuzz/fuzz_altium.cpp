@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "fuzz/fuzz_support.h"
@@ -28,8 +29,8 @@ bool contains(const std::string& text, const char* part) {
 }
 
 // Returns whether the reader would report success.
-bool reference_read(const c_memory_def& definition, std::string_view bytes,
-                    placed_lists& expected) {
+bool reference_read(const c_memory_def& definition, std::string_view bytes, placed_lists& expected,
+                    section_name_pool& names) {
   const std::vector<text_line> lines = split_lines(bytes, 511);
   if (lines.empty() || !contains(lines[0].text, "Memory map")) {
     return false;
@@ -47,7 +48,7 @@ bool reference_read(const c_memory_def& definition, std::string_view bytes,
       continue;
     }
     section_record record;
-    record.name = line.substr(0, stop);
+    record.name = section_name(line.substr(0, stop), names);
     record.start = column_value(line, 32);
     record.size = column_value(line, 54);
     record.size_unit = contains(line, "BIT  BIT") ? 1 : 0;
@@ -57,7 +58,7 @@ bool reference_read(const c_memory_def& definition, std::string_view bytes,
     section_record reserved;
     reserved.start = definition.reserved_ranges[i].start;
     reserved.size = definition.reserved_ranges[i].size;
-    reserved.name = "RESERVED" + std::to_string(i);
+    reserved.name = section_name("RESERVED" + std::to_string(i), names);
     reference_place(definition, reserved, expected, true);
   }
   return !expected.program.empty() || !expected.memory.empty();
@@ -72,15 +73,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   section_list program_sections;
   section_list memory_sections;
   bool placed_any = false;
+  // The records' names outlive the reader.
+  std::shared_ptr<section_name_pool> names;
   {
     c_map_file_altium reader(path);
+    names = reader.name_pool();
     FUZZ_CHECK(reader.is_open);
     placed_any = reader.read(definition, program_sections, memory_sections);
   }
   check_section_lists(definition, program_sections, memory_sections);
 
+  section_name_pool expected_names;
   placed_lists expected;
-  FUZZ_CHECK(placed_any == reference_read(definition, bytes, expected));
+  FUZZ_CHECK(placed_any == reference_read(definition, bytes, expected, expected_names));
   check_same_lists(expected, program_sections, memory_sections);
   FUZZ_CHECK(read_whole_file(path) == bytes);
   return 0;

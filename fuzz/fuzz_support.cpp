@@ -214,7 +214,7 @@ std::vector<section_record> to_vector(const section_list& list) {
 
 bool same_record(const section_record& a, const section_record& b) {
   return a.start == b.start && a.size == b.size && a.range_index == b.range_index &&
-         a.name == b.name && a.size_unit == b.size_unit;
+         a.name.str() == b.name.str() && a.size_unit == b.size_unit;  // names of two pools
 }
 
 namespace {
@@ -307,7 +307,7 @@ bool dropped(const std::string& name, const std::string& attributes) {
 }
 
 void reference_pux4_rewrite(const std::vector<std::string>& lines,
-                            std::vector<section_record>& records) {
+                            std::vector<section_record>& records, section_name_pool& names) {
   static const std::regex begin_pattern("([0-9a-f]+)[[:space:]]+[A-Z]+[[:space:]]+__stack_begin",
                                         std::regex::ECMAScript);
   static const std::regex end_pattern("([0-9a-f]+)[[:space:]]+[A-Z]+[[:space:]]+__stack_end",
@@ -323,7 +323,7 @@ void reference_pux4_rewrite(const std::vector<std::string>& lines,
     return;
   }
   section_record copy = records[data];
-  copy.name = "rodata";
+  copy.name = section_name("rodata", names);
   records[data].start = records[data_begin].start;
   records.push_back(copy);
 
@@ -342,7 +342,7 @@ void reference_pux4_rewrite(const std::vector<std::string>& lines,
     section_record stack;
     stack.start = begin;
     stack.size = end - begin;
-    stack.name = "stack";
+    stack.name = section_name("stack", names);
     records.push_back(stack);
   }
 }
@@ -362,7 +362,7 @@ std::string mem32_section_regex() {
 }
 
 bool reference_elxr_records(const elxr_reference& reference, std::string_view bytes,
-                            std::vector<section_record>& records) {
+                            std::vector<section_record>& records, section_name_pool& names) {
   records.clear();
   std::vector<std::string> lines;
   for (text_line& line : split_lines(bytes, 2047)) {
@@ -381,7 +381,7 @@ bool reference_elxr_records(const elxr_reference& reference, std::string_view by
       continue;
     }
     section_record record;
-    record.name = match[2].str();
+    record.name = section_name(match[2].str(), names);
     record.size = reference_hex(match[3].str());
     record.start = reference_hex(match[4].str()) & reference.mask;
     if (i >= lines.size()) {
@@ -393,7 +393,7 @@ bool reference_elxr_records(const elxr_reference& reference, std::string_view by
     }
   }
   if (reference.pux4) {
-    reference_pux4_rewrite(lines, records);
+    reference_pux4_rewrite(lines, records, names);
   }
   return true;
 }

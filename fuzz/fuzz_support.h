@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "mapfile/section_list.h"
+#include "mapfile/section_name_pool.h"
 #include "mapfile/section_record.h"
 #include "memdef/c_memory_def.h"
 
@@ -115,7 +116,8 @@ constexpr std::size_t k_regex_line_limit = 256;
 /// match), the next non-empty line as its attribute line, the drop rules,
 /// the address mask, and for the Pux4 family the rewrite of ".data" and the
 /// "stack" record from the two symbol lines. Returns false when some line
-/// is too long for the reference; then nothing is compared.
+/// is too long for the reference; then nothing is compared. The records'
+/// names are made in names.
 struct elxr_reference {
   std::regex section_pattern;
   std::uint32_t mask = 0x03FFFFFF;
@@ -126,7 +128,7 @@ std::string named_section_regex(const std::vector<std::string>& names);
 std::string mem32_section_regex();
 
 bool reference_elxr_records(const elxr_reference& reference, std::string_view bytes,
-                            std::vector<section_record>& records);
+                            std::vector<section_record>& records, section_name_pool& names);
 
 /// The 40 names of the Tev2 reader, the 26 of Orm8 and the 21 of Pux4, as
 /// the file formats list them (kept here apart from the readers' own lists).

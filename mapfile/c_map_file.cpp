@@ -1,7 +1,10 @@
 #include "mapfile/c_map_file.h"
 
 c_map_file::c_map_file(std::string name, std::size_t max_line_length)
-    : file_name(std::move(name)), stream(max_line_length), is_open(open(file_name)) {}
+    : file_name(std::move(name)),
+      stream(max_line_length),
+      is_open(open(file_name)),
+      m_names(std::make_shared<section_name_pool>()) {}
 
 c_map_file::~c_map_file() = default;
 
@@ -11,6 +14,12 @@ bool c_map_file::read(const c_memory_def& /*definition*/, section_list& /*progra
 }
 
 bool c_map_file::post_process(std::vector<section_record>& /*records*/) { return true; }
+
+void c_map_file::use_name_pool(std::shared_ptr<section_name_pool> pool) {
+  if (pool) {
+    m_names = std::move(pool);
+  }
+}
 
 bool c_map_file::open(const std::string& name) { return stream.open(name); }
 

@@ -1,17 +1,20 @@
 // Base of every map reader (and of the EEPROM source reader): the file name,
 // the input stream opened at construction, and the helpers all readers share,
 // fetching the next non-empty line and placing records into the two sorted
-// section lists. Its own read() reads nothing.
+// section lists. Its own read() reads nothing. The names of the records go
+// into a name pool shared with whoever keeps the records after the reader.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "mapfile/section_fate.h"
 #include "mapfile/section_list.h"
+#include "mapfile/section_name_pool.h"
 #include "mapfile/section_record.h"
 #include "memdef/c_memory_def.h"
 #include "text/line_reader.h"
@@ -72,10 +75,23 @@ class c_map_file {
                         section_fate_log* log = nullptr,
                         const std::vector<std::uint64_t>* lines = nullptr);
 
+  /// The pool of the names of the records this reader makes: one of its
+  /// own unless use_name_pool() gave it another. The names stay valid while
+  /// the pool lives, so whoever keeps the records after the reader keeps the
+  /// pool as well.
+  const std::shared_ptr<section_name_pool>& name_pool() const { return m_names; }
+  /// Puts the names of the next read into pool (ignored when null): callers
+  /// that compare the records of several readers give them one pool.
+  void use_name_pool(std::shared_ptr<section_name_pool> pool);
+
   const std::string file_name;
   line_reader stream;
   const bool is_open;
 
+ protected:
+  section_name_pool& names() const { return *m_names; }
+
  private:
+  std::shared_ptr<section_name_pool> m_names;
   c_section_observer* m_observer = nullptr;
 };

@@ -20,7 +20,8 @@ std::uint32_t read_field(std::string_view line, std::size_t column) {
 }
 }  // namespace
 
-bool c_map_file_altium::parse_row(std::string_view line, section_record& record) {
+bool c_map_file_altium::parse_row(std::string_view line, section_record& record,
+                                  section_name_pool& names) {
   if (line.find("...") == std::string_view::npos) {
     return false;
   }
@@ -31,7 +32,7 @@ bool c_map_file_altium::parse_row(std::string_view line, section_record& record)
   if (name.empty()) {
     return false;
   }
-  record.name = name;
+  record.name = section_name(name, names);
   record.start = read_field(line, k_start_column);
   record.size = read_field(line, k_size_column);
   record.size_unit = line.find("BIT  BIT") != std::string_view::npos ? 1 : 0;
@@ -60,7 +61,7 @@ bool c_map_file_altium::read(const c_memory_def& definition, section_list& progr
       break;
     }
     section_record record;
-    if (parse_row(line, record)) {
+    if (parse_row(line, record, names())) {
       const section_fate fate = place(definition, record, program_sections, memory_sections);
       if (log != nullptr) {
         log->add_placement(definition, record, stream.line_number(), fate);
@@ -73,7 +74,7 @@ bool c_map_file_altium::read(const c_memory_def& definition, section_list& progr
     section_record reserved;
     reserved.start = range.start;
     reserved.size = range.size;
-    reserved.name = "RESERVED" + std::to_string(i);
+    reserved.name = section_name("RESERVED" + std::to_string(i), names());
     const bool counted = definition.find_range(reserved, definition.program_ranges);
     if (counted) {
       insert_sorted(program_sections, reserved);

@@ -15,6 +15,6 @@ class c_map_file_altium : public c_map_file {
             section_list& memory_sections) override;
 
   /// Classifies one table line: false when it is no row; otherwise fills
-  /// record (name, start, size, size_unit).
-  static bool parse_row(std::string_view line, section_record& record);
+  /// record (name, start, size, size_unit), its name made in names.
+  static bool parse_row(std::string_view line, section_record& record, section_name_pool& names);
 };

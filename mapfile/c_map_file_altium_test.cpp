@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,7 @@ const std::string k_header =
     "------------------------------------------------------------------\n";
 
 struct read_result {
+  std::shared_ptr<section_name_pool> names;  ///< the records' names, kept beyond the reader
   bool ok = false;
   std::vector<section_record> program;
   std::vector<section_record> memory;
@@ -59,6 +61,7 @@ read_result read_map(const std::string& text, const c_memory_def& definition) {
   section_list program;
   section_list memory;
   read_result result;
+  result.names = reader.name_pool();
   result.ok = reader.read(definition, program, memory);
   result.program.assign(program.begin(), program.end());
   result.memory.assign(memory.begin(), memory.end());
@@ -183,28 +186,31 @@ TEST(AltiumReader, LinesWithoutThreeFullStopsOrWithoutNameAreSkipped) {
 // ---- names -----------------------------------------------------------------
 
 TEST(AltiumRow, NameEndsAtTheFirstFullStopAndKeepsItsBlanks) {
+  section_name_pool pool;
   section_record record;
-  ASSERT_TRUE(c_map_file_altium::parse_row(row("IDATA_SEG", "000100", "000010"), record));
+  ASSERT_TRUE(c_map_file_altium::parse_row(row("IDATA_SEG", "000100", "000010"), record, pool));
   EXPECT_EQ(record.name, "IDATA_SEG ");
 
-  ASSERT_TRUE(c_map_file_altium::parse_row(row("MY.SEG", "000100", "000010"), record));
+  ASSERT_TRUE(c_map_file_altium::parse_row(row("MY.SEG", "000100", "000010"), record, pool));
   EXPECT_EQ(record.name, "MY");
 
-  ASSERT_TRUE(c_map_file_altium::parse_row(row("  INDENTED", "000100", "000010"), record));
+  ASSERT_TRUE(c_map_file_altium::parse_row(row("  INDENTED", "000100", "000010"), record, pool));
   EXPECT_EQ(record.name, "  INDENTED ");
 }
 
 TEST(AltiumRow, RegisterBankNameKeepsTheFullStopOfReg) {
+  section_name_pool pool;
   section_record record;
-  ASSERT_TRUE(c_map_file_altium::parse_row(row("Reg. bank 0", "000000", "000008"), record));
+  ASSERT_TRUE(c_map_file_altium::parse_row(row("Reg. bank 0", "000000", "000008"), record, pool));
   EXPECT_EQ(record.name, "Reg. bank 0 ");
   EXPECT_EQ(record.start, 0u);
   EXPECT_EQ(record.size, 8u);
 
   // "Reg." anywhere in the line moves the search for the full stop to offset 4.
-  ASSERT_TRUE(c_map_file_altium::parse_row(row("AB.CD", "000100", "000010", "  Reg. use"), record));
+  ASSERT_TRUE(
+      c_map_file_altium::parse_row(row("AB.CD", "000100", "000010", "  Reg. use"), record, pool));
   EXPECT_EQ(record.name, "AB.CD ");
-  ASSERT_TRUE(c_map_file_altium::parse_row(row("AB.CD", "000100", "000010"), record));
+  ASSERT_TRUE(c_map_file_altium::parse_row(row("AB.CD", "000100", "000010"), record, pool));
   EXPECT_EQ(record.name, "AB");
 }
 
@@ -222,43 +228,46 @@ TEST(AltiumReader, RegisterBankRowIsReadThroughTheFile) {
 // ---- address and length columns --------------------------------------------
 
 TEST(AltiumRow, FieldsAreSixHexadecimalCharactersAtFixedColumns) {
+  section_name_pool pool;
   section_record record;
-  ASSERT_TRUE(c_map_file_altium::parse_row(row("A", "00A0H ", "0010H "), record));
+  ASSERT_TRUE(c_map_file_altium::parse_row(row("A", "00A0H ", "0010H "), record, pool));
   EXPECT_EQ(record.start, 0xA0u);
   EXPECT_EQ(record.size, 0x10u);
 
-  ASSERT_TRUE(c_map_file_altium::parse_row(row("A", "  00A0", "  0010"), record));
+  ASSERT_TRUE(c_map_file_altium::parse_row(row("A", "  00A0", "  0010"), record, pool));
   EXPECT_EQ(record.start, 0xA0u);
   EXPECT_EQ(record.size, 0x10u);
 
   // Only six characters belong to a field: digits right after it are not read.
-  ASSERT_TRUE(c_map_file_altium::parse_row(row("A", "0000A012", "00001F", "77"), record));
+  ASSERT_TRUE(c_map_file_altium::parse_row(row("A", "0000A012", "00001F", "77"), record, pool));
   EXPECT_EQ(record.start, 0xA0u);
   EXPECT_EQ(record.size, 0x1Fu);
 
-  ASSERT_TRUE(c_map_file_altium::parse_row(row("A", "FFFFFF", "abcdef"), record));
+  ASSERT_TRUE(c_map_file_altium::parse_row(row("A", "FFFFFF", "abcdef"), record, pool));
   EXPECT_EQ(record.start, 0xFFFFFFu);
   EXPECT_EQ(record.size, 0xABCDEFu);
 
-  ASSERT_TRUE(c_map_file_altium::parse_row(row("A", "0x1234", "------"), record));
+  ASSERT_TRUE(c_map_file_altium::parse_row(row("A", "0x1234", "------"), record, pool));
   EXPECT_EQ(record.start, 0x1234u);
   EXPECT_EQ(record.size, 0u) << "a field without digits reads as 0";
 
-  ASSERT_TRUE(c_map_file_altium::parse_row(row("A", "-00001", "+00010"), record));
+  ASSERT_TRUE(c_map_file_altium::parse_row(row("A", "-00001", "+00010"), record, pool));
   EXPECT_EQ(record.start, 0xFFFFFFFFu) << "a minus sign negates modulo 2^32";
   EXPECT_EQ(record.size, 0x10u);
   EXPECT_EQ(record.range_index, -1);
 }
 
 TEST(AltiumRow, BitBitMarksSizesCountedInBits) {
+  section_name_pool pool;
   section_record record;
   ASSERT_TRUE(
-      c_map_file_altium::parse_row(row("BIT_SEG", "000020", "00000C", "  BIT  BIT"), record));
+      c_map_file_altium::parse_row(row("BIT_SEG", "000020", "00000C", "  BIT  BIT"), record, pool));
   EXPECT_EQ(record.size_unit, 1u);
   ASSERT_TRUE(
-      c_map_file_altium::parse_row(row("BIT_SEG", "000020", "00000C", "  BIT BIT"), record));
+      c_map_file_altium::parse_row(row("BIT_SEG", "000020", "00000C", "  BIT BIT"), record, pool));
   EXPECT_EQ(record.size_unit, 0u);
-  ASSERT_TRUE(c_map_file_altium::parse_row(row("BIT  BIT", "000020", "00000C", "  DATA"), record));
+  ASSERT_TRUE(
+      c_map_file_altium::parse_row(row("BIT  BIT", "000020", "00000C", "  DATA"), record, pool));
   EXPECT_EQ(record.size_unit, 1u) << "anywhere in the line";
 }
 
@@ -331,22 +340,23 @@ TEST(AltiumReader, ReservedRangeWithAnEmptyTableStillGivesTrue) {
 // ---- malformed lines -------------------------------------------------------
 
 TEST(AltiumRow, ShortRowsReadAbsentFieldsAsZero) {
+  section_name_pool pool;
   section_record record;
-  ASSERT_TRUE(c_map_file_altium::parse_row("SHORT ......", record));
+  ASSERT_TRUE(c_map_file_altium::parse_row("SHORT ......", record, pool));
   EXPECT_EQ(record.name, "SHORT ");
   EXPECT_EQ(record.start, 0u);
   EXPECT_EQ(record.size, 0u);
 
   const std::string full = row("PART", "123456", "456789", "");
-  ASSERT_TRUE(c_map_file_altium::parse_row(full.substr(0, 35), record));
+  ASSERT_TRUE(c_map_file_altium::parse_row(full.substr(0, 35), record, pool));
   EXPECT_EQ(record.start, 0x123u) << "the digits that are there";
   EXPECT_EQ(record.size, 0u);
 
-  ASSERT_TRUE(c_map_file_altium::parse_row(full.substr(0, 54), record));
+  ASSERT_TRUE(c_map_file_altium::parse_row(full.substr(0, 54), record, pool));
   EXPECT_EQ(record.start, 0x123456u);
   EXPECT_EQ(record.size, 0u);
 
-  ASSERT_TRUE(c_map_file_altium::parse_row(full.substr(0, 57), record));
+  ASSERT_TRUE(c_map_file_altium::parse_row(full.substr(0, 57), record, pool));
   EXPECT_EQ(record.start, 0x123456u);
   EXPECT_EQ(record.size, 0x456u);
 }

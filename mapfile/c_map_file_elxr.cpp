@@ -4,8 +4,6 @@
 #include <atomic>
 #include <exception>
 #include <filesystem>
-#include <map>
-#include <memory>
 #include <system_error>
 #include <thread>
 
@@ -56,15 +54,9 @@ bool is_excluded_name(std::string_view name) {
 }  // namespace
 
 const elxr_line_matcher& c_map_file_elxr::section_pattern() const {
-  // One compiled pattern per name list: every reader class keeps its own
-  // list, so each gets its own pattern however many readers a process makes.
-  static std::map<const std::vector<std::string>*, std::unique_ptr<named_section_matcher>> patterns;
-  const std::vector<std::string>& names = section_names();
-  std::unique_ptr<named_section_matcher>& pattern = patterns[&names];
-  if (!pattern) {
-    pattern = std::make_unique<named_section_matcher>(names);
-  }
-  return *pattern;
+  // Built once, on whichever thread asks first, and only read afterwards.
+  static const named_section_matcher pattern(c_map_file_elxr::section_names());
+  return pattern;
 }
 
 const std::vector<std::string>& c_map_file_elxr::section_names() const {
@@ -120,7 +112,7 @@ bool c_map_file_elxr::read(const c_memory_def& definition, section_list& program
     }
     records = join_parts(std::move(parts));
   } else {
-    section_name::recent_list recent;
+    section_name::recent_list recent(names());
     std::vector<section_record> memory_records;
     read_sections(stream, section_pattern(), recent, records, placing, &memory_records, log,
                   record_lines);
@@ -206,12 +198,15 @@ void c_map_file_elxr::read_sections(line_reader& reader, const elxr_line_matcher
   }
 }
 
-std::uint64_t c_map_file_elxr::stretch_bytes = std::uint64_t{4} << 20;
-unsigned c_map_file_elxr::max_threads = std::min(8u, std::thread::hardware_concurrency());
+unsigned c_map_file_elxr::default_max_threads() {
+  return std::min(8u, std::thread::hardware_concurrency());
+}
 
 std::vector<std::uint64_t> c_map_file_elxr::stretch_bounds() const {
   std::error_code error;
   const std::uint64_t size = std::filesystem::file_size(file_name, error);
+  const std::uint64_t stretch_bytes = m_stretching.stretch_bytes;
+  const unsigned max_threads = m_stretching.max_threads;
   if (error || max_threads < 2) {
     return {0, size};
   }
@@ -286,7 +281,7 @@ bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
   const auto read_parts = [&]() {
     // One reader per thread: its read buffer is set up once.
     line_reader reader(k_elxr_line_length);
-    section_name::recent_list recent;
+    section_name::recent_list recent(names());
     // Records per byte of the stretches this thread has read: the next
     // stretch's records get room for as many, rather than growing by copies.
     double records_per_byte = 0;
@@ -310,7 +305,7 @@ bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
       }
     }
   };
-  const std::size_t helpers = std::min<std::size_t>(count, max_threads) - 1;
+  const std::size_t helpers = std::min<std::size_t>(count, m_stretching.max_threads) - 1;
   std::vector<std::thread> threads;
   threads.reserve(helpers);  // starting a thread is then the only thing that can fail
   for (std::size_t i = 0; i < helpers; ++i) {

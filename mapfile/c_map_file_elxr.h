@@ -14,22 +14,31 @@
 
 class c_map_file_elxr : public c_map_file {
  public:
+  /// A listing of at least two stretches of stretch_bytes is read in
+  /// stretches, by at most max_threads threads at once. The records and
+  /// their order are the same as when it is read in one go.
+  struct stretch_settings {
+    std::uint64_t stretch_bytes = std::uint64_t{4} << 20;
+    unsigned max_threads = default_max_threads();
+  };
+
   explicit c_map_file_elxr(std::string name) : c_map_file(std::move(name)) {}
 
   bool read(const c_memory_def& definition, section_list& program_sections,
             section_list& memory_sections) override;
 
-  /// The compiled section-line pattern, built once per name list and kept
-  /// for the rest of the run.
+  /// The compiled section-line pattern: one per reader class, built on first
+  /// use and never changed. A reader with a name list of its own overrides
+  /// this as well.
   virtual const elxr_line_matcher& section_pattern() const;
   virtual const std::vector<std::string>& section_names() const;
   virtual std::uint32_t address_mask() const { return 0x03FFFFFF; }
 
-  /// A listing of at least two stretches of this many bytes is read in
-  /// stretches, by at most max_threads threads at once. The records and
-  /// their order are the same as when it is read in one go.
-  static std::uint64_t stretch_bytes;
-  static unsigned max_threads;
+  /// How this reader cuts a listing into stretches; set before read().
+  const stretch_settings& stretching() const { return m_stretching; }
+  void set_stretching(const stretch_settings& settings) { m_stretching = settings; }
+  /// Up to eight, and no more than the machine's cores.
+  static unsigned default_max_threads();
 
   /// Where the stretches of the open file begin, and its size last: [0, size]
   /// when it is read in one go. A stretch begins behind a line that is not a
@@ -57,4 +66,6 @@ class c_map_file_elxr : public c_map_file {
   /// The first place at or after offset, and before limit, where a stretch
   /// can begin; 0 when there is none.
   std::uint64_t stretch_start(std::uint64_t offset, std::uint64_t limit) const;
+
+  stretch_settings m_stretching;
 };

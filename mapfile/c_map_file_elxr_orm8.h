@@ -8,5 +8,6 @@ class c_map_file_elxr_orm8 : public c_map_file_elxr {
  public:
   explicit c_map_file_elxr_orm8(std::string name) : c_map_file_elxr(std::move(name)) {}
 
+  const elxr_line_matcher& section_pattern() const override;
   const std::vector<std::string>& section_names() const override;
 };

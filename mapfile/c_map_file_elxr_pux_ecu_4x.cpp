@@ -2,6 +2,11 @@
 
 #include "text/hex_number.h"
 
+const elxr_line_matcher& c_map_file_elxr_pux_ecu_4x::section_pattern() const {
+  static const named_section_matcher pattern(c_map_file_elxr_pux_ecu_4x::section_names());
+  return pattern;
+}
+
 const std::vector<std::string>& c_map_file_elxr_pux_ecu_4x::section_names() const {
   // clang-format off
   static const std::vector<std::string> names = {
@@ -32,7 +37,7 @@ bool c_map_file_elxr_pux_ecu_4x::post_process(std::vector<section_record>& recor
   }
 
   section_record rom_image = records[data];
-  rom_image.name = "rodata";
+  rom_image.name = section_name("rodata", names());
   records[data].start = records[data_begin].start;
   records.push_back(std::move(rom_image));
 
@@ -56,7 +61,7 @@ bool c_map_file_elxr_pux_ecu_4x::post_process(std::vector<section_record>& recor
     section_record stack;
     stack.start = begin;  // symbol values are full addresses: no mask
     stack.size = end - begin;
-    stack.name = "stack";
+    stack.name = section_name("stack", names());
     records.push_back(std::move(stack));
   }
   return true;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <ostream>
 #include <random>
 #include <string>
@@ -116,10 +117,14 @@ struct outcome {
   recs memory;
 };
 
+/// Reads the listing with a reader of that type, cut into stretches as the
+/// settings say.
 template <typename Reader>
-outcome read_with(const std::string& text, const c_memory_def& definition) {
+outcome read_with(const std::string& text, const c_memory_def& definition,
+                  const c_map_file_elxr::stretch_settings& settings = {}) {
   scoped_temp_dir dir;
   Reader reader(dir.write("firmware.map", text));
+  reader.set_stretching(settings);
   EXPECT_TRUE(reader.is_open);
   section_list program;
   section_list memory;
@@ -420,11 +425,14 @@ TEST(ElxrOrm8, AddressesAreCutToTwentySixBits) {
 // --------------------------------------------------------------------- Pux4
 
 /// Runs the Pux4 rewrite over records on a listing that holds lines.
+/// The names of the new records go into names, the pool of the given ones.
 std::vector<section_record> pux4_rewrite(const std::string& text,
                                          std::vector<section_record> records,
+                                         const std::shared_ptr<section_name_pool>& names,
                                          bool* result = nullptr) {
   scoped_temp_dir dir;
   c_map_file_elxr_pux_ecu_4x reader(dir.write("pux4.map", text));
+  reader.use_name_pool(names);
   const bool ok = reader.post_process(records);
   if (result != nullptr) {
     *result = ok;
@@ -432,24 +440,34 @@ std::vector<section_record> pux4_rewrite(const std::string& text,
   return records;
 }
 
-section_record record(const std::string& name, std::uint32_t start, std::uint32_t size) {
-  section_record r;
-  r.name = name;
-  r.start = start;
-  r.size = size;
-  return r;
-}
+/// Makes up collected records; their names live in a pool of their own.
+class record_maker {
+ public:
+  section_record operator()(const std::string& name, std::uint32_t start,
+                            std::uint32_t size) const {
+    section_record r;
+    r.name = section_name(name, *m_names);
+    r.start = start;
+    r.size = size;
+    return r;
+  }
+  /// What the reading collects from a typical Pux4 listing.
+  std::vector<section_record> collected() const {
+    const record_maker& record = *this;
+    return {record(".text", 0x00000100, 0x4000), record(".data", 0x00012000, 0x400),
+            record(".data_begin", 0x00FE0000, 0x10), record(".bss", 0x00FE0400, 0x800)};
+  }
+  const std::shared_ptr<section_name_pool>& names() const { return m_names; }
 
-const std::vector<section_record> k_collected = {
-    record(".text", 0x00000100, 0x4000),
-    record(".data", 0x00012000, 0x400),
-    record(".data_begin", 0x00FE0000, 0x10),
-    record(".bss", 0x00FE0400, 0x800),
+ private:
+  std::shared_ptr<section_name_pool> m_names = std::make_shared<section_name_pool>();
 };
 
 TEST(ElxrPux4, DataIsMovedToDataBeginAndCopiedAsRodata) {
+  const record_maker record;
   bool result = false;
-  const recs out = contents(pux4_rewrite("no symbols here\n", k_collected, &result));
+  const recs out =
+      contents(pux4_rewrite("no symbols here\n", record.collected(), record.names(), &result));
   EXPECT_TRUE(result);
   EXPECT_EQ(out, (recs{{".text", 0x100, 0x4000, -1},
                        {".data", 0xFE0000, 0x400, -1},
@@ -459,10 +477,11 @@ TEST(ElxrPux4, DataIsMovedToDataBeginAndCopiedAsRodata) {
 }
 
 TEST(ElxrPux4, OnlyTheFirstDataRecordIsSplit) {
-  std::vector<section_record> collected = k_collected;
+  const record_maker record;
+  std::vector<section_record> collected = record.collected();
   collected.push_back(record(".data", 0x00013000, 0x40));
   collected.push_back(record(".data_begin", 0x00FF0000, 0x10));
-  const recs out = contents(pux4_rewrite("", collected));
+  const recs out = contents(pux4_rewrite("", collected, record.names()));
   EXPECT_EQ(out, (recs{{".text", 0x100, 0x4000, -1},
                        {".data", 0xFE0000, 0x400, -1},
                        {".data_begin", 0xFE0000, 0x10, -1},
@@ -473,37 +492,44 @@ TEST(ElxrPux4, OnlyTheFirstDataRecordIsSplit) {
 }
 
 TEST(ElxrPux4, TheDataBeginRecordMayComeFirst) {
+  const record_maker record;
   const recs out = contents(
-      pux4_rewrite("", {record(".data_begin", 0xFE0000, 0x10), record(".data", 0x12000, 0x400)}));
+      pux4_rewrite("", {record(".data_begin", 0xFE0000, 0x10), record(".data", 0x12000, 0x400)},
+                   record.names()));
   EXPECT_EQ(out, (recs{{".data_begin", 0xFE0000, 0x10, -1},
                        {".data", 0xFE0000, 0x400, -1},
                        {"rodata", 0x12000, 0x400, -1}}));
 }
 
 TEST(ElxrPux4, WithoutDataOrDataBeginNothingChanges) {
+  const record_maker record;
   const std::string symbols =
       "fedf0000 ABS __stack_begin\n"
       "fedf1000 ABS __stack_end\n";
   const std::vector<section_record> without_begin = {record(".text", 0x100, 0x4000),
                                                      record(".data", 0x12000, 0x400)};
   bool result = true;
-  EXPECT_EQ(contents(pux4_rewrite(symbols, without_begin, &result)), contents(without_begin));
+  EXPECT_EQ(contents(pux4_rewrite(symbols, without_begin, record.names(), &result)),
+            contents(without_begin));
   EXPECT_FALSE(result);
   const std::vector<section_record> without_data = {record(".data_begin", 0xFE0000, 0x10),
                                                     record("_data", 0x12000, 0x400),
                                                     record(".data ", 0x12000, 0x400)};
   result = true;
-  EXPECT_EQ(contents(pux4_rewrite(symbols, without_data, &result)), contents(without_data));
+  EXPECT_EQ(contents(pux4_rewrite(symbols, without_data, record.names(), &result)),
+            contents(without_data));
   EXPECT_FALSE(result);
 }
 
 /// The record the rewrite appends after "rodata", if any.
 recs stack_of(const std::string& symbols) {
-  const std::vector<section_record> out = pux4_rewrite(symbols, k_collected);
-  EXPECT_GE(out.size(), k_collected.size() + 1);
-  EXPECT_EQ(out[k_collected.size()].name, "rodata");
+  const record_maker record;
+  const std::size_t collected = record.collected().size();
+  const std::vector<section_record> out = pux4_rewrite(symbols, record.collected(), record.names());
+  EXPECT_GE(out.size(), collected + 1);
+  EXPECT_EQ(out[collected].name, "rodata");
   recs rest;
-  for (std::size_t i = k_collected.size() + 1; i < out.size(); ++i) {
+  for (std::size_t i = collected + 1; i < out.size(); ++i) {
     rest.push_back({out[i].name, out[i].start, out[i].size, out[i].range_index});
     EXPECT_EQ(out[i].size_unit, 0u);
   }
@@ -565,7 +591,9 @@ TEST(ElxrPux4, AListingThatCannotBeReopenedKeepsTheSplitButGetsNoStack) {
   ASSERT_TRUE(reader.is_open);
   reader.stream.close();
   ASSERT_TRUE(std::filesystem::remove(path));
-  std::vector<section_record> records = k_collected;
+  const record_maker record;
+  reader.use_name_pool(record.names());
+  std::vector<section_record> records = record.collected();
   EXPECT_FALSE(reader.post_process(records));
   EXPECT_EQ(contents(records), (recs{{".text", 0x100, 0x4000, -1},
                                      {".data", 0xFE0000, 0x400, -1},
@@ -690,26 +718,6 @@ TEST(ElxrMem32, AddressesKeepAllThirtyTwoBits) {
 
 // ------------------------------------------------------- reading in stretches
 
-/// Sets how listings are cut into stretches for one test.
-class stretch_setting {
- public:
-  stretch_setting(std::uint64_t bytes, unsigned threads)
-      : m_bytes(c_map_file_elxr::stretch_bytes), m_threads(c_map_file_elxr::max_threads) {
-    c_map_file_elxr::stretch_bytes = bytes;
-    c_map_file_elxr::max_threads = threads;
-  }
-  ~stretch_setting() {
-    c_map_file_elxr::stretch_bytes = m_bytes;
-    c_map_file_elxr::max_threads = m_threads;
-  }
-  stretch_setting(const stretch_setting&) = delete;
-  stretch_setting& operator=(const stretch_setting&) = delete;
-
- private:
-  std::uint64_t m_bytes;
-  unsigned m_threads;
-};
-
 /// A listing that tries every rule the reader has: section lines of known,
 /// unknown and debug names, runs of section lines that serve as each other's
 /// attribute lines, "DEBUGGING" attributes, empty and blank lines, CR LF
@@ -755,18 +763,15 @@ std::string rule_listing(std::mt19937& random) {
 template <typename Reader>
 void expect_same_in_stretches(const std::string& text, const c_memory_def& definition,
                               std::size_t min_bounds = 4) {
-  outcome whole;
-  {
-    const stretch_setting one_go(1 << 30, 1);
-    whole = read_with<Reader>(text, definition);
-  }
+  const outcome whole = read_with<Reader>(text, definition, {std::uint64_t{1} << 30, 1});
   for (const std::uint64_t bytes : {std::uint64_t{97}, std::uint64_t{1000}, std::uint64_t{20000}}) {
-    const stretch_setting stretches(bytes, 3);
+    const c_map_file_elxr::stretch_settings stretches{bytes, 3};
     scoped_temp_dir dir;
-    const Reader probe(dir.write("firmware.map", text));
+    Reader probe(dir.write("firmware.map", text));
+    probe.set_stretching(stretches);
     // The test means nothing unless the listing really is cut.
     ASSERT_GE(probe.stretch_bounds().size(), min_bounds) << bytes;
-    const outcome parts = read_with<Reader>(text, definition);
+    const outcome parts = read_with<Reader>(text, definition, stretches);
     EXPECT_EQ(parts.result, whole.result) << bytes;
     ASSERT_EQ(parts.program, whole.program) << bytes;
     ASSERT_EQ(parts.memory, whole.memory) << bytes;
@@ -816,6 +821,52 @@ TEST(ElxrStretches, PostProcessingSeesTheWholeListing) {
   expect_same_in_stretches<c_map_file_elxr_pux_ecu_4x>(map.text(), definition);
 }
 
+TEST(ElxrStretches, EachReaderKeepsItsOwnSettings) {
+  std::mt19937 random(5);
+  scoped_temp_dir dir;
+  const std::string path = dir.write("firmware.map", rule_listing(random));
+  c_map_file_elxr cut(path);
+  cut.set_stretching({1000, 3});
+  const c_map_file_elxr untouched(path);
+  // Four stretches per thread at most; the 60 kB listing is far below the
+  // default stretch length, so the other reader reads it in one go.
+  EXPECT_EQ(cut.stretch_bounds().size(), 13u);
+  EXPECT_EQ(untouched.stretch_bounds().size(), 2u);
+  EXPECT_EQ(untouched.stretching().stretch_bytes, std::uint64_t{4} << 20);
+}
+
+TEST(ElxrNames, ReadersGivenOnePoolGiveTheSameNames) {
+  listing map;
+  map.section(".text", "00000010", "00000100", k_code).section(".data", "00000010", "00FE0000");
+  scoped_temp_dir dir;
+  const std::string path = dir.write("firmware.map", map.text());
+  const auto pool = std::make_shared<section_name_pool>();
+  c_map_file_elxr first(path);
+  c_map_file_elxr_orm8 second(path);
+  first.use_name_pool(pool);
+  second.use_name_pool(pool);
+  section_list first_program;
+  section_list second_program;
+  section_list first_memory;
+  section_list second_memory;
+  ASSERT_TRUE(first.read(small_target(), first_program, first_memory));
+  ASSERT_TRUE(second.read(small_target(), second_program, second_memory));
+  ASSERT_EQ(first_program.size(), 1u);
+  ASSERT_EQ(second_program.size(), 1u);
+  EXPECT_EQ(first_program.front().name, second_program.front().name);
+  EXPECT_EQ(first_memory.front().name, second_memory.front().name);
+  EXPECT_EQ(first_program.front().name, section_name(".text", *pool));
+  EXPECT_EQ(pool->distinct_count(), 3u);
+  // A reader left to itself makes its names in a pool of its own.
+  c_map_file_elxr alone(path);
+  EXPECT_NE(alone.name_pool(), pool);
+  section_list alone_program;
+  section_list alone_memory;
+  ASSERT_TRUE(alone.read(small_target(), alone_program, alone_memory));
+  EXPECT_NE(alone_program.front().name, first_program.front().name);
+  EXPECT_EQ(alone_program.front().name.str(), ".text");
+}
+
 TEST(ElxrStretches, AStretchBeginsOnlyBehindALineThatIsNoSectionLine) {
   // Section lines alone: each serves as the attribute line of the one before
   // it, which only a read from the first line can tell. No place to cut.
@@ -825,11 +876,12 @@ TEST(ElxrStretches, AStretchBeginsOnlyBehindALineThatIsNoSectionLine) {
                          i % 2 == 0 ? "00000100" : "00000200") +
             "\n";
   }
-  const stretch_setting stretches(500, 4);
+  const c_map_file_elxr::stretch_settings stretches{500, 4};
   scoped_temp_dir dir;
-  const c_map_file_elxr reader(dir.write("firmware.map", text));
+  c_map_file_elxr reader(dir.write("firmware.map", text));
+  reader.set_stretching(stretches);
   EXPECT_EQ(reader.stretch_bounds(), (std::vector<std::uint64_t>{0, text.size()}));
-  const outcome out = read_with<c_map_file_elxr>(text, everything());
+  const outcome out = read_with<c_map_file_elxr>(text, everything(), stretches);
   ASSERT_EQ(out.program.size(), 1000u);
   EXPECT_EQ(out.program.front().name, ".text");
   EXPECT_EQ(out.program.back().name, ".text");
@@ -838,7 +890,8 @@ TEST(ElxrStretches, AStretchBeginsOnlyBehindALineThatIsNoSectionLine) {
   const std::size_t middle = text.size() / 2;
   const std::size_t after = text.find('\n', middle) + 1;
   text.insert(after, attribute_line(k_data) + "\n");
-  const c_map_file_elxr cut(dir.write("cut.map", text));
+  c_map_file_elxr cut(dir.write("cut.map", text));
+  cut.set_stretching(stretches);
   const std::vector<std::uint64_t> bounds = cut.stretch_bounds();
   ASSERT_EQ(bounds.size(), 3u);
   EXPECT_EQ(bounds[1], after + attribute_line(k_data).size() + 1);

@@ -137,8 +137,9 @@ TEST(MapFileBase, ReadsNothingAndPostProcessingChangesNothing) {
   EXPECT_TRUE(program.empty());
   EXPECT_TRUE(memory.empty());
 
+  section_name_pool names;
   std::vector<section_record> records(2);
-  records[0].name = "a";
+  records[0].name = section_name("a", names);
   records[1].start = 5;
   EXPECT_TRUE(file.post_process(records));
   ASSERT_EQ(records.size(), 2u);
@@ -148,11 +149,12 @@ TEST(MapFileBase, ReadsNothingAndPostProcessingChangesNothing) {
 
 // ---------------------------------------------------------------- placement
 
-section_record make(std::uint32_t start, std::uint32_t size, const std::string& name) {
+section_record make(std::uint32_t start, std::uint32_t size, const std::string& name,
+                    section_name_pool& names) {
   section_record record;
   record.start = start;
   record.size = size;
-  record.name = name;
+  record.name = section_name(name, names);
   return record;
 }
 
@@ -175,6 +177,7 @@ std::vector<placed> contents(const section_list& list) {
 }
 
 TEST(MapFilePlace, ProgramRangesComeBeforeMemoryRanges) {
+  section_name_pool names;
   c_memory_def definition;
   definition.program_ranges = {{0x0, 0x1000}, {0x8000, 0x1000}};
   // The one memory range covers both program ranges and more.
@@ -182,12 +185,12 @@ TEST(MapFilePlace, ProgramRangesComeBeforeMemoryRanges) {
   section_list program;
   section_list memory;
   for (section_record record : {
-           make(0x8100, 0x10, "flash1"),    // program range 1 (and memory range 1)
-           make(0x0100, 0x10, "flash0"),    // program range 0 (and memory range 1)
-           make(0x2000, 0x10, "ram0"),      // memory range 0 only
-           make(0x0FF0, 0x20, "across"),    // leaves program range 0: memory range 1
-           make(0x20000, 0x10, "nowhere"),  // in no range
-           make(0x0200, 0, "empty"),        // size 0 lies in no range
+           make(0x8100, 0x10, "flash1", names),    // program range 1 (and memory range 1)
+           make(0x0100, 0x10, "flash0", names),    // program range 0 (and memory range 1)
+           make(0x2000, 0x10, "ram0", names),      // memory range 0 only
+           make(0x0FF0, 0x20, "across", names),    // leaves program range 0: memory range 1
+           make(0x20000, 0x10, "nowhere", names),  // in no range
+           make(0x0200, 0, "empty", names),        // size 0 lies in no range
        }) {
     c_map_file::place(definition, record, program, memory);
   }
@@ -196,11 +199,13 @@ TEST(MapFilePlace, ProgramRangesComeBeforeMemoryRanges) {
 }
 
 TEST(MapFilePlace, EachListStaysInAddressOrder) {
+  section_name_pool names;
   c_memory_def definition;
   definition.program_ranges = {{0x0, 0x10000}};
   section_list program;
   section_list memory;
-  for (section_record record : {make(0x300, 1, "c"), make(0x100, 1, "a"), make(0x300, 1, "c2")}) {
+  for (section_record record :
+       {make(0x300, 1, "c", names), make(0x100, 1, "a", names), make(0x300, 1, "c2", names)}) {
     c_map_file::place(definition, record, program, memory);
   }
   EXPECT_EQ(contents(program), (std::vector<placed>{{"a", 0}, {"c2", 0}, {"c", 0}}));
@@ -208,6 +213,7 @@ TEST(MapFilePlace, EachListStaysInAddressOrder) {
 }
 
 TEST(MapFilePlace, PlacingAllAtOnceEqualsPlacingOneByOne) {
+  section_name_pool names;
   c_memory_def definition;
   definition.program_ranges = {{0x0, 0x1000}, {0x8000, 0x1000}};
   definition.memory_ranges = {{0x2000, 0x100}, {0x0, 0x10000}};
@@ -218,7 +224,7 @@ TEST(MapFilePlace, PlacingAllAtOnceEqualsPlacingOneByOne) {
       // Starts from a few values, so that equal starts are common.
       const auto start = static_cast<std::uint32_t>(random() % 24) * 0x700;
       const auto size = static_cast<std::uint32_t>(random() % 3) * 0x200;
-      records.push_back(make(start, size, std::to_string(round) + "/" + std::to_string(i)));
+      records.push_back(make(start, size, std::to_string(round) + "/" + std::to_string(i), names));
     }
     section_list program_one;
     section_list memory_one;
@@ -226,7 +232,8 @@ TEST(MapFilePlace, PlacingAllAtOnceEqualsPlacingOneByOne) {
     section_list memory_all;
     if (round % 2 == 1) {
       // Lists that hold records already take the new ones after them.
-      for (section_record early : {make(0x100, 4, "early"), make(0x2000, 4, "early ram")}) {
+      for (section_record early :
+           {make(0x100, 4, "early", names), make(0x2000, 4, "early ram", names)}) {
         c_map_file::place(definition, early, program_one, memory_one);
         c_map_file::place(definition, early, program_all, memory_all);
       }
@@ -243,9 +250,10 @@ TEST(MapFilePlace, PlacingAllAtOnceEqualsPlacingOneByOne) {
 }
 
 TEST(MapFilePlace, InsertSortedAlwaysInserts) {
+  section_name_pool names;
   section_list list;
-  EXPECT_TRUE(c_map_file::insert_sorted(list, make(0x20, 0, "zero size")));
-  EXPECT_TRUE(c_map_file::insert_sorted(list, make(0x10, 4, "x")));
+  EXPECT_TRUE(c_map_file::insert_sorted(list, make(0x20, 0, "zero size", names)));
+  EXPECT_TRUE(c_map_file::insert_sorted(list, make(0x10, 4, "x", names)));
   EXPECT_EQ(contents(list), (std::vector<placed>{{"x", -1}, {"zero size", -1}}));
 }
 

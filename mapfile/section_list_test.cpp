@@ -10,15 +10,23 @@
 #include <string>
 #include <vector>
 
+#include "mapfile/section_name_pool.h"
+
 namespace {
 
-section_record make(std::uint32_t start, const std::string& name, std::uint32_t size = 1) {
-  section_record record;
-  record.start = start;
-  record.size = size;
-  record.name = name;
-  return record;
-}
+/// Each test's records take their names from a pool of the test's own.
+class SectionList : public ::testing::Test {
+ protected:
+  section_record make(std::uint32_t start, const std::string& name, std::uint32_t size = 1) {
+    section_record record;
+    record.start = start;
+    record.size = size;
+    record.name = section_name(name, m_names);
+    return record;
+  }
+
+  section_name_pool m_names;
+};
 
 std::vector<std::string> names(const section_list& list) {
   std::vector<std::string> result;
@@ -30,7 +38,7 @@ std::vector<std::string> names(const section_list& list) {
 
 using name_list = std::vector<std::string>;
 
-TEST(SectionList, StartsInAscendingOrder) {
+TEST_F(SectionList, StartsInAscendingOrder) {
   section_list list;
   EXPECT_TRUE(list.empty());
   list.insert(make(0x300, "c"));
@@ -42,7 +50,7 @@ TEST(SectionList, StartsInAscendingOrder) {
   EXPECT_EQ(list.back().name, "c");
 }
 
-TEST(SectionList, AmongEqualStartsTheNewestStandsFirst) {
+TEST_F(SectionList, AmongEqualStartsTheNewestStandsFirst) {
   section_list list;
   list.insert(make(0x300, "c"));
   list.insert(make(0x100, "a"));
@@ -55,7 +63,7 @@ TEST(SectionList, AmongEqualStartsTheNewestStandsFirst) {
   EXPECT_EQ(names(list), (name_list{"a2", "a", "b3", "b2", "b1", "c2", "c"}));
 }
 
-TEST(SectionList, AnEqualStartAtTheEndAlsoGoesBeforeItsEquals) {
+TEST_F(SectionList, AnEqualStartAtTheEndAlsoGoesBeforeItsEquals) {
   section_list list;
   list.insert(make(1, "x"));
   list.insert(make(2, "y"));
@@ -68,7 +76,7 @@ TEST(SectionList, AnEqualStartAtTheEndAlsoGoesBeforeItsEquals) {
   EXPECT_EQ(names(list), (name_list{"x", "y2", "y", "z3", "z2", "z1", "w"}));
 }
 
-TEST(SectionList, StartsCompareUnsigned) {
+TEST_F(SectionList, StartsCompareUnsigned) {
   section_list list;
   list.insert(make(0x80000000, "top"));
   list.insert(make(0x7FFFFFFF, "below"));
@@ -78,13 +86,13 @@ TEST(SectionList, StartsCompareUnsigned) {
   EXPECT_EQ(names(list), (name_list{"zero", "below", "top", "ram", "last"}));
 }
 
-TEST(SectionList, KeepsCopiesOfTheRecordsWithAllTheirFields) {
+TEST_F(SectionList, KeepsCopiesOfTheRecordsWithAllTheirFields) {
   section_list list;
   section_record record = make(0x40, "bits", 0x18);
   record.range_index = 2;
   record.size_unit = 1;
   list.insert(record);
-  record.name = "changed";
+  record.name = section_name("changed", m_names);
   record.start = 0;
   const section_record& kept = list.front();
   EXPECT_EQ(kept.name, "bits");
@@ -104,7 +112,7 @@ void reference_insert(std::vector<section_record>& list, const section_record& r
   list.insert(position, record);
 }
 
-TEST(SectionList, ManyRandomInsertionsFollowTheRule) {
+TEST_F(SectionList, ManyRandomInsertionsFollowTheRule) {
   std::mt19937 random(4711);
   for (int round = 0; round < 20; ++round) {
     // Few distinct starts in some rounds (many equals), the full range in
@@ -141,7 +149,7 @@ TEST(SectionList, ManyRandomInsertionsFollowTheRule) {
   }
 }
 
-TEST(SectionList, InsertingAllAtOnceEqualsInsertingOneByOne) {
+TEST_F(SectionList, InsertingAllAtOnceEqualsInsertingOneByOne) {
   std::mt19937 random(815);
   for (int round = 0; round < 8; ++round) {
     std::vector<section_record> records;
@@ -175,7 +183,7 @@ TEST(SectionList, InsertingAllAtOnceEqualsInsertingOneByOne) {
   }
 }
 
-TEST(SectionList, PartsInsertedAtOnceFollowTheRule) {
+TEST_F(SectionList, PartsInsertedAtOnceFollowTheRule) {
   std::mt19937 random(2612);
   // Small and large parts, empty parts, one part.
   const std::vector<std::vector<std::size_t>> layouts = {
@@ -229,7 +237,7 @@ TEST(SectionList, PartsInsertedAtOnceFollowTheRule) {
   }
 }
 
-TEST(SectionList, ARecordInsertedBeforeThePartsAreReadTakesItsPlace) {
+TEST_F(SectionList, ARecordInsertedBeforeThePartsAreReadTakesItsPlace) {
   std::vector<std::vector<section_record>> parts(3);
   for (int i = 0; i < 3000; ++i) {
     parts[static_cast<std::size_t>(i % 3)].push_back(make(0x100, "p" + std::to_string(i)));
@@ -246,7 +254,7 @@ TEST(SectionList, ARecordInsertedBeforeThePartsAreReadTakesItsPlace) {
   EXPECT_EQ(list.back().name, "p0");
 }
 
-TEST(SectionList, ThousandsOfEqualStartsStandNewestFirst) {
+TEST_F(SectionList, ThousandsOfEqualStartsStandNewestFirst) {
   section_list list;
   name_list expected;
   for (int i = 0; i < 3000; ++i) {

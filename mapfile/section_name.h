@@ -1,9 +1,9 @@
 // The name of a section record. A listing with hundreds of thousands of
-// sections repeats a few dozen names, so every distinct text is kept once for
-// the rest of the run and a name is a number that stands for it: records stay
-// small and trivially copyable, copying a name copies four bytes, and two
-// names are equal exactly when their numbers are. The texts are never freed,
-// like the other data the readers build once per process.
+// sections repeats a few dozen names, so every distinct text is kept once in
+// the name pool of the analysis (section_name_pool) and a name points at its
+// kept text: records stay small and trivially copyable, two names of one pool
+// are equal exactly when they point at the same text, and the text is reached
+// without anything process-wide. A name is valid as long as its pool lives.
 #pragma once
 
 #include <cstddef>
@@ -12,47 +12,84 @@
 #include <string>
 #include <string_view>
 
+#include "mapfile/name_key.h"
+
+class section_name_pool;
+
 class section_name {
  public:
-  /// The names one thread met last. Names may be made on several threads at
-  /// once, each with a list of its own: a name found in the list is made
-  /// without waiting for the other threads. While names are made on another
-  /// thread, no name's text may be read.
+  /// A distinct text of a pool and its number there. Made only by the pool,
+  /// never changed or moved afterwards.
+  struct kept_text {
+    std::string text;
+    std::uint32_t id = 0;
+  };
+
+  /// The names one thread met last, for names of one pool. Names may be
+  /// made on several threads at once, each with a list of its own: a name
+  /// found in the list is made without waiting for the other threads.
   class recent_list {
    public:
-    recent_list() = default;
+    explicit recent_list(section_name_pool& pool) : m_pool(&pool) {}
 
    private:
     friend class section_name;
+    /// The listed name of the text, or nullptr when the list lacks it; the
+    /// slot where a lookup ends. Inline: it runs for every section line.
+    const kept_text* find(std::string_view text, std::uint64_t key, std::size_t& slot) const {
+      const auto size = static_cast<std::uint32_t>(text.size());
+      for (slot = quick_hash(key, text.size()) & (k_slots - 1); m_entries[slot].kept != nullptr;
+           slot = (slot + 1) & (k_slots - 1)) {
+        const entry& listed = m_entries[slot];
+        // Up to eight characters, the key holds the whole name.
+        if (listed.key == key && listed.size == size && (size <= 8 || listed.kept->text == text)) {
+          return listed.kept;
+        }
+      }
+      return nullptr;
+    }
+    /// Makes the name in the pool and lists it at slot, where find() ended.
+    const kept_text* add(std::string_view text, std::uint64_t key, std::size_t slot);
+
     struct entry {
-      const std::string* text = nullptr;  ///< nullptr marks a free slot
-      std::uint32_t id = 0;
+      const kept_text* kept = nullptr;  ///< nullptr marks a free slot
       std::uint32_t size = 0;
       std::uint64_t key = 0;  ///< characters of the text in one word
     };
     /// A power of two; the list starts afresh when half of it is taken.
     static constexpr std::size_t k_slots = 256;
+    section_name_pool* m_pool;
     entry m_entries[k_slots];
     std::size_t m_taken = 0;
   };
 
-  /// The empty name.
+  /// The empty name, which belongs to every pool.
   section_name() = default;
-  section_name(std::string_view text) : m_id(intern(text)) {}  // NOLINT: implicit by design
-  section_name(std::string_view text, recent_list& recent) : m_id(intern(text, recent)) {}
-  section_name(const std::string& text) : section_name(std::string_view(text)) {}  // NOLINT
-  section_name(const char* text) : section_name(std::string_view(text)) {}         // NOLINT
+  /// The name of that text in the pool; made there when it is new.
+  section_name(std::string_view text, section_name_pool& pool);
+  /// The same name, looked for in the thread's recent list first.
+  section_name(std::string_view text, recent_list& recent) {
+    if (text.empty()) {
+      return;
+    }
+    const std::uint64_t key = name_key(text);
+    std::size_t slot = 0;
+    m_kept = recent.find(text, key, slot);
+    if (m_kept == nullptr) {
+      m_kept = recent.add(text, key, slot);
+    }
+  }
 
-  const std::string& str() const { return text_of(m_id); }
+  const std::string& str() const { return m_kept != nullptr ? m_kept->text : empty_text(); }
   operator const std::string&() const { return str(); }  // NOLINT: reads like a string
   operator std::string_view() const { return str(); }    // NOLINT
 
-  bool empty() const { return m_id == 0; }
+  bool empty() const { return m_kept == nullptr; }
   std::size_t size() const { return str().size(); }
 
-  /// Equal texts share one handle, so identity is equality.
-  friend bool operator==(section_name a, section_name b) { return a.m_id == b.m_id; }
-  friend bool operator!=(section_name a, section_name b) { return a.m_id != b.m_id; }
+  /// Equal texts of one pool share one kept text, so identity is equality.
+  friend bool operator==(section_name a, section_name b) { return a.m_kept == b.m_kept; }
+  friend bool operator!=(section_name a, section_name b) { return a.m_kept != b.m_kept; }
   friend bool operator==(section_name a, std::string_view b) { return a.str() == b; }
   friend bool operator!=(section_name a, std::string_view b) { return a.str() != b; }
   friend bool operator==(std::string_view a, section_name b) { return a == b.str(); }
@@ -69,17 +106,12 @@ class section_name {
     return out << name.str();
   }
 
-  /// A number that is the same for equal names and differs otherwise; the
-  /// empty name is 0.
-  std::uint32_t id() const { return m_id; }
-
-  /// How many distinct texts have been kept so far, the empty one included.
-  static std::size_t distinct_count();
+  /// A small number, dense per pool, that is the same for equal names of
+  /// the pool and differs otherwise; the empty name is 0.
+  std::uint32_t id() const { return m_kept != nullptr ? m_kept->id : 0; }
 
  private:
-  static std::uint32_t intern(std::string_view text);
-  static std::uint32_t intern(std::string_view text, recent_list& recent);
-  static const std::string& text_of(std::uint32_t id);
+  static const std::string& empty_text();
 
-  std::uint32_t m_id = 0;
+  const kept_text* m_kept = nullptr;
 };

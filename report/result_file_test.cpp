@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "mapfile/section_name_pool.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -91,8 +92,9 @@ TEST(ResultFile, LinesNameTheSectionTheMatchAndTheEarlierClaim) {
   searches.emplace_back("text");
   searches.emplace_back("|text |init");
   search_accounting accounting(searches);
+  section_name_pool names;
   section_record text;
-  text.name = ".text";
+  text.name = section_name(".text", names);
   text.size = 4;
   accounting.account(text);
   accounting.account(text);

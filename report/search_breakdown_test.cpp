@@ -9,19 +9,27 @@
 #include <string>
 #include <vector>
 
+#include "mapfile/section_name_pool.h"
 #include "report/result_file.h"
 #include "report/run_memory_report.h"
 #include "tests/test_support.h"
 
 namespace {
 
-section_record program_record(const std::string& name, std::uint32_t size) {
-  section_record record;
-  record.name = name;
-  record.size = size;
-  record.range_index = 0;
-  return record;
-}
+/// Each test's records take their names from a pool of the test's own.
+class names_of_one_run : public ::testing::Test {
+ protected:
+  section_record program_record(const std::string& name, std::uint32_t size) {
+    section_record record;
+    record.name = section_name(name, m_names);
+    record.size = size;
+    record.range_index = 0;
+    return record;
+  }
+
+  section_name_pool m_names;
+};
+using SearchBreakdown = names_of_one_run;
 
 search_list entries(const std::vector<std::string>& texts) {
   search_list list;
@@ -54,7 +62,7 @@ const std::string k_header = "Memory map\n\nName  Start  End  Length\n----------
 
 // ---- breakdown, warning and file ----------------------------------------------
 
-TEST(SearchBreakdown, LinesWarningAndFileForAnAmbiguousPair) {
+TEST_F(SearchBreakdown, LinesWarningAndFileForAnAmbiguousPair) {
   test_support::scoped_temp_dir dir;
   search_list searches = entries({"text", "|text |init", "never"});
   search_accounting accounting(searches);
@@ -82,7 +90,7 @@ TEST(SearchBreakdown, LinesWarningAndFileForAnAmbiguousPair) {
             ".text: Found in [ |text |init ] and in [ text ]\n");
 }
 
-TEST(SearchBreakdown, NoAmbiguityWritesNoFileAndLeavesAnOldOneAlone) {
+TEST_F(SearchBreakdown, NoAmbiguityWritesNoFileAndLeavesAnOldOneAlone) {
   test_support::scoped_temp_dir dir;
   search_list searches = entries({"text"});
   search_accounting accounting(searches);
@@ -99,7 +107,7 @@ TEST(SearchBreakdown, NoAmbiguityWritesNoFileAndLeavesAnOldOneAlone) {
   EXPECT_EQ(test_support::read_file(old), "from an earlier run\r\n");
 }
 
-TEST(SearchBreakdown, ResultFileIsReplacedAndListsMatchesInOrder) {
+TEST_F(SearchBreakdown, ResultFileIsReplacedAndListsMatchesInOrder) {
   test_support::scoped_temp_dir dir;
   dir.write("Vemora.amb", "an older and much longer content that must not survive\n");
   search_list searches = entries({"a", "b", "|a |b"});
@@ -120,7 +128,7 @@ TEST(SearchBreakdown, ResultFileIsReplacedAndListsMatchesInOrder) {
   EXPECT_EQ(accounting.ambiguous_bytes(), 1u + 1u + 2u + 4u + 4u + 4u);
 }
 
-TEST(SearchBreakdown, AShorterResultFileFromAnEarlierRunIsReplacedWhole) {
+TEST_F(SearchBreakdown, AShorterResultFileFromAnEarlierRunIsReplacedWhole) {
   test_support::scoped_temp_dir dir;
   dir.write("Vemora.amb", "old\n");
   search_list searches = entries({"a", "|a"});
@@ -142,7 +150,7 @@ TEST(SearchBreakdown, AShorterResultFileFromAnEarlierRunIsReplacedWhole) {
   EXPECT_EQ(text.substr(text.size() - by_second.size()), "a2: Found in [ |a ] and in [ a ]\n");
 }
 
-TEST(SearchBreakdown, AnInputNamedLikeTheResultFileIsNeverOverwritten) {
+TEST_F(SearchBreakdown, AnInputNamedLikeTheResultFileIsNeverOverwritten) {
   test_support::scoped_temp_dir dir;
   const std::string map = dir.write("Vemora.amb", "  1 .text 10 100 x\n  ALLOC\n");
   const std::string definition = dir.write("memory.def", "PROGRAM 0 1000\n");
@@ -169,7 +177,7 @@ TEST(SearchBreakdown, AnInputNamedLikeTheResultFileIsNeverOverwritten) {
   EXPECT_NE(again.str().find("Could not write"), std::string::npos);
 }
 
-TEST(SearchBreakdown, UnwritableResultFileAddsALine) {
+TEST_F(SearchBreakdown, UnwritableResultFileAddsALine) {
   test_support::scoped_temp_dir dir;
   test_support::scoped_temp_dir blocked;
   // A folder of that name stands where the file would go.
@@ -193,7 +201,7 @@ TEST(SearchBreakdown, UnwritableResultFileAddsALine) {
   EXPECT_FALSE(test_support::file_exists(dir.file("no_such_folder")));
 }
 
-TEST(SearchBreakdown, ZeroProgramBytesPrintZeroPercent) {
+TEST_F(SearchBreakdown, ZeroProgramBytesPrintZeroPercent) {
   search_list searches = entries({"text"});
   search_accounting accounting(searches);
   accounting.account(program_record(".text", 0));
@@ -209,7 +217,7 @@ TEST(SearchBreakdown, ZeroProgramBytesPrintZeroPercent) {
 
 // ---- through the driver ----------------------------------------------------------
 
-TEST(SearchBreakdown, UnwritableResultFileKeepsTheReportSuccessful) {
+TEST_F(SearchBreakdown, UnwritableResultFileKeepsTheReportSuccessful) {
   test_support::scoped_temp_dir dir;
   std::filesystem::create_directory(dir.file("Vemora.amb"));
   const std::string definition =
@@ -232,7 +240,7 @@ TEST(SearchBreakdown, UnwritableResultFileKeepsTheReportSuccessful) {
   EXPECT_EQ(out.str().substr(out.str().size() - tail.size()), tail);
 }
 
-TEST(SearchBreakdown, NoSearchEntriesNoBreakdown) {
+TEST_F(SearchBreakdown, NoSearchEntriesNoBreakdown) {
   test_support::scoped_temp_dir dir;
   const std::string definition = dir.write("mem.def", "PROGRAM 0x0000 0x8000\n");
   const std::string map = dir.write("app.map", k_header + altium_row("CODE_A", "000100", "000010"));
