@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/analysis.h"
+#include "mapfile/c_map_file_elxr.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -222,4 +223,62 @@ TEST(SectionFates, NoObserverNoFates) {
   const memory_analysis analysis = analyse_memory(request);
   EXPECT_TRUE(analysis.fates.empty());
   EXPECT_EQ(analysis.program_used, 0x104u);
+}
+
+TEST(SectionFates, AListingReadInStretchesKeepsEveryLine) {
+  // Section lines of every fate the elxr path decides, each at a line number
+  // known while the listing is written; blank lines now and then.
+  struct kind {
+    const char* name;
+    const char* start;
+    const char* attributes;
+    const char* fate;
+  };
+  const kind kinds[] = {
+      {".text", "00001000", "CONTENTS, CODE", "program"},
+      {".data", "00004000", "CONTENTS, DATA", "memory"},
+      {".rodata", "00001100", "CONTENTS, DEBUGGING", "debugging_attribute"},
+      {".text.hot", "00001200", "CONTENTS, CODE", "name_not_accepted"},
+      {".sdata", "00009000", "CONTENTS, DATA", "outside_ranges"},
+  };
+  std::string map = "Sections:\nIdx Name          Size      VMA       LMA\n";
+  std::uint64_t line = 2;
+  std::vector<expected_fate> expected;
+  std::vector<std::string> names;
+  names.reserve(3000);
+  for (int i = 0; i < 3000; ++i) {
+    const kind& k = kinds[(i * 7) % 5];
+    if (i % 11 == 0) {
+      map += "\n";
+      ++line;
+    }
+    map += "  " + std::to_string(i) + " " + k.name + "  00000010  " + k.start + "  " + k.start +
+           "  2**2\n                  " + k.attributes + "\n";
+    names.emplace_back(k.name);
+    expected.push_back({names.back().c_str(), line + 1, k.fate, 0});
+    line += 2;
+  }
+  test_support::scoped_temp_dir dir;
+  analysis_request request;
+  request.type_keyword = "Tev2";
+  request.definition_path = dir.write("memory.def", k_elxr_definition);
+  request.map_path = dir.write("app.map", map);
+  request.collect_fates = true;
+  request.stretching = {4096, 4};
+
+  c_map_file_elxr probe(request.map_path);
+  probe.set_stretching(request.stretching);
+  ASSERT_GT(probe.stretch_bounds().size(), 8u);
+
+  const memory_analysis stretched = analyse_memory(request);
+  ASSERT_EQ(stretched.fates.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(stretched.fates[i].name, expected[i].name);
+    EXPECT_EQ(stretched.fates[i].map_line, expected[i].map_line);
+    EXPECT_EQ(fate_keyword(stretched.fates[i].fate), expected[i].fate);
+    if (HasFailure()) {
+      break;  // one wrong line shifts all after it
+    }
+  }
 }
