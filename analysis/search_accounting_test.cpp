@@ -8,32 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "mapfile/section_name_pool.h"
+#include "tests/test_support.h"
 
 namespace {
 
-/// Each test's records take their names from a pool of the test's own.
-class names_of_one_run : public ::testing::Test {
- protected:
-  section_record program_record(const std::string& name, std::uint32_t size) {
-    section_record record;
-    record.name = section_name(name, m_names);
-    record.size = size;
-    record.range_index = 0;
-    return record;
-  }
-
-  section_name_pool m_names;
-};
-using SearchAccounting = names_of_one_run;
-
-search_list entries(const std::vector<std::string>& texts) {
-  search_list list;
-  for (const std::string& text : texts) {
-    list.emplace_back(text);
-  }
-  return list;
-}
+using SearchAccounting = test_support::names_of_one_run;
+using test_support::entries;
 
 }  // namespace
 

@@ -158,18 +158,22 @@ const std::vector<fate_case> k_cases = {
      }},
 };
 
+memory_analysis analyse_with_fates(const fate_case& c) {
+  test_support::scoped_temp_dir dir;
+  analysis_request request;
+  request.type_keyword = c.keyword;
+  request.definition_path = dir.write("memory.def", c.definition);
+  request.map_path = dir.write("app.map", c.map);
+  request.collect_fates = true;
+  return analyse_memory(request);
+}
+
 }  // namespace
 
 TEST(SectionFates, EverySectionHasOneFateAndItsLine) {
   for (const fate_case& c : k_cases) {
     SCOPED_TRACE(c.what);
-    test_support::scoped_temp_dir dir;
-    analysis_request request;
-    request.type_keyword = c.keyword;
-    request.definition_path = dir.write("memory.def", c.definition);
-    request.map_path = dir.write("app.map", c.map);
-    request.collect_fates = true;
-    const memory_analysis analysis = analyse_memory(request);
+    const memory_analysis analysis = analyse_with_fates(c);
     ASSERT_FALSE(analysis.failure.failed());
 
     ASSERT_EQ(analysis.fates.size(), c.fates.size());
@@ -186,13 +190,7 @@ TEST(SectionFates, EverySectionHasOneFateAndItsLine) {
 TEST(SectionFates, CountedFatesAreExactlyTheListedSections) {
   for (const fate_case& c : k_cases) {
     SCOPED_TRACE(c.what);
-    test_support::scoped_temp_dir dir;
-    analysis_request request;
-    request.type_keyword = c.keyword;
-    request.definition_path = dir.write("memory.def", c.definition);
-    request.map_path = dir.write("app.map", c.map);
-    request.collect_fates = true;
-    const memory_analysis analysis = analyse_memory(request);
+    const memory_analysis analysis = analyse_with_fates(c);
 
     std::uint64_t program = 0;
     std::uint64_t memory = 0;

@@ -9,35 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "mapfile/section_name_pool.h"
 #include "report/result_file.h"
 #include "report/run_memory_report.h"
 #include "tests/test_support.h"
 
 namespace {
 
-/// Each test's records take their names from a pool of the test's own.
-class names_of_one_run : public ::testing::Test {
- protected:
-  section_record program_record(const std::string& name, std::uint32_t size) {
-    section_record record;
-    record.name = section_name(name, m_names);
-    record.size = size;
-    record.range_index = 0;
-    return record;
-  }
-
-  section_name_pool m_names;
-};
-using SearchBreakdown = names_of_one_run;
-
-search_list entries(const std::vector<std::string>& texts) {
-  search_list list;
-  for (const std::string& text : texts) {
-    list.emplace_back(text);
-  }
-  return list;
-}
+using SearchBreakdown = test_support::names_of_one_run;
+using test_support::entries;
 
 // The console as the memory report sets it before the breakdown.
 std::ostringstream report_stream() {

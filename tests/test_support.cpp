@@ -67,4 +67,12 @@ std::string normalize_line_ends(const std::string& text) {
   return result;
 }
 
+search_list entries(const std::vector<std::string>& texts) {
+  search_list list;
+  for (const std::string& text : texts) {
+    list.emplace_back(text);
+  }
+  return list;
+}
+
 }  // namespace test_support

@@ -1,10 +1,36 @@
 // Helpers shared by the tests: a scoped temporary folder (kept when a test
-// fails, so its files can be looked at), and small file helpers.
+// fails, so its files can be looked at), small file helpers, and records and
+// SEARCH entries made for a test.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstdint>
 #include <string>
+#include <vector>
+
+#include "mapfile/section_name_pool.h"
+#include "mapfile/section_record.h"
+#include "memdef/search_entry.h"
 
 namespace test_support {
+
+/// Each test's records take their names from a pool of the test's own.
+class names_of_one_run : public ::testing::Test {
+ protected:
+  section_record program_record(const std::string& name, std::uint32_t size) {
+    section_record record;
+    record.name = section_name(name, m_names);
+    record.size = size;
+    record.range_index = 0;
+    return record;
+  }
+
+  section_name_pool m_names;
+};
+
+/// SEARCH entries from their argument texts, in order.
+search_list entries(const std::vector<std::string>& texts);
 
 /// A fresh folder below the system's temporary folder; removed on
 /// destruction unless the current test has failed.
