@@ -5,6 +5,7 @@
 // the same lists as reading it in one go.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -17,6 +18,67 @@
 
 namespace fuzz_support {
 
+/// Every fate a reader tells, as plain values.
+class fate_recorder : public c_section_observer {
+ public:
+  struct fate {
+    std::string name;
+    std::uint32_t start;
+    std::uint32_t size;
+    std::uint64_t map_line;
+    section_fate kind;
+    std::int32_t range_index;
+    bool operator==(const fate& other) const {
+      return name == other.name && start == other.start && size == other.size &&
+             map_line == other.map_line && kind == other.kind && range_index == other.range_index;
+    }
+  };
+  void on_section(const section_event& event) override {
+    fates.push_back({std::string(event.name), event.start, event.size, event.map_line, event.fate,
+                     event.range_index});
+  }
+  std::vector<fate> fates;
+};
+
+/// The counted fates are exactly the listed records, and every line number
+/// lies in the listing, in order, made-up sections last.
+inline void check_fates(const fate_recorder& recorder, std::string_view bytes,
+                        const section_list& program_sections, const section_list& memory_sections) {
+  const std::uint64_t lines =
+      static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
+  std::uint64_t program_bytes = 0;
+  std::uint64_t memory_bytes = 0;
+  std::size_t program_count = 0;
+  std::size_t memory_count = 0;
+  std::uint64_t last_line = 0;
+  bool made_up_seen = false;  // sections a reader makes up have no line and come last
+  for (const fate_recorder::fate& fate : recorder.fates) {
+    if (fate.map_line == 0) {
+      made_up_seen = true;
+    } else {
+      FUZZ_CHECK(!made_up_seen && fate.map_line >= last_line && fate.map_line <= lines);
+      last_line = fate.map_line;
+    }
+    if (fate.kind == section_fate::counted_program) {
+      program_bytes += fate.size;
+      ++program_count;
+    } else if (fate.kind == section_fate::counted_memory) {
+      memory_bytes += fate.size;
+      ++memory_count;
+    }
+  }
+  std::uint64_t listed_program = 0;
+  std::uint64_t listed_memory = 0;
+  program_sections.visit_in_any_order(
+      [&](const section_record& record) { listed_program += record.size; });
+  memory_sections.visit_in_any_order(
+      [&](const section_record& record) { listed_memory += record.size; });
+  FUZZ_CHECK(program_count == program_sections.size());
+  FUZZ_CHECK(memory_count == memory_sections.size());
+  FUZZ_CHECK(program_bytes == listed_program);
+  FUZZ_CHECK(memory_bytes == listed_memory);
+}
+
 template <typename reader_type>
 int fuzz_elxr_reader(const std::uint8_t* data, std::size_t size, const elxr_reference& reference) {
   static const c_memory_def definition = reader_definition();
@@ -28,15 +90,18 @@ int fuzz_elxr_reader(const std::uint8_t* data, std::size_t size, const elxr_refe
   bool placed_any = false;
   // The records' names outlive the reader.
   std::shared_ptr<section_name_pool> names;
+  fate_recorder one_go_fates;
   {
     reader_type reader(path);
     names = reader.name_pool();
     reader.set_stretching({std::uint64_t{1} << 30, 1});
+    reader.set_observer(&one_go_fates);
     FUZZ_CHECK(reader.is_open);
     placed_any = reader.read(definition, program_sections, memory_sections);
   }
   FUZZ_CHECK(placed_any == (!program_sections.empty() || !memory_sections.empty()));
   check_section_lists(definition, program_sections, memory_sections);
+  check_fates(one_go_fates, bytes, program_sections, memory_sections);
 
   {
     placed_lists one_go;
@@ -44,10 +109,13 @@ int fuzz_elxr_reader(const std::uint8_t* data, std::size_t size, const elxr_refe
     one_go.memory.assign(memory_sections.begin(), memory_sections.end());
     reader_type reader(path);
     reader.set_stretching({1 + size / (2 + (size == 0 ? 0 : data[0] % 8)), 3});
+    fate_recorder stretched_fates;
+    reader.set_observer(&stretched_fates);
     section_list program_stretched;
     section_list memory_stretched;
     FUZZ_CHECK(reader.read(definition, program_stretched, memory_stretched) == placed_any);
     check_same_lists(one_go, program_stretched, memory_stretched);
+    FUZZ_CHECK(stretched_fates.fates == one_go_fates.fates);
   }
 
   section_name_pool reference_names;
