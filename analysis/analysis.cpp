@@ -1,5 +1,6 @@
 #include "analysis/analysis.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "mapfile/c_map_file_altium.h"
@@ -52,6 +53,87 @@ class fate_collector : public c_section_observer {
   c_section_observer* m_next;
 };
 
+std::optional<double> percent(double part, double whole) {
+  if (whole == 0) {
+    return std::nullopt;
+  }
+  return part * 100.0 / whole;
+}
+
+/// Each range's definition line and the "//" comment on it, read the way
+/// c_memory_def::read reads the file.
+void note_range_lines(const std::string& definition_path, memory_analysis& analysis) {
+  line_reader reader(c_memory_def::k_max_line);
+  if (!reader.open(definition_path)) {
+    return;
+  }
+  std::size_t program = 0;
+  std::size_t memory = 0;
+  search_list ignored;
+  std::string_view line;
+  while (reader.next(line)) {
+    memory_range range;
+    line_reading reading;
+    const line_kind kind = c_memory_def::parse_line(line, range, ignored, &reading);
+    ignored.clear();
+    range_usage* usage = nullptr;
+    if (kind == line_program && program < analysis.program_usage.size()) {
+      usage = &analysis.program_usage[program++];
+    } else if (kind == line_memory && memory < analysis.memory_usage.size()) {
+      usage = &analysis.memory_usage[memory++];
+    }
+    if (usage == nullptr) {
+      continue;
+    }
+    usage->definition_line = static_cast<std::size_t>(reader.line_number());
+    if (reading.comment) {
+      std::string_view label = line.substr(reading.first_slash + 2);
+      const std::size_t first = label.find_first_not_of(" \t\r");
+      const std::size_t last = label.find_last_not_of(" \t\r");
+      label = first == std::string_view::npos ? std::string_view()
+                                              : label.substr(first, last - first + 1);
+      usage->label = std::string(label);
+    }
+  }
+}
+
+/// The sums by fate, and for each section counted in a program range its
+/// place in the program list and the SEARCH entry that counted it. The list
+/// holds the counted sections in ascending start order, the later one first
+/// among equal starts; the fates come in the order the list took them.
+void note_fates(memory_analysis& analysis) {
+  std::vector<std::size_t> counted;
+  for (std::size_t i = 0; i < analysis.fates.size(); ++i) {
+    const section_fate_record& fate = analysis.fates[i];
+    fate_sum& sum = analysis.by_fate[static_cast<std::size_t>(fate.fate)];
+    ++sum.sections;
+    sum.bytes += fate.size;
+    if (fate.fate == section_fate::counted_program) {
+      counted.push_back(i);
+    }
+  }
+  std::vector<std::size_t> order(counted.size());
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    order[i] = order.size() - 1 - i;  // the later one first among equal starts
+  }
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return analysis.fates[counted[a]].start < analysis.fates[counted[b]].start;
+  });
+  std::vector<std::int32_t> group_of(order.size(), -1);
+  for (std::size_t entry = 0; entry < analysis.breakdown.entries.size(); ++entry) {
+    for (const std::uint32_t section : analysis.breakdown.entries[entry].sections) {
+      if (section < group_of.size()) {
+        group_of[section] = static_cast<std::int32_t>(entry);
+      }
+    }
+  }
+  for (std::size_t place = 0; place < order.size(); ++place) {
+    section_fate_record& fate = analysis.fates[counted[order[place]]];
+    fate.program_index = static_cast<std::int64_t>(place);
+    fate.group = group_of[place];
+  }
+}
+
 /// The exact sums per range and per area, beside the report's wrapping ones.
 void sum_exactly(memory_analysis& analysis) {
   analysis.program_usage = usage_of(analysis.definition.program_ranges);
@@ -77,6 +159,44 @@ void sum_exactly(memory_analysis& analysis) {
   });
 }
 }  // namespace
+
+std::optional<double> range_usage::used_pct() const {
+  return percent(static_cast<double>(used_rounded()), range.size);
+}
+
+fate_sum memory_analysis::dropped() const {
+  fate_sum sum;
+  for (std::size_t i = 0; i < k_fate_count; ++i) {
+    if (!is_counted(static_cast<section_fate>(i))) {
+      sum.sections += by_fate[i].sections;
+      sum.bytes += by_fate[i].bytes;
+    }
+  }
+  return sum;
+}
+
+std::optional<double> memory_analysis::program_used_pct() const {
+  return percent(static_cast<double>(program_used), static_cast<double>(program_total));
+}
+
+std::optional<double> memory_analysis::memory_used_pct() const {
+  return percent(static_cast<double>(memory_used_bytes + ((memory_used_bits + 4) >> 3)),
+                 static_cast<double>(memory_total));
+}
+
+std::optional<double> memory_analysis::program_average() const {
+  if (program_sections.empty()) {
+    return std::nullopt;
+  }
+  return static_cast<double>(program_used) / static_cast<double>(program_sections.size());
+}
+
+std::optional<double> memory_analysis::memory_average() const {
+  if (memory_sections.empty()) {
+    return std::nullopt;
+  }
+  return memory_used() / static_cast<double>(memory_sections.size());
+}
 
 eep_totals compute_eep_totals(const eep_sizes& sizes) {
   eep_totals totals;
@@ -190,7 +310,11 @@ memory_analysis analyse_memory(const analysis_request& request) {
       reader->read(analysis.definition, analysis.program_sections, analysis.memory_sections);
   reader.reset();
   if (!analysis.has_sections) {
-    return analysis;  // no section in any range: nothing to report, still a success
+    // No section in any range: nothing to report, still a success.
+    sum_exactly(analysis);
+    note_range_lines(request.definition_path, analysis);
+    note_fates(analysis);
+    return analysis;
   }
 
   analysis.totals =
@@ -202,6 +326,8 @@ memory_analysis analyse_memory(const analysis_request& request) {
     accounting.account(record);
   }
   analysis.breakdown = accounting.breakdown();
+  note_range_lines(request.definition_path, analysis);
+  note_fates(analysis);
   return analysis;
 }
 

@@ -5,8 +5,10 @@
 // prints this one result; none computes a number of its own.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,10 +45,28 @@ struct range_usage {
   std::uint64_t used_bytes = 0;  ///< sections whose size counts bytes
   std::uint64_t used_bits = 0;   ///< sections whose size counts bits
   std::size_t section_count = 0;
+  std::size_t definition_line = 0;  ///< 1-based line of the range in the definition file
+  /// The text of a "//" comment on the range's line, trimmed; none without one.
+  std::optional<std::string> label;
 
   /// Bytes and bits together, bits rounded to whole bytes as the report does.
   std::uint64_t used_rounded() const { return used_bytes + ((used_bits + 4) >> 3); }
+  /// Size less what is used: below 0 for an overfull range.
+  std::int64_t free() const {
+    return static_cast<std::int64_t>(range.size) - static_cast<std::int64_t>(used_rounded());
+  }
+  /// Used bytes in percent of the size; none for a range of size 0.
+  std::optional<double> used_pct() const;
 };
+
+/// Sections and bytes of one kind of fate.
+struct fate_sum {
+  std::size_t sections = 0;
+  std::uint64_t bytes = 0;  ///< sizes as the sections give them (bits for bit-sized ones)
+};
+
+/// The number of fates there are, for tables by fate.
+constexpr std::size_t k_fate_count = static_cast<std::size_t>(section_fate::name_not_accepted) + 1;
 
 /// The step of the console program that a failure ends: its exit code.
 enum class analysis_step {
@@ -72,6 +92,10 @@ struct section_fate_record {
   std::uint64_t map_line = 0;   ///< 1-based; 0 for a section a reader made up
   section_fate fate = section_fate::outside_ranges;
   std::int32_t range_index = -1;  ///< the program or memory range that counted it
+  /// For a section counted in a program range: its place in the program list
+  /// (report order) and the SEARCH entry that counted its bytes (-1: none).
+  std::int64_t program_index = -1;
+  std::int32_t group = -1;
 };
 
 /// What one analysis is asked to read.
@@ -118,8 +142,24 @@ struct memory_analysis {
   search_breakdown breakdown;
 
   /// Every recognised section in map order, made-up ones last; filled only
-  /// when the request asks for it.
+  /// when the request asks for it, like the sums by fate.
   std::vector<section_fate_record> fates;
+  std::array<fate_sum, k_fate_count> by_fate{};
+
+  /// The sums by fate of every dropped section.
+  fate_sum dropped() const;
+  /// Program bytes in percent of the program total; none when it is 0.
+  std::optional<double> program_used_pct() const;
+  /// Memory bytes, bits rounded to whole bytes, in percent of the memory
+  /// total, as the console report takes it; none when the total is 0.
+  std::optional<double> memory_used_pct() const;
+  /// Memory bytes with bits as eighths of a byte.
+  double memory_used() const {
+    return static_cast<double>(memory_used_bytes) + memory_used_bits * 0.125;
+  }
+  /// Bytes per section; none without sections.
+  std::optional<double> program_average() const;
+  std::optional<double> memory_average() const;
 };
 
 /// The EEPROM side of an analysis.

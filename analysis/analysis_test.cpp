@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,9 +37,10 @@ TEST(Analysis, SumsEveryRangeExactlyBesideTheWrappingTotals) {
   analysis_request request;
   request.type_keyword = "Tev2_mem32_unlimited";
   request.definition_path = dir.write("memory.def",
-                                      "PROGRAM 0x00000000 0x00001000\n"
+                                      "PROGRAM 0x00000000 0x00001000 // boot block \n"
                                       "PROGRAM 0x00002000 0x00001000\n"
-                                      "MEMORY  0x10000000 0x80000000\n"
+                                      "\n"
+                                      "MEMORY  0x10000000 0x80000000 //RAM\r\n"
                                       "MEMORY  0x90000000 0x80000000\n"
                                       "SEARCH text\n"
                                       "SEARCH |text |data\n");
@@ -52,6 +54,12 @@ TEST(Analysis, SumsEveryRangeExactlyBesideTheWrappingTotals) {
   ASSERT_TRUE(analysis.has_sections);
 
   ASSERT_EQ(analysis.program_usage.size(), 2u);
+  EXPECT_EQ(analysis.program_usage[0].label, std::optional<std::string>("boot block"));
+  EXPECT_EQ(analysis.program_usage[1].label, std::nullopt);
+  EXPECT_EQ(analysis.program_usage[1].definition_line, 2u);
+  EXPECT_EQ(analysis.memory_usage[0].label, std::optional<std::string>("RAM"));
+  EXPECT_EQ(analysis.memory_usage[0].definition_line, 4u);
+  EXPECT_EQ(analysis.memory_usage[1].definition_line, 5u);
   EXPECT_EQ(analysis.program_usage[0].used_bytes, 0x100u);
   EXPECT_EQ(analysis.program_usage[0].section_count, 1u);
   EXPECT_EQ(analysis.program_usage[1].used_bytes, 0x210u);

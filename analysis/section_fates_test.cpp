@@ -207,6 +207,25 @@ TEST(SectionFates, CountedFatesAreExactlyTheListedSections) {
       }
     }
     EXPECT_EQ(program, analysis.program_used);
+    EXPECT_EQ(analysis.by_fate[0].bytes, program);
+    EXPECT_EQ(analysis.dropped().bytes, dropped);
+
+    // A section counted in a program range names its place in the report's
+    // list and the entry that counted it.
+    const std::vector<section_record> listed(analysis.program_sections.begin(),
+                                             analysis.program_sections.end());
+    for (const section_fate_record& fate : analysis.fates) {
+      if (fate.fate != section_fate::counted_program) {
+        EXPECT_EQ(fate.program_index, -1);
+        continue;
+      }
+      ASSERT_GE(fate.program_index, 0);
+      ASSERT_LT(static_cast<std::size_t>(fate.program_index), listed.size());
+      const section_record& record = listed[static_cast<std::size_t>(fate.program_index)];
+      EXPECT_EQ(record.name.str(), fate.name);
+      EXPECT_EQ(record.start, fate.start);
+      EXPECT_EQ(record.size, fate.size);
+    }
     EXPECT_EQ(memory, analysis.memory_used_bytes + analysis.memory_used_bits);
     EXPECT_EQ(all, program + memory + dropped);
   }

@@ -100,6 +100,29 @@ void check_fates(const std::string& keyword, const std::string& definition_path,
       FUZZ_CHECK(fate.range_index == -1);
     }
   }
+  // Each counted program section names its place in the list and the entry
+  // that counted it.
+  const std::vector<section_record> listed(observed.program_sections.begin(),
+                                           observed.program_sections.end());
+  std::vector<char> placed(listed.size(), 0);
+  for (const section_fate_record& fate : observed.fates) {
+    if (fate.fate != section_fate::counted_program) {
+      FUZZ_CHECK(fate.program_index == -1 && fate.group == -1);
+      continue;
+    }
+    FUZZ_CHECK(fate.program_index >= 0 &&
+               static_cast<std::size_t>(fate.program_index) < listed.size());
+    const auto place = static_cast<std::size_t>(fate.program_index);
+    FUZZ_CHECK(!placed[place]);
+    placed[place] = 1;
+    FUZZ_CHECK(listed[place].name.str() == fate.name && listed[place].start == fate.start &&
+               listed[place].size == fate.size);
+    for (std::size_t entry = 0; entry < observed.breakdown.entries.size(); ++entry) {
+      const std::vector<std::uint32_t>& counted = observed.breakdown.entries[entry].sections;
+      const bool counts_it = std::find(counted.begin(), counted.end(), place) != counted.end();
+      FUZZ_CHECK(counts_it == (fate.group == static_cast<std::int32_t>(entry)));
+    }
+  }
   FUZZ_CHECK(program_count == observed.program_sections.size());
   FUZZ_CHECK(memory_count == observed.memory_sections.size());
   FUZZ_CHECK(program_bytes == observed.program_used);
