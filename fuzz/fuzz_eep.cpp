@@ -9,9 +9,9 @@
 #include <sstream>
 #include <string>
 
-#include "mapfile/c_eep_file.h"
 #include "eep/run_eep_report.h"
 #include "fuzz/fuzz_support.h"
+#include "mapfile/c_eep_file.h"
 
 namespace {
 using namespace fuzz_support;
