@@ -325,7 +325,7 @@ memory_analysis analyse_memory(const analysis_request& request) {
   for (const section_record& record : analysis.program_sections) {
     accounting.account(record);
   }
-  analysis.breakdown = accounting.breakdown();
+  analysis.breakdown = std::move(accounting).breakdown();
   note_range_lines(request.definition_path, analysis);
   note_fates(analysis);
   return analysis;

@@ -72,7 +72,20 @@ std::vector<search_hit> search_accounting::ambiguous_list() const {
   return hits;
 }
 
-search_breakdown search_accounting::breakdown() const {
+search_breakdown search_accounting::breakdown() const& {
+  search_breakdown result = entries_breakdown();
+  result.ambiguous = m_ambiguous;
+  return result;
+}
+
+search_breakdown search_accounting::breakdown() && {
+  search_breakdown result = entries_breakdown();
+  result.ambiguous = std::move(m_ambiguous);
+  m_ambiguous.clear();
+  return result;
+}
+
+search_breakdown search_accounting::entries_breakdown() const {
   search_breakdown result;
   for (std::size_t i = 0; i < m_searches.size(); ++i) {
     const search_entry& searched = m_searches[i];
@@ -88,7 +101,6 @@ search_breakdown search_accounting::breakdown() const {
     result.accounted += searched.total;
     result.accounted_exact += entry.bytes;
   }
-  result.ambiguous = m_ambiguous;
   result.ambiguous_bytes = ambiguous_bytes();
   result.ambiguous_bytes_exact = m_ambiguous_bytes;
   return result;

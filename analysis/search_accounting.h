@@ -68,7 +68,9 @@ class search_accounting {
   void account(const section_record& record);
 
   /// The breakdown as it stands.
-  search_breakdown breakdown() const;
+  search_breakdown breakdown() const&;
+  /// The same, taking the ambiguous matches over instead of copying them.
+  search_breakdown breakdown() &&;
 
   /// The map file's directory (up to its last '\' or '/') plus "Vemora.amb".
   static std::string result_file_path(const std::string& map_file_path);
@@ -89,6 +91,8 @@ class search_accounting {
   };
 
   std::uint32_t state_of(section_name name);
+  /// The breakdown without its ambiguous matches.
+  search_breakdown entries_breakdown() const;
 
   search_list& m_searches;
   std::deque<name_state> m_states;  ///< one per distinct name, in the order first seen
