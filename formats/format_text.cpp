@@ -71,9 +71,14 @@ std::string utf8_with_latin1_fallback(std::string_view text) {
 }
 
 std::string json_string(std::string_view text) {
-  static const char* const k_hex = "0123456789abcdef";
   std::string out;
   out.reserve(text.size() + 2);
+  append_json_string(out, text);
+  return out;
+}
+
+void append_json_string(std::string& out, std::string_view text) {
+  static const char* const k_hex = "0123456789abcdef";
   out += '"';
   for (std::size_t at = 0; at < text.size();) {
     const auto byte = static_cast<unsigned char>(text[at]);
@@ -104,7 +109,6 @@ std::string json_string(std::string_view text) {
     }
   }
   out += '"';
-  return out;
 }
 
 std::string json_number(std::optional<double> value) {

@@ -432,3 +432,31 @@ TEST(ConsoleAgreement, JsonFiguresEqualTheConsoleReportOnEveryGoldenCase) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BitSizedMemory, BitsCountAsEighthsAndRoundToBytesForThePercentage) {
+  analysis_result result;
+  memory_analysis& memory = result.memory;
+  range_usage ram;
+  ram.range = {0x1000, 256};
+  ram.used_bytes = 64;
+  ram.used_bits = 12;  // 1.5 bytes, rounded up to 2
+  ram.section_count = 2;
+  memory.memory_usage.push_back(ram);
+  memory.memory_total = 256;
+  memory.memory_used_bytes = 64;
+  memory.memory_used_bits = 12;
+  const auto document = nlohmann::json::parse(json_of(result));
+  EXPECT_EQ(document["ranges"][0]["used"], 66);
+  EXPECT_EQ(document["ranges"][0]["free"], 190);
+  EXPECT_EQ(document["totals"]["memory"]["used"], 65.5);
+  EXPECT_EQ(document["totals"]["memory"]["free"], 190.5);
+  EXPECT_EQ(document["totals"]["memory"]["used_pct"], 25.78125);  // 66 of 256
+  std::ostringstream markdown;
+  write_markdown_report(markdown, result, report_context{});
+  EXPECT_NE(markdown.str().find("| Memory | 256 | 65.5 | 190.5 | 25.78 | 0 |\n"),
+            std::string::npos);
+}
+
+}  // namespace
