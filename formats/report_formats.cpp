@@ -140,11 +140,12 @@ void append_json_section(std::string& out, const section_fate_record& fate) {
     append_number(out, fate.map_line);
   }
   out += counted ? ", \"fate\": \"counted\", \"range\": " : ", \"fate\": \"dropped\", \"range\": ";
-  const std::string range = range_of(fate);
-  if (range.empty()) {
-    out += "null";
+  if (counted && fate.range_index >= 0) {
+    out += fate.fate == section_fate::counted_program ? "\"program" : "\"memory";
+    append_number(out, static_cast<std::uint64_t>(fate.range_index));
+    out += '"';
   } else {
-    append_json_string(out, range);
+    out += "null";
   }
   out += ", \"group\": ";
   if (fate.group < 0) {
@@ -249,11 +250,17 @@ void write_json_report(std::ostream& out, const analysis_result& result,
   out << "},\n";
   out << "  ";
   out << json_key("sections") << '[';
+  // Written in pieces of about 64 KiB: the whole list is never held.
+  constexpr std::size_t k_piece = 64 * 1024;
   std::string buffer;
+  buffer.reserve(k_piece + 1024);
   for (std::size_t i = 0; i < memory.fates.size(); ++i) {
-    buffer.assign(i == 0 ? "\n    " : ",\n    ");
+    buffer += i == 0 ? "\n    " : ",\n    ";
     append_json_section(buffer, memory.fates[i]);
-    out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    if (buffer.size() >= k_piece || i + 1 == memory.fates.size()) {
+      out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+      buffer.clear();
+    }
   }
   out << (memory.fates.empty() ? "]" : "\n  ]");
   out << ",\n";
