@@ -40,7 +40,7 @@ class fate_collector : public c_section_observer {
 
   void on_section(const section_event& event) override {
     if (m_kept != nullptr) {
-      m_kept->push_back({std::string(event.name), event.start, event.size, event.size_unit,
+      m_kept->push_back({event.pooled_name, event.start, event.size, event.size_unit,
                          event.map_line, event.fate, event.range_index});
     }
     if (m_next != nullptr) {

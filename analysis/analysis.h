@@ -85,7 +85,7 @@ struct analysis_failure {
 
 /// One recognised section and its fate, kept by the analysis when asked.
 struct section_fate_record {
-  std::string name;
+  section_name name;  ///< in the analysis' name pool
   std::uint32_t start = 0;
   std::uint32_t size = 0;
   std::uint32_t size_unit = 0;  ///< 0: bytes, 1: bits

@@ -283,8 +283,12 @@ TEST(HexAddress, IsZeroXAndEightUpperCaseDigits) {
 
 TEST(OddNames, EveryFormatStaysValidUtf8AndJsonReadsTheLatin1Text) {
   analysis_result result;
-  result.memory.fates.push_back({".caf\xe9,\"x\"", 0x10, 4, 0, 3, section_fate::outside_ranges});
-  result.memory.fates.push_back({"\xe2\x82\xac|\xff", 0x20, 4, 1, 0, section_fate::zero_size});
+  result.memory.names = std::make_shared<section_name_pool>();
+  section_name_pool& names = *result.memory.names;
+  result.memory.fates.push_back(
+      {section_name(".caf\xe9,\"x\"", names), 0x10, 4, 0, 3, section_fate::outside_ranges});
+  result.memory.fates.push_back(
+      {section_name("\xe2\x82\xac|\xff", names), 0x20, 4, 1, 0, section_fate::zero_size});
   const auto document = nlohmann::json::parse(json_of(result));
   EXPECT_EQ(document["sections"][0]["name"], ".caf\xc3\xa9,\"x\"");
   EXPECT_EQ(document["sections"][1]["name"], "\xe2\x82\xac|\xc3\xbf");

@@ -81,6 +81,7 @@ void section_fate_log::deliver(c_section_observer& observer) {
   for (const entry& logged : m_entries) {
     section_event event;
     event.name = logged.name.str();
+    event.pooled_name = logged.name;
     event.start = logged.start;
     event.size = logged.size;
     event.size_unit = logged.size_unit;

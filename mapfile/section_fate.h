@@ -37,6 +37,8 @@ inline bool is_counted(section_fate fate) {
 /// One section and its fate. The name's text stays valid during the call only.
 struct section_event {
   std::string_view name;
+  /// The same name in the reader's pool, valid as long as the pool is.
+  section_name pooled_name;
   std::uint32_t start = 0;
   std::uint32_t size = 0;
   std::uint32_t size_unit = 0;  ///< 0: bytes, 1: bits
