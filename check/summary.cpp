@@ -96,14 +96,19 @@ void write_summary(std::ostream& out, const analysis_result& result,
 
   const fate_sum dropped = memory.dropped();
   out << "\nDropped: " << sections_text(dropped.sections) << ", " << dropped.bytes << " bytes\n";
+  if (dropped.sections == 0) {
+    return;
+  }
+  out << "  " << padded("reason", 20, true) << padded("sections", 10, false)
+      << padded("bytes", 13, false) << '\n';
   for (std::size_t i = 0; i < k_fate_count; ++i) {
     const auto fate = static_cast<section_fate>(i);
     const fate_sum& sum = memory.by_fate[i];
     if (is_counted(fate) || sum.sections == 0) {
       continue;
     }
-    out << "  " << padded(std::string(fate_keyword(fate)), 20, true) << ' '
-        << padded(sections_text(sum.sections), 14, false) << ' '
-        << padded(std::to_string(sum.bytes), 11, false) << " bytes\n";
+    out << "  " << padded(std::string(fate_keyword(fate)), 20, true)
+        << padded(std::to_string(sum.sections), 10, false)
+        << padded(std::to_string(sum.bytes), 13, false) << '\n';
   }
 }
