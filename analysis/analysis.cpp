@@ -227,6 +227,20 @@ eep_totals compute_eep_totals(const eep_sizes& sizes) {
   return totals;
 }
 
+eep_totals_exact compute_eep_totals_exact(const eep_sizes& sizes) {
+  eep_totals_exact totals;
+  totals.once_used = sizes.once_data_size;
+  totals.once_free = sizes.once_data_free;
+  totals.once_total = totals.once_used + totals.once_free;
+  totals.triple_used = 3 * std::uint64_t{sizes.triple_data_size};
+  totals.triple_free = 3 * std::uint64_t{sizes.triple_data_free};
+  totals.triple_total = totals.triple_used + totals.triple_free;
+  totals.overall_used = totals.once_used + totals.triple_used;
+  totals.overall_free = totals.once_free + totals.triple_free;
+  totals.overall_total = totals.overall_used + totals.overall_free;
+  return totals;
+}
+
 std::unique_ptr<c_map_file> make_map_reader(const std::string& type_keyword,
                                             const std::string& map_file_path) {
   if (type_keyword == "Orm6") {

@@ -187,6 +187,22 @@ struct eep_totals {
 
 eep_totals compute_eep_totals(const eep_sizes& sizes);
 
+/// The same amounts, and the once block's, summed exactly: the machine-readable
+/// reports give these, the console report keeps its wrapping ones.
+struct eep_totals_exact {
+  std::uint64_t overall_total = 0;
+  std::uint64_t overall_used = 0;
+  std::uint64_t overall_free = 0;
+  std::uint64_t once_total = 0;
+  std::uint64_t once_used = 0;
+  std::uint64_t once_free = 0;
+  std::uint64_t triple_total = 0;
+  std::uint64_t triple_used = 0;
+  std::uint64_t triple_free = 0;
+};
+
+eep_totals_exact compute_eep_totals_exact(const eep_sizes& sizes);
+
 struct analysis_result {
   memory_analysis memory;
   /// Read only when the request names an EEPROM source and the memory side

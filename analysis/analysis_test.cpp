@@ -183,3 +183,21 @@ TEST(Analysis, EepromValuesAreReadAfterTheMemorySide) {
   EXPECT_EQ(result.eep.sizes.once_data_free, 0x30u);
   EXPECT_EQ(result.eep.sizes.triple_data_free, 0x8u);
 }
+
+TEST(Analysis, ExactEepromTotalsDoNotWrap) {
+  eep_sizes sizes;
+  sizes.once_data_size = 0x80000000;
+  sizes.once_data_free = 0x80000001;
+  sizes.triple_data_size = 0x55555556;  // times 3 is 0x100000002
+  sizes.triple_data_free = 1;
+  const eep_totals_exact totals = compute_eep_totals_exact(sizes);
+  EXPECT_EQ(totals.once_used, 0x80000000u);
+  EXPECT_EQ(totals.once_free, 0x80000001u);
+  EXPECT_EQ(totals.once_total, 0x100000001u);
+  EXPECT_EQ(totals.triple_used, 0x100000002u);
+  EXPECT_EQ(totals.triple_free, 3u);
+  EXPECT_EQ(totals.triple_total, 0x100000005u);
+  EXPECT_EQ(totals.overall_used, 0x180000002u);
+  EXPECT_EQ(totals.overall_free, 0x80000004u);
+  EXPECT_EQ(totals.overall_total, 0x200000006u);
+}

@@ -204,7 +204,6 @@ int run_report(const input_options& inputs, const report_options& options,
   const report_context& context = checked.context;
 
   std::vector<output_request> outputs;
-#ifdef VEMORA_CHECK_HAVE_FORMATS
   if (given[0]->count() > 0) {
     outputs.push_back({"--json", options.json,
                        [&](std::ostream& to) { write_json_report(to, result, context); }});
@@ -221,15 +220,6 @@ int run_report(const input_options& inputs, const report_options& options,
     outputs.push_back({"--markdown", options.markdown,
                        [&](std::ostream& to) { write_markdown_report(to, result, context); }});
   }
-#else
-  for (const CLI::Option* option : given) {
-    if (option->count() > 0) {
-      throw check_error{check_exit_internal,
-                        option->get_name() + ": this build has no report writers"};
-    }
-  }
-  (void)options;
-#endif
   if (outputs.empty()) {
     write_summary(out, result, context);
     return check_exit_done;
@@ -350,12 +340,8 @@ int run_parsed(int argc, const char* const* argv, std::ostream& out, std::ostrea
   if (explain_command->parsed()) {
     return run_explain(inputs, explain, *explain_command, out);
   }
-#ifdef VEMORA_CHECK_HAVE_FORMATS
   out << report_schema();
   return check_exit_done;
-#else
-  throw check_error{check_exit_internal, "schema: this build has no report writers"};
-#endif
 }
 }  // namespace
 

@@ -166,7 +166,6 @@ const std::vector<exit_case> k_exit_cases = {
     {"help", {"--help"}, 0, ""},
     {"help of a subcommand", {"explain", "--help"}, 0, ""},
     {"version", {"--version"}, 0, ""},
-#ifdef VEMORA_CHECK_HAVE_FORMATS
     {"JSON to standard output",
      {"report", "Tev2", "memory.def", "small.map", "--json", "-"},
      0,
@@ -180,12 +179,6 @@ const std::vector<exit_case> k_exit_cases = {
      {"report", "Tev2", "memory.def", "small.map", "--markdown", "small.map"},
      3,
      "vemora-check: small.map: is an input of this run and is not overwritten\n"},
-#else
-    {"no writers in this build",
-     {"report", "Tev2", "memory.def", "small.map", "--json", "-"},
-     4,
-     "vemora-check: --json: this build has no report writers\n"},
-#endif
 };
 
 TEST_F(check_folder, ExitCodesAndTheirMessages) {

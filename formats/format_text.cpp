@@ -1,0 +1,152 @@
+#include "formats/format_text.h"
+
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+namespace {
+bool is_continuation(std::string_view text, std::size_t at, unsigned char low = 0x80,
+                     unsigned char high = 0xBF) {
+  if (at >= text.size()) {
+    return false;
+  }
+  const auto byte = static_cast<unsigned char>(text[at]);
+  return byte >= low && byte <= high;
+}
+
+void append_latin1(std::string& out, unsigned char byte) {
+  out += static_cast<char>(0xC0 | (byte >> 6));
+  out += static_cast<char>(0x80 | (byte & 0x3F));
+}
+}  // namespace
+
+std::size_t utf8_sequence_length(std::string_view text, std::size_t at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  if (lead < 0x80) {
+    return 1;
+  }
+  // The second byte's range rules out overlong forms, surrogates and code
+  // points beyond U+10FFFF.
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  std::size_t length = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    low = lead == 0xE0 ? 0xA0 : 0x80;
+    high = lead == 0xED ? 0x9F : 0xBF;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    low = lead == 0xF0 ? 0x90 : 0x80;
+    high = lead == 0xF4 ? 0x8F : 0xBF;
+  } else {
+    return 0;
+  }
+  if (!is_continuation(text, at + 1, low, high)) {
+    return 0;
+  }
+  for (std::size_t i = 2; i < length; ++i) {
+    if (!is_continuation(text, at + i)) {
+      return 0;
+    }
+  }
+  return length;
+}
+
+std::string utf8_with_latin1_fallback(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t length = utf8_sequence_length(text, at);
+    if (length == 0) {
+      append_latin1(out, static_cast<unsigned char>(text[at]));
+      ++at;
+    } else {
+      out.append(text, at, length);
+      at += length;
+    }
+  }
+  return out;
+}
+
+std::string json_string(std::string_view text) {
+  static const char* const k_hex = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size() + 2);
+  out += '"';
+  for (std::size_t at = 0; at < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    const std::size_t length = utf8_sequence_length(text, at);
+    if (length > 1) {
+      out.append(text, at, length);
+      at += length;
+      continue;
+    }
+    ++at;
+    if (byte == '"') {
+      out += "\\\"";
+    } else if (byte == '\\') {
+      out += "\\\\";
+    } else if (byte == '\n') {
+      out += "\\n";
+    } else if (byte == '\r') {
+      out += "\\r";
+    } else if (byte == '\t') {
+      out += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F || length == 0) {
+      // A byte that is not UTF-8 stands for its Latin-1 character.
+      out += "\\u00";
+      out += k_hex[byte >> 4];
+      out += k_hex[byte & 0x0F];
+    } else {
+      out += static_cast<char>(byte);
+    }
+  }
+  out += '"';
+  return out;
+}
+
+std::string json_number(std::optional<double> value) {
+  if (!value || !std::isfinite(*value)) {
+    return "null";
+  }
+  // nlohmann's shortest form that reads back as the same double.
+  return nlohmann::json(*value).dump();
+}
+
+std::string csv_field(std::string_view text) {
+  const std::string valid = utf8_with_latin1_fallback(text);
+  if (valid.find_first_of(",\"\r\n") == std::string::npos) {
+    return valid;
+  }
+  std::string out = "\"";
+  for (const char c : valid) {
+    if (c == '"') {
+      out += '"';
+    }
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+std::string markdown_cell(std::string_view text) {
+  std::string out;
+  for (const char c : utf8_with_latin1_fallback(text)) {
+    if (c == '|') {
+      out += "\\|";
+    } else if (c == '\r' || c == '\n') {
+      out += ' ';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string hex_address(std::uint32_t address) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(address));
+  return text;
+}

@@ -1,0 +1,37 @@
+// The text pieces every report format is made of: UTF-8 that stays valid
+// whatever bytes a map gives a name, JSON strings and numbers, CSV fields and
+// Markdown cells. Kept apart from the writers so each rule is tested alone.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+/// The length of the valid UTF-8 sequence at text[at] (1 to 4), or 0 when
+/// the byte there does not begin one: overlong forms, surrogates and code
+/// points above U+10FFFF are not valid.
+std::size_t utf8_sequence_length(std::string_view text, std::size_t at);
+
+/// The text with every byte that is not part of valid UTF-8 read as Latin-1
+/// and encoded as UTF-8 (0xE9 becomes U+00E9).
+std::string utf8_with_latin1_fallback(std::string_view text);
+
+/// A JSON string with its quotes: valid UTF-8 as it is, quote, backslash and
+/// control characters escaped, and every byte that is not valid UTF-8 as
+/// \u00XX of its Latin-1 reading.
+std::string json_string(std::string_view text);
+
+/// A JSON number, or null for none, NaN or infinity.
+std::string json_number(std::optional<double> value);
+
+/// A CSV field: quoted (quotes doubled) when it holds a comma, quote, CR or
+/// LF; invalid UTF-8 as in utf8_with_latin1_fallback.
+std::string csv_field(std::string_view text);
+
+/// A Markdown table cell: "|" as "\|", CR and LF as blanks, invalid UTF-8 as
+/// in utf8_with_latin1_fallback.
+std::string markdown_cell(std::string_view text);
+
+/// "0x" and eight upper-case hexadecimal digits.
+std::string hex_address(std::uint32_t address);
