@@ -1,17 +1,11 @@
 #include "check/explain.h"
 
-#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "check/summary.h"
+#include "formats/format_text.h"
 
 namespace {
-std::string hex32(std::uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
-  return text;
-}
-
 const char* unit_of(const section_fate_record& record) {
   return record.size_unit == 1 ? "bits" : "bytes";
 }
@@ -42,7 +36,7 @@ nlohmann::ordered_json sum_json(const fate_sum& sum) {
 
 nlohmann::ordered_json section_json(const section_fate_record& record) {
   nlohmann::ordered_json object;
-  object["name"] = utf8_name(record.name);
+  object["name"] = utf8_with_latin1_fallback(record.name);
   object["start"] = record.start;
   object["size"] = record.size;
   object["unit"] = unit_of(record);
@@ -61,7 +55,7 @@ nlohmann::ordered_json section_json(const section_fate_record& record) {
 
 void write_csv_row(std::ostream& out, const section_fate_record& record) {
   const bool counted = is_counted(record.fate);
-  out << csv_field(record.name) << ',' << hex32(record.start) << ',' << record.size << ','
+  out << csv_field(record.name) << ',' << hex_address(record.start) << ',' << record.size << ','
       << unit_of(record) << ',';
   if (record.map_line != 0) {
     out << record.map_line;
@@ -103,8 +97,8 @@ std::string range_id_of(const section_fate_record& record) {
   if (!is_counted(record.fate) || record.range_index < 0) {
     return std::string();
   }
-  return check_range_id(record.fate == section_fate::counted_program,
-                        static_cast<std::size_t>(record.range_index));
+  return range_id(record.fate == section_fate::counted_program,
+                  static_cast<std::size_t>(record.range_index));
 }
 
 bool shown(const section_fate_record& record, const explain_filter& filter) {
@@ -121,7 +115,7 @@ bool shown(const section_fate_record& record, const explain_filter& filter) {
 }
 
 std::string explain_line(const memory_analysis& memory, const section_fate_record& record) {
-  std::string line = record.name + "  start " + hex32(record.start) + "  size " +
+  std::string line = record.name + "  start " + hex_address(record.start) + "  size " +
                      std::to_string(record.size) + ' ' + unit_of(record) + "  line " +
                      (record.map_line == 0 ? std::string("-") : std::to_string(record.map_line)) +
                      "  ";
@@ -149,67 +143,6 @@ std::string sum_rule_line(const memory_analysis& memory, std::size_t shown_count
             (all.sections == 1 ? " section" : " sections");
   }
   return line;
-}
-
-std::string utf8_name(const std::string& name) {
-  std::string text;
-  text.reserve(name.size());
-  const auto latin1 = [&text](unsigned char byte) {
-    text.push_back(static_cast<char>(0xC0U | (byte >> 6U)));
-    text.push_back(static_cast<char>(0x80U | (byte & 0x3FU)));
-  };
-  std::size_t i = 0;
-  while (i < name.size()) {
-    const auto lead = static_cast<unsigned char>(name[i]);
-    std::size_t length = 0;
-    std::uint32_t code = 0;
-    if (lead < 0x80U) {
-      text.push_back(name[i]);
-      ++i;
-      continue;
-    }
-    if (lead >= 0xC2U && lead <= 0xDFU) {
-      length = 2;
-      code = lead & 0x1FU;
-    } else if (lead >= 0xE0U && lead <= 0xEFU) {
-      length = 3;
-      code = lead & 0x0FU;
-    } else if (lead >= 0xF0U && lead <= 0xF4U) {
-      length = 4;
-      code = lead & 0x07U;
-    }
-    bool valid = length > 0 && i + length <= name.size();
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      const auto next = static_cast<unsigned char>(name[i + k]);
-      valid = (next & 0xC0U) == 0x80U;
-      code = (code << 6U) | (next & 0x3FU);
-    }
-    // Overlong forms, UTF-16 surrogates and code points beyond U+10FFFF are no UTF-8.
-    valid = valid && !(length == 3 && code < 0x800U) && !(length == 4 && code < 0x10000U) &&
-            !(code >= 0xD800U && code <= 0xDFFFU) && code <= 0x10FFFFU;
-    if (valid) {
-      text.append(name, i, length);
-      i += length;
-    } else {
-      latin1(lead);
-      ++i;
-    }
-  }
-  return text;
-}
-
-std::string csv_field(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) {
-    return text;
-  }
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"') {
-      quoted += '"';
-    }
-    quoted += c;
-  }
-  return quoted + '"';
 }
 
 void write_explanation(std::ostream& out, const memory_analysis& memory,

@@ -40,11 +40,5 @@ std::string explain_line(const memory_analysis& memory, const section_fate_recor
 /// The closing line of the text form, without its line end.
 std::string sum_rule_line(const memory_analysis& memory, std::size_t shown_count);
 
-/// The name as valid UTF-8: bytes that do not form UTF-8 are read as Latin-1.
-std::string utf8_name(const std::string& name);
-
-/// A CSV field, quoted when it holds a comma, a quote, CR or LF (RFC 4180).
-std::string csv_field(const std::string& text);
-
 void write_explanation(std::ostream& out, const memory_analysis& memory,
                        const explain_filter& filter, explain_format format);

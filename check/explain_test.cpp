@@ -1,6 +1,6 @@
 // The faces made for people and scripts from one small analysis: the explain
 // lines and their sum rule, the filters, the JSON and CSV forms of explain,
-// the summary's layout, and the helpers for bars, names and CSV fields.
+// the summary's layout and its fill bars.
 #include "check/explain.h"
 
 #include <gtest/gtest.h>
@@ -195,46 +195,6 @@ TEST(FillBar, CellsFollowTheUsedPercentage) {
   };
   for (const bar_case& c : cases) {
     EXPECT_EQ(fill_bar(c.pct, c.used, 20), c.bar);
-  }
-}
-
-TEST(Utf8Name, BytesThatAreNoUtf8AreReadAsLatin1) {
-  struct name_case {
-    const char* what;
-    std::string name;
-    std::string text;
-  };
-  const name_case cases[] = {
-      {"ASCII", ".text", ".text"},
-      {"valid two bytes", "\xC3\xA4", "\xC3\xA4"},
-      {"valid four bytes", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
-      {"lone Latin-1 byte",
-       "a\xE4"
-       "b",
-       "a\xC3\xA4"
-       "b"},
-      {"overlong slash", "\xC0\xAF", "\xC3\x80\xC2\xAF"},
-      {"surrogate", "\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},
-      {"cut at the end", "\xE2\x82", "\xC3\xA2\xC2\x82"},
-      {"beyond U+10FFFF", "\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80"},
-  };
-  for (const name_case& c : cases) {
-    SCOPED_TRACE(c.what);
-    EXPECT_EQ(utf8_name(c.name), c.text);
-  }
-}
-
-TEST(CsvField, QuotedOnlyWhenNeeded) {
-  const std::pair<const char*, const char*> cases[] = {
-      {".text", ".text"},
-      {"a,b", "\"a,b\""},
-      {"say \"hi\"", "\"say \"\"hi\"\"\""},
-      {"two\nlines", "\"two\nlines\""},
-      {"cr\r", "\"cr\r\""},
-      {"", ""},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(csv_field(c.first), c.second);
   }
 }
 

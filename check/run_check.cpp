@@ -256,10 +256,10 @@ int run_explain(const input_options& inputs, const explain_options& options,
   if (command.count("--range") > 0) {
     std::vector<std::string> ids;
     for (std::size_t i = 0; i < result.memory.program_usage.size(); ++i) {
-      ids.push_back(check_range_id(true, i));
+      ids.push_back(range_id(true, i));
     }
     for (std::size_t i = 0; i < result.memory.memory_usage.size(); ++i) {
-      ids.push_back(check_range_id(false, i));
+      ids.push_back(range_id(false, i));
     }
     bool known = false;
     std::string list;

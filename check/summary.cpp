@@ -4,13 +4,9 @@
 #include <cmath>
 #include <cstdio>
 
-namespace {
-std::string hex32(std::uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
-  return text;
-}
+#include "formats/format_text.h"
 
+namespace {
 // Two decimals, right-aligned to width; "-" for a percentage without divisor.
 std::string percent_text(const std::optional<double>& pct, int width) {
   char text[64];
@@ -31,7 +27,7 @@ std::string padded(const std::string& text, std::size_t width, bool left) {
 }
 
 void write_range(std::ostream& out, const std::string& id, const range_usage& usage) {
-  out << "  " << padded(id, 10, true) << ' ' << hex32(usage.range.start) << ' '
+  out << "  " << padded(id, 10, true) << ' ' << hex_address(usage.range.start) << ' '
       << padded(std::to_string(usage.range.size), 11, false) << ' '
       << padded(std::to_string(usage.used_rounded()), 11, false) << ' '
       << padded(std::to_string(usage.free()), 11, false) << "  ["
@@ -47,10 +43,6 @@ std::string sections_text(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " section" : " sections");
 }
 }  // namespace
-
-std::string check_range_id(bool program, std::size_t index) {
-  return (program ? "program" : "memory") + std::to_string(index);
-}
 
 std::string fill_bar(const std::optional<double>& used_pct, bool anything_used, std::size_t width) {
   std::size_t filled = 0;
@@ -77,10 +69,10 @@ void write_summary(std::ostream& out, const analysis_result& result,
       << padded("free", 11, false) << "  " << padded("fill", k_fill_bar_width + 2, true) << ' '
       << padded("used", 8, false) << '\n';
   for (std::size_t i = 0; i < memory.program_usage.size(); ++i) {
-    write_range(out, check_range_id(true, i), memory.program_usage[i]);
+    write_range(out, range_id(true, i), memory.program_usage[i]);
   }
   for (std::size_t i = 0; i < memory.memory_usage.size(); ++i) {
-    write_range(out, check_range_id(false, i), memory.memory_usage[i]);
+    write_range(out, range_id(false, i), memory.memory_usage[i]);
   }
 
   out << "\nProgram area: " << memory.program_used << " of " << memory.program_total

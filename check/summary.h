@@ -10,9 +10,6 @@
 #include "analysis/analysis.h"
 #include "formats/report_formats.h"
 
-/// The id of a range as every face prints it: "program0", "memory1" ...
-std::string check_range_id(bool program, std::size_t index);
-
 /// The bar of a fill level: width cells, '#' for used and '.' for free,
 /// at least one '#' when anything is used, all '#' when full or overfull.
 std::string fill_bar(const std::optional<double>& used_pct, bool anything_used, std::size_t width);
