@@ -2,7 +2,7 @@
 # Runs the built vemora-check the way a user does (through wine for the Windows build):
 # its exit codes and messages, the files it writes, and, on every golden case that
 # vemora runs successfully, the agreement of vemora-check's JSON with vemora's console
-# report (compare_check_report.py).
+# report (compare_check_report.py), and on every failing case a failure of its own.
 #
 #   run_check_e2e.sh --source DIR --vemora EXE --check EXE --python PYTHON [-- EMULATOR...]
 set -uo pipefail
@@ -139,19 +139,21 @@ suite_cli() {
 }
 
 # Each golden case vemora runs successfully: the console's figures against the JSON's.
+# Each case where it fails: vemora-check fails too, with the matching exit code.
 agree_case() {
   local case_dir=$1 name
   name=$(basename "$case_dir")
   current="agreement ${case_dir#"$source_dir"/}"
   local code
   code=$(tr -d ' \r\n' <"$case_dir/expected_exit_code.txt")
-  [[ $code == 0 ]] || return 0
 
-  local line args=()
+  local line args=() i
   IFS= read -r line <"$case_dir/cmd" || true
   line=${line%$'\r'}
   [[ -n $line ]] && IFS=' ' read -r -a args <<<"$line"
-  ((${#args[@]} >= 3)) || return 0
+  for i in "${!args[@]}"; do
+    args[i]=${args[i]#@}
+  done
 
   local run_dir=$scratch/cases/$name entry
   mkdir -p "$run_dir"
@@ -176,6 +178,29 @@ agree_case() {
 
   tree_listing "$run_dir" >"$scratch/before"
   run "$run_dir" "$check" report "${args[@]}" --json -
+  if [[ $code != 0 ]]; then
+    # What makes vemora fail: its argument count and an unknown keyword are usage
+    # errors, every other failure is an input error told in one line.
+    current="failure ${case_dir#"$source_dir"/}"
+    local expected=3
+    if [[ $code == -5 ]]; then
+      expected=2
+    else
+      case ${args[0]} in
+        Orm6 | Tev2 | Tev2_mem32_unlimited | Orm8 | Pux4) ;;
+        *) expected=2 ;;
+      esac
+    fi
+    expect_status $expected
+    if ((expected == 3)); then
+      [[ $(wc -l <"$scratch/stderr") == 1 ]] && grep -q '^vemora-check: ' "$scratch/stderr" ||
+        fail "stderr is not one line: $(cat "$scratch/stderr")"
+    fi
+    [[ -s $scratch/stdout ]] && fail "output on a failed run"
+    tree_listing "$run_dir" >"$scratch/after"
+    cmp -s "$scratch/before" "$scratch/after" || fail "vemora-check changed the run folder"
+    return 0
+  fi
   expect_status 0
   cp "$scratch/stdout" "$scratch/report.json"
   tree_listing "$run_dir" >"$scratch/after"
