@@ -326,6 +326,9 @@ int run_parsed(int argc, const char* const* argv, std::ostream& out, std::ostrea
 
   CLI::App* schema_command = app.add_subcommand("schema", "The JSON Schema of the report");
   schema_command->footer(k_exit_codes);
+  for (CLI::App* command : {report_command, explain_command, schema_command}) {
+    command->set_version_flag("--version", "vemora-check " + version_text());
+  }
 
   try {
     app.parse(argc, argv);

@@ -217,8 +217,11 @@ TEST_F(check_folder, HelpNamesTheExitCodes) {
   }
 }
 
-TEST_F(check_folder, VersionIsTheProjectVersion) {
+TEST_F(check_folder, VersionIsTheProjectVersionEverywhere) {
   EXPECT_EQ(run({"--version"}).out, "vemora-check 2.9.0\n");
+  EXPECT_EQ(run({"report", "--version"}).out, "vemora-check 2.9.0\n");
+  EXPECT_EQ(run({"explain", "--version"}).out, "vemora-check 2.9.0\n");
+  EXPECT_EQ(run({"schema", "--version"}).out, "vemora-check 2.9.0\n");
 }
 
 TEST_F(check_folder, NoSectionInAnyRangeListsNothingAsCounted) {
