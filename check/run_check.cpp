@@ -287,6 +287,8 @@ int run_parsed(int argc, const char* const* argv, std::ostream& out, std::ostrea
   app.footer(k_exit_codes);
   app.set_version_flag("--version", "vemora-check " + version_text());
   app.require_subcommand(1);
+  // The same command line on every system: "/name" is a file name, not an option.
+  app.allow_windows_style_options(false);
 
   input_options inputs;
   report_options report;
