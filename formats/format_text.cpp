@@ -1,5 +1,6 @@
 #include "formats/format_text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -71,10 +72,25 @@ std::string utf8_with_latin1_fallback(std::string_view text) {
 }
 
 std::string json_string(std::string_view text) {
-  static const char* const k_hex = "0123456789abcdef";
   std::string out;
   out.reserve(text.size() + 2);
+  append_json_string(out, text);
+  return out;
+}
+
+void append_json_string(std::string& out, std::string_view text) {
+  static const char* const k_hex = "0123456789abcdef";
   out += '"';
+  // Most names are plain ASCII without quotes: those go in one piece.
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\';
+  });
+  if (plain) {
+    out.append(text);
+    out += '"';
+    return;
+  }
   for (std::size_t at = 0; at < text.size();) {
     const auto byte = static_cast<unsigned char>(text[at]);
     const std::size_t length = utf8_sequence_length(text, at);
@@ -104,7 +120,6 @@ std::string json_string(std::string_view text) {
     }
   }
   out += '"';
-  return out;
 }
 
 std::string json_number(std::optional<double> value) {

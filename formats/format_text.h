@@ -21,6 +21,8 @@ std::string utf8_with_latin1_fallback(std::string_view text);
 /// control characters escaped, and every byte that is not valid UTF-8 as
 /// \u00XX of its Latin-1 reading.
 std::string json_string(std::string_view text);
+/// The same, appended to out.
+void append_json_string(std::string& out, std::string_view text);
 
 /// A JSON number, or null for none, NaN or infinity.
 std::string json_number(std::optional<double> value);

@@ -1,5 +1,6 @@
 #include "formats/report_formats.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -115,18 +116,50 @@ std::string json_match(const search_breakdown& breakdown, const ambiguous_match_
          json_string(search_text(breakdown, match.claimed_by)) + "}";
 }
 
-std::string json_section(const section_fate_record& fate) {
+void append_number(std::string& out, std::uint64_t value) {
+  char digits[24];
+  const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, end.ptr);
+}
+
+/// One section object, appended to a buffer the caller reuses: listings
+/// have hundreds of thousands of sections.
+void append_json_section(std::string& out, const section_fate_record& fate) {
   const bool counted = is_counted(fate.fate);
-  const std::string range = range_of(fate);
-  return "{" + json_key("name") + json_string(fate.name) + ", " + json_key("start") +
-         number(std::uint64_t{fate.start}) + ", " + json_key("size") +
-         number(std::uint64_t{fate.size}) + ", " + json_key("unit") +
-         (fate.size_unit == 1 ? "\"bits\"" : "\"bytes\"") + ", " + json_key("line") +
-         (fate.map_line == 0 ? "null" : number(fate.map_line)) + ", " + json_key("fate") +
-         (counted ? "\"counted\"" : "\"dropped\"") + ", " + json_key("range") +
-         (range.empty() ? "null" : json_string(range)) + ", " + json_key("group") +
-         (fate.group < 0 ? "null" : number(std::int64_t{fate.group})) + ", " + json_key("reason") +
-         (counted ? "null" : json_string(fate_keyword(fate.fate))) + "}";
+  out += "{\"name\": ";
+  append_json_string(out, fate.name);
+  out += ", \"start\": ";
+  append_number(out, fate.start);
+  out += ", \"size\": ";
+  append_number(out, fate.size);
+  out += fate.size_unit == 1 ? ", \"unit\": \"bits\", \"line\": "
+                             : ", \"unit\": \"bytes\", \"line\": ";
+  if (fate.map_line == 0) {
+    out += "null";
+  } else {
+    append_number(out, fate.map_line);
+  }
+  out += counted ? ", \"fate\": \"counted\", \"range\": " : ", \"fate\": \"dropped\", \"range\": ";
+  if (counted && fate.range_index >= 0) {
+    out += fate.fate == section_fate::counted_program ? "\"program" : "\"memory";
+    append_number(out, static_cast<std::uint64_t>(fate.range_index));
+    out += '"';
+  } else {
+    out += "null";
+  }
+  out += ", \"group\": ";
+  if (fate.group < 0) {
+    out += "null";
+  } else {
+    append_number(out, static_cast<std::uint64_t>(fate.group));
+  }
+  out += ", \"reason\": ";
+  if (counted) {
+    out += "null";
+  } else {
+    append_json_string(out, fate_keyword(fate.fate));
+  }
+  out += '}';
 }
 
 std::string json_eep_block(std::uint64_t total, std::uint64_t used, std::uint64_t free) {
@@ -216,8 +249,20 @@ void write_json_report(std::ostream& out, const analysis_result& result,
       "    ", "  ");
   out << "},\n";
   out << "  ";
-  write_json_array(out, "sections", memory.fates.size(),
-                   [&memory](std::size_t i) { return json_section(memory.fates[i]); });
+  out << json_key("sections") << '[';
+  // Written in pieces of about 64 KiB: the whole list is never held.
+  constexpr std::size_t k_piece = 64 * 1024;
+  std::string buffer;
+  buffer.reserve(k_piece + 1024);
+  for (std::size_t i = 0; i < memory.fates.size(); ++i) {
+    buffer += i == 0 ? "\n    " : ",\n    ";
+    append_json_section(buffer, memory.fates[i]);
+    if (buffer.size() >= k_piece || i + 1 == memory.fates.size()) {
+      out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+      buffer.clear();
+    }
+  }
+  out << (memory.fates.empty() ? "]" : "\n  ]");
   out << ",\n";
 
   out << "  " << json_key("dropped") << "{";

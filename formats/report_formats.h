@@ -1,7 +1,8 @@
 // The analysis as machine-readable reports: JSON (with its JSON Schema), CSV
 // of the sections and of the ranges, and Markdown for a pipeline's summary.
 // Each writer prints the one analysis it is given and computes no figure of
-// its own; the JSON is written as it goes, one section at a time.
+// its own; the JSON is written as it goes, one section at a time, so that a
+// listing of a million sections never sits in memory as a document.
 #pragma once
 
 #include <cstdint>
@@ -41,8 +42,21 @@ struct report_context {
   std::vector<report_diagnostic> diagnostics;
 };
 
-/// The JSON report (schema "vemora-report", version k_report_schema_version).
-/// The analysis must have been made with collect_fates.
+/// The JSON report (schema "vemora-report", version k_report_schema_version;
+/// formats/vemora-report.schema.json describes every key). The analysis must
+/// have been made with collect_fates, or "sections" and "dropped" are empty.
+/// Layout: one top-level key a line, one range, group, ambiguous match,
+/// section and diagnostic a line. Figures are exact (no 32-bit wrap); a
+/// quotient whose divisor is 0 is null, as is any NaN or infinity. Strings
+/// are valid UTF-8: a byte that is not valid UTF-8 is written as \u00XX, its
+/// Latin-1 reading. "eeprom" is null when no EEPROM source was read or its
+/// scan failed.
+/// A run that failed still gives a valid report, never one that passes for a
+/// clean run: every failure message follows the context's diagnostics as a
+/// diagnostic of severity "error" with an empty code, file and position 0,
+/// and a failed memory side lists no range, group or section, with totals 0
+/// and their percentages null. vemora-check exits 3 on such a run and need
+/// not write it at all. Write failures show in the state of out.
 void write_json_report(std::ostream& out, const analysis_result& result,
                        const report_context& context);
 
@@ -51,14 +65,24 @@ std::string_view report_schema();
 
 constexpr const char* k_report_schema_version = "1.0.0";
 
-/// One row per section: name,start,size,unit,line,fate,range,group,reason.
+/// CSV as RFC 4180 has it: CR LF after every row, the header row first (frozen
+/// for a schema major version), numbers unquoted, a field quoted (its quotes
+/// doubled) only when it holds a comma, quote, CR or LF, no value as an empty
+/// field, addresses as "0x" and eight upper-case hexadecimal digits, sizes in
+/// decimal, percentages as the JSON writes them; text is valid UTF-8 (bytes
+/// that are not become their Latin-1 character).
+/// One row per section, in map order: name,start,size,unit,line,fate,range,group,reason.
 void write_sections_csv(std::ostream& out, const analysis_result& result);
 
 /// One row per range: id,kind,label,start,size,used,free,used_pct,sections.
 void write_ranges_csv(std::ostream& out, const analysis_result& result);
 
-/// The Markdown summary: the map and its short sha256, the ranges, the area
-/// totals, the SEARCH breakdown and the dropped bytes by reason.
+/// The Markdown summary: a first line with the map's path and the first 12
+/// digits of its sha256, then tables of the ranges, the area totals, the
+/// SEARCH breakdown (with the ambiguous matches) and the dropped bytes by
+/// reason. Percentages have two decimals ("n/a" without a divisor), memory
+/// amounts as many decimals as their eighths of a byte need; "|" in a cell is
+/// written "\|" and line breaks as blanks.
 void write_markdown_report(std::ostream& out, const analysis_result& result,
                            const report_context& context);
 
