@@ -144,7 +144,6 @@ analysis_result analyse_inputs(const input_options& inputs, const checked_inputs
 
 // One output named on the command line: standard output for "-".
 struct output_request {
-  const char* option;
   std::string path;
   std::function<void(std::ostream&)> write;
 };
@@ -205,20 +204,19 @@ int run_report(const input_options& inputs, const report_options& options,
 
   std::vector<output_request> outputs;
   if (given[0]->count() > 0) {
-    outputs.push_back({"--json", options.json,
-                       [&](std::ostream& to) { write_json_report(to, result, context); }});
+    outputs.push_back(
+        {options.json, [&](std::ostream& to) { write_json_report(to, result, context); }});
   }
   if (given[1]->count() > 0) {
-    outputs.push_back(
-        {"--csv", options.csv, [&](std::ostream& to) { write_sections_csv(to, result); }});
+    outputs.push_back({options.csv, [&](std::ostream& to) { write_sections_csv(to, result); }});
   }
   if (given[2]->count() > 0) {
-    outputs.push_back({"--csv-ranges", options.csv_ranges,
-                       [&](std::ostream& to) { write_ranges_csv(to, result); }});
+    outputs.push_back(
+        {options.csv_ranges, [&](std::ostream& to) { write_ranges_csv(to, result); }});
   }
   if (given[3]->count() > 0) {
-    outputs.push_back({"--markdown", options.markdown,
-                       [&](std::ostream& to) { write_markdown_report(to, result, context); }});
+    outputs.push_back(
+        {options.markdown, [&](std::ostream& to) { write_markdown_report(to, result, context); }});
   }
   if (outputs.empty()) {
     write_summary(out, result, context);
