@@ -2,7 +2,8 @@
 # Developer entry point: installs what a fresh Debian machine lacks, then
 #   ./dev.sh example   builds and prints the memory report of the bundled example
 #   ./dev.sh test      builds and runs all tests (unit, whole-report, end-to-end)
-#   ./dev.sh windows   cross-builds the 64-bit Windows program build-win/Vemora.exe
+#   ./dev.sh windows   cross-builds the 64-bit Windows programs build-win/Vemora.exe and
+#                      build-win/vemora-check.exe
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -23,17 +24,19 @@ need_packages() {
 }
 
 build_native() {
-  need_packages cmake g++ make libgtest-dev
+  need_packages cmake g++ make libgtest-dev libcli11-dev nlohmann-json3-dev libssl-dev \
+    python3-jsonschema
   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build build -j2
 }
 
 # The Windows build lives in its own folder; its tests run under wine (see .ci/run).
 build_windows() {
-  need_packages cmake make g++-mingw-w64-x86-64-posix googletest
+  need_packages cmake make g++-mingw-w64-x86-64-posix googletest libcli11-dev \
+    nlohmann-json3-dev python3-jsonschema
   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build build-win -j2 --target vemora
+  cmake --build build-win -j2 --target vemora vemora-check
 }
 
 case "${1:-}" in
@@ -48,7 +51,7 @@ case "${1:-}" in
     ;;
   windows)
     build_windows
-    echo "dev.sh: built build-win/Vemora.exe"
+    echo "dev.sh: built build-win/Vemora.exe and build-win/vemora-check.exe"
     ;;
   *)
     echo "usage: ./dev.sh example|test|windows" >&2

@@ -175,6 +175,23 @@ fate_sum memory_analysis::dropped() const {
   return sum;
 }
 
+fate_sum memory_analysis::counted() const {
+  fate_sum sum;
+  for (std::size_t i = 0; i < k_fate_count; ++i) {
+    if (is_counted(static_cast<section_fate>(i))) {
+      sum.sections += by_fate[i].sections;
+      sum.bytes += by_fate[i].bytes;
+    }
+  }
+  return sum;
+}
+
+fate_sum memory_analysis::recognised() const {
+  const fate_sum in_ranges = counted();
+  const fate_sum left_out = dropped();
+  return {in_ranges.sections + left_out.sections, in_ranges.bytes + left_out.bytes};
+}
+
 std::optional<double> memory_analysis::program_used_pct() const {
   return percent(static_cast<double>(program_used), static_cast<double>(program_total));
 }

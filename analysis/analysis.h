@@ -148,6 +148,10 @@ struct memory_analysis {
 
   /// The sums by fate of every dropped section.
   fate_sum dropped() const;
+  /// The sums by fate of every section a range counted.
+  fate_sum counted() const;
+  /// Every recognised section: counted() and dropped() together.
+  fate_sum recognised() const;
   /// Program bytes in percent of the program total; none when it is 0.
   std::optional<double> program_used_pct() const;
   /// Memory bytes, bits rounded to whole bytes, in percent of the memory

@@ -209,6 +209,9 @@ TEST(SectionFates, CountedFatesAreExactlyTheListedSections) {
     EXPECT_EQ(program, analysis.program_used);
     EXPECT_EQ(analysis.by_fate[0].bytes, program);
     EXPECT_EQ(analysis.dropped().bytes, dropped);
+    EXPECT_EQ(analysis.counted().bytes, program + memory);
+    EXPECT_EQ(analysis.recognised().bytes, all);
+    EXPECT_EQ(analysis.recognised().sections, analysis.fates.size());
 
     // A section counted in a program range names its place in the report's
     // list and the entry that counted it.

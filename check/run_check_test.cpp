@@ -1,0 +1,249 @@
+// The exit codes of vemora-check, in-process: usage errors (2), inputs that
+// cannot be used (3, with one line naming the file and why), and runs that
+// are done (0); and that a run creates no file it was not told to write.
+#include "check/run_check.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/test_support.h"
+
+namespace {
+
+class scoped_working_dir {
+ public:
+  explicit scoped_working_dir(const std::string& path)
+      : m_previous(std::filesystem::current_path()) {
+    std::filesystem::current_path(path);
+  }
+  ~scoped_working_dir() { std::filesystem::current_path(m_previous); }
+  scoped_working_dir(const scoped_working_dir&) = delete;
+  scoped_working_dir& operator=(const scoped_working_dir&) = delete;
+
+ private:
+  std::filesystem::path m_previous;
+};
+
+struct check_run {
+  int code = 0;
+  std::string out;
+  std::string err;
+};
+
+check_run run(const std::vector<std::string>& arguments) {
+  std::vector<const char*> argv = {"vemora-check"};
+  for (const std::string& argument : arguments) {
+    argv.push_back(argument.c_str());
+  }
+  std::ostringstream out;
+  std::ostringstream err;
+  check_run result;
+  result.code = run_check(static_cast<int>(argv.size()), argv.data(), out, err);
+  result.out = out.str();
+  result.err = err.str();
+  return result;
+}
+
+std::set<std::string> listing(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    names.insert(entry.path().string() + " " +
+                 (entry.is_regular_file() ? std::to_string(entry.file_size()) : "folder"));
+  }
+  return names;
+}
+
+const char k_map[] =
+    "Sections:\n"
+    "Idx Name          Size      VMA       LMA\n"
+    "  0 .text         00000100  00001000  00001000  2**2\n"
+    "                  CONTENTS, ALLOC, LOAD, CODE\n"
+    "  1 .text         00000010  00001100  00001100  2**2\n"
+    "                  CONTENTS, ALLOC, LOAD, CODE\n";
+
+// Two entries match .text: the console program would write its result file.
+const char k_definition[] =
+    "PROGRAM 0x1000 0x1000\n"
+    "MEMORY  0x4000 0x400\n"
+    "SEARCH text\n"
+    "SEARCH .text\n";
+
+class check_folder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir.write("memory.def", k_definition);
+    m_dir.write("small.map", k_map);
+    m_dir.write("empty.map", "");
+    m_dir.write("norange.def", "SEARCH text\n");
+    m_dir.write("short.src", "no EEPROM values here\n");
+    std::filesystem::create_directory(m_dir.file("folder.map"));
+  }
+
+  test_support::scoped_temp_dir m_dir;
+};
+
+struct exit_case {
+  const char* what;
+  std::vector<std::string> arguments;
+  int code;
+  const char* err;  ///< the whole of standard error, or nullptr: any text, not empty
+};
+
+const std::vector<exit_case> k_exit_cases = {
+    {"no subcommand", {}, 2, nullptr},
+    {"unknown subcommand", {"lint"}, 2, nullptr},
+    {"unknown option", {"report", "Tev2", "memory.def", "small.map", "--pdf", "x"}, 2, nullptr},
+    {"missing map argument", {"report", "Tev2", "memory.def"}, 2, nullptr},
+    {"unknown keyword",
+     {"report", "tev2", "memory.def", "small.map"},
+     2,
+     "vemora-check: unknown keyword \"tev2\" (known: Orm6, Tev2, Tev2_mem32_unlimited, Orm8, "
+     "Pux4)\n"},
+    {"unknown keyword goes before missing files",
+     {"explain", "Elf", "missing.def", "missing.map"},
+     2,
+     nullptr},
+    {"explain in an unknown form",
+     {"explain", "Tev2", "memory.def", "small.map", "--format", "xml"},
+     2,
+     nullptr},
+    {"explain an unknown reason",
+     {"explain", "Tev2", "memory.def", "small.map", "--reason", "debug"},
+     2,
+     nullptr},
+    {"explain a range the definition lacks",
+     {"explain", "Tev2", "memory.def", "small.map", "--range", "memory1"},
+     2,
+     "vemora-check: --range: no range \"memory1\" in memory.def (its ranges: program0, "
+     "memory0)\n"},
+    {"explain takes no EEPROM source",
+     {"explain", "Tev2", "memory.def", "small.map", "short.src"},
+     2,
+     nullptr},
+    {"definition file missing",
+     {"report", "Tev2", "missing.def", "small.map"},
+     3,
+     "vemora-check: missing.def: no such file\n"},
+    {"a name in the form of a Windows option is a name",
+     {"report", "Tev2", "/memory.def", "small.map"},
+     3,
+     "vemora-check: /memory.def: no such file\n"},
+    {"map file missing",
+     {"report", "Tev2", "memory.def", "missing.map"},
+     3,
+     "vemora-check: missing.map: no such file\n"},
+    {"EEPROM source missing",
+     {"report", "Tev2", "memory.def", "small.map", "EepPrj.src"},
+     3,
+     "vemora-check: EepPrj.src: no such file\n"},
+    {"definition without any range line",
+     {"report", "Tev2", "norange.def", "small.map"},
+     3,
+     "vemora-check: norange.def: holds no PROGRAM, MEMORY, EEPROM or RESERVED line, so it is no "
+     "memory definition\n"},
+    {"explain a definition without any range line",
+     {"explain", "Tev2", "norange.def", "small.map"},
+     3,
+     "vemora-check: norange.def: holds no PROGRAM, MEMORY, EEPROM or RESERVED line, so it is no "
+     "memory definition\n"},
+    {"map that is a folder",
+     {"report", "Tev2", "memory.def", "folder.map"},
+     3,
+     "vemora-check: folder.map: is a folder, not a file\n"},
+    {"EEPROM source whose scan runs out",
+     {"report", "Tev2", "memory.def", "small.map", "short.src"},
+     3,
+     "vemora-check: short.src: the scan ends before the line of _RuxEep_nTrippleDataFree\n"},
+    {"summary", {"report", "Tev2", "memory.def", "small.map"}, 0, ""},
+    {"no section in any range", {"report", "Tev2", "memory.def", "empty.map"}, 0, ""},
+    {"explain", {"explain", "Tev2", "memory.def", "small.map", "--format", "csv"}, 0, ""},
+    {"explain with filters",
+     {"explain", "Tev2", "memory.def", "small.map", "--fate", "dropped", "--reason", "zero_size",
+      "--section", "text", "--range", "program0"},
+     0,
+     ""},
+    {"help", {"--help"}, 0, ""},
+    {"help of a subcommand", {"explain", "--help"}, 0, ""},
+    {"version", {"--version"}, 0, ""},
+    {"JSON to standard output",
+     {"report", "Tev2", "memory.def", "small.map", "--json", "-"},
+     0,
+     ""},
+    {"schema", {"schema"}, 0, ""},
+    {"output in a folder that does not exist",
+     {"report", "Tev2", "memory.def", "small.map", "--csv", "no/such/folder/sections.csv"},
+     3,
+     "vemora-check: no/such/folder/sections.csv: cannot be written\n"},
+    {"output that would replace an input",
+     {"report", "Tev2", "memory.def", "small.map", "--markdown", "small.map"},
+     3,
+     "vemora-check: small.map: is an input of this run and is not overwritten\n"},
+};
+
+TEST_F(check_folder, ExitCodesAndTheirMessages) {
+  const scoped_working_dir here(m_dir.path());
+  for (const exit_case& c : k_exit_cases) {
+    SCOPED_TRACE(c.what);
+    const std::set<std::string> before = listing(".");
+    const check_run result = run(c.arguments);
+    EXPECT_EQ(result.code, c.code);
+    if (c.err != nullptr) {
+      EXPECT_EQ(result.err, c.err);
+    } else {
+      EXPECT_FALSE(result.err.empty());
+    }
+    if (c.code == 0) {
+      EXPECT_FALSE(result.out.empty());
+    }
+    // Neither a result file nor anything else appears.
+    EXPECT_EQ(listing("."), before);
+  }
+}
+
+TEST_F(check_folder, HelpNamesTheExitCodes) {
+  const scoped_working_dir here(m_dir.path());
+  for (const char* command : {"", "report", "explain", "schema"}) {
+    SCOPED_TRACE(command);
+    std::vector<std::string> arguments;
+    if (*command != '\0') {
+      arguments.emplace_back(command);
+    }
+    arguments.emplace_back("--help");
+    const check_run result = run(arguments);
+    EXPECT_EQ(result.code, 0);
+    EXPECT_NE(result.out.find("Exit codes:\n  0  done"), std::string::npos);
+    EXPECT_NE(result.out.find("\n  3  input error"), std::string::npos);
+  }
+}
+
+TEST_F(check_folder, VersionIsTheProjectVersionEverywhere) {
+  EXPECT_EQ(run({"--version"}).out, "vemora-check 2.9.0\n");
+  EXPECT_EQ(run({"report", "--version"}).out, "vemora-check 2.9.0\n");
+  EXPECT_EQ(run({"explain", "--version"}).out, "vemora-check 2.9.0\n");
+  EXPECT_EQ(run({"schema", "--version"}).out, "vemora-check 2.9.0\n");
+}
+
+TEST_F(check_folder, NoSectionInAnyRangeListsNothingAsCounted) {
+  const scoped_working_dir here(m_dir.path());
+  const check_run result = run({"explain", "Tev2", "memory.def", "empty.map"});
+  EXPECT_EQ(result.code, 0);
+  EXPECT_EQ(result.out,
+            "recognised 0 sections, 0 bytes = counted 0 sections, 0 bytes + dropped 0 sections, "
+            "0 bytes\n");
+}
+
+TEST(KnownKeyword, ExactlyTheReadersOfTheConsoleProgram) {
+  for (const char* keyword : {"Orm6", "Tev2", "Tev2_mem32_unlimited", "Orm8", "Pux4"}) {
+    EXPECT_TRUE(is_known_keyword(keyword)) << keyword;
+  }
+  for (const char* keyword : {"", "tev2", "TEV2", "Tev2 ", "Orm7", "Tev2_mem32"}) {
+    EXPECT_FALSE(is_known_keyword(keyword)) << keyword;
+  }
+}
+
+}  // namespace
