@@ -108,14 +108,14 @@ bool shown(const section_fate_record& record, const explain_filter& filter) {
   if (filter.reason && *filter.reason != record.fate) {
     return false;
   }
-  if (filter.section && record.name.find(*filter.section) == std::string::npos) {
+  if (filter.section && record.name.str().find(*filter.section) == std::string::npos) {
     return false;
   }
   return !filter.range || *filter.range == range_id_of(record);
 }
 
 std::string explain_line(const memory_analysis& memory, const section_fate_record& record) {
-  std::string line = record.name + "  start " + hex_address(record.start) + "  size " +
+  std::string line = record.name.str() + "  start " + hex_address(record.start) + "  size " +
                      std::to_string(record.size) + ' ' + unit_of(record) + "  line " +
                      (record.map_line == 0 ? std::string("-") : std::to_string(record.map_line)) +
                      "  ";
