@@ -38,6 +38,15 @@ class fate_collector : public c_section_observer {
   fate_collector(std::vector<section_fate_record>* kept, c_section_observer* next)
       : m_kept(kept), m_next(next) {}
 
+  void expect_sections(std::size_t count) override {
+    if (m_kept != nullptr) {
+      m_kept->reserve(m_kept->size() + count);
+    }
+    if (m_next != nullptr) {
+      m_next->expect_sections(count);
+    }
+  }
+
   void on_section(const section_event& event) override {
     if (m_kept != nullptr) {
       m_kept->push_back({event.pooled_name, event.start, event.size, event.size_unit,

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <string>
+#include <unordered_map>
 
 #include "formats/format_text.h"
 
@@ -208,6 +210,34 @@ void write_json_array(std::ostream& out, const char* key, std::size_t count,
   }
   out << ']';
 }
+/// The "matches" array of the ambiguous matches. A listing with hundreds of
+/// thousands of sections of a few names repeats a few distinct matches: each
+/// object is made once (a name is claimed by one entry, so the name and the
+/// entry that matched again make it), and they are written in large pieces.
+void write_json_matches(std::ostream& out, const search_breakdown& breakdown) {
+  constexpr std::size_t k_piece = 64 * 1024;
+  std::unordered_map<std::uint64_t, std::string> made;
+  std::string buffer;
+  out << json_key("matches") << '[';
+  for (std::size_t i = 0; i < breakdown.ambiguous.size(); ++i) {
+    const ambiguous_match_record& match = breakdown.ambiguous[i];
+    std::string& text = made[std::uint64_t{match.name.id()} << 32 | match.entry];
+    if (text.empty()) {
+      text = json_match(breakdown, match);
+    }
+    buffer += i == 0 ? "\n    " : ",\n    ";
+    buffer += text;
+    if (buffer.size() >= k_piece) {
+      out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+      buffer.clear();
+    }
+  }
+  out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+  if (!breakdown.ambiguous.empty()) {
+    out << "\n  ";
+  }
+  out << ']';
+}
 }  // namespace
 
 std::string range_id(bool program, std::size_t index) {
@@ -241,12 +271,7 @@ void write_json_report(std::ostream& out, const analysis_result& result,
   out << "  " << json_key("accounted_bytes") << number(memory.breakdown.accounted_exact) << ",\n";
   out << "  " << json_key("ambiguous") << "{" << json_key("bytes")
       << number(memory.breakdown.ambiguous_bytes_exact) << ", ";
-  write_json_array(
-      out, "matches", memory.breakdown.ambiguous.size(),
-      [&memory](std::size_t i) {
-        return json_match(memory.breakdown, memory.breakdown.ambiguous[i]);
-      },
-      "    ", "  ");
+  write_json_matches(out, memory.breakdown);
   out << "},\n";
   out << "  ";
   out << json_key("sections") << '[';

@@ -78,6 +78,7 @@ void section_fate_log::deliver(c_section_observer& observer) {
                    [&line_order](const entry& a, const entry& b) {
                      return line_order(a.map_line) < line_order(b.map_line);
                    });
+  observer.expect_sections(m_entries.size());
   for (const entry& logged : m_entries) {
     section_event event;
     event.name = logged.name.str();

@@ -5,6 +5,7 @@
 // one) and handed over in the order of the map's lines at the end.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,8 @@ struct section_event {
 class c_section_observer {
  public:
   virtual ~c_section_observer() = default;
+  /// Told once before the first section: how many follow.
+  virtual void expect_sections(std::size_t /*count*/) {}
   virtual void on_section(const section_event& event) = 0;
 };
 
