@@ -33,19 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
-  static const std::string_view separator = "\n@@@@\n";
   std::string_view parts[3];
-  std::size_t pos = 0;
-  for (int i = 0; i < 3; ++i) {
-    const std::size_t end = i == 2 ? std::string_view::npos : rest.find(separator, pos);
-    if (end == std::string_view::npos) {
-      parts[i] = rest.substr(std::min(pos, rest.size()));
-      pos = rest.size() + 1;
-    } else {
-      parts[i] = rest.substr(pos, end - pos);
-      pos = end + separator.size();
-    }
-  }
+  split_run_inputs(rest, parts);
   analysis_request request;
   request.type_keyword = k_keywords[data[0] & 7];
   request.definition_path = write_scratch("memory.def", parts[0]);

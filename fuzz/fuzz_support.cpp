@@ -434,4 +434,19 @@ const std::vector<std::string>& pux4_names() {
   return names;
 }
 
+void split_run_inputs(std::string_view rest, std::string_view (&parts)[3]) {
+  static const std::string_view separator = "\n@@@@\n";
+  std::size_t pos = 0;
+  for (int i = 0; i < 3; ++i) {
+    const std::size_t end = i == 2 ? std::string_view::npos : rest.find(separator, pos);
+    if (end == std::string_view::npos) {
+      parts[i] = rest.substr(std::min(pos, rest.size()));
+      pos = rest.size() + 1;
+    } else {
+      parts[i] = rest.substr(pos, end - pos);
+      pos = end + separator.size();
+    }
+  }
+}
+
 }  // namespace fuzz_support

@@ -136,4 +136,8 @@ const std::vector<std::string>& tev2_names();
 const std::vector<std::string>& orm8_names();
 const std::vector<std::string>& pux4_names();
 
+/// Splits the input of a whole run at "\n@@@@\n" into the definition file,
+/// the map file and the EEPROM source; missing parts are empty.
+void split_run_inputs(std::string_view rest, std::string_view (&parts)[3]);
+
 }  // namespace fuzz_support
