@@ -14,20 +14,7 @@
 
 namespace {
 
-// Changes the working directory for one test and restores it afterwards.
-class scoped_working_dir {
- public:
-  explicit scoped_working_dir(const std::string& path)
-      : m_previous(std::filesystem::current_path()) {
-    std::filesystem::current_path(path);
-  }
-  ~scoped_working_dir() { std::filesystem::current_path(m_previous); }
-  scoped_working_dir(const scoped_working_dir&) = delete;
-  scoped_working_dir& operator=(const scoped_working_dir&) = delete;
-
- private:
-  std::filesystem::path m_previous;
-};
+using test_support::scoped_working_dir;
 
 struct app_result {
   int code = 0;

@@ -15,19 +15,7 @@
 
 namespace {
 
-class scoped_working_dir {
- public:
-  explicit scoped_working_dir(const std::string& path)
-      : m_previous(std::filesystem::current_path()) {
-    std::filesystem::current_path(path);
-  }
-  ~scoped_working_dir() { std::filesystem::current_path(m_previous); }
-  scoped_working_dir(const scoped_working_dir&) = delete;
-  scoped_working_dir& operator=(const scoped_working_dir&) = delete;
-
- private:
-  std::filesystem::path m_previous;
-};
+using test_support::scoped_working_dir;
 
 struct check_run {
   int code = 0;

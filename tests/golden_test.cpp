@@ -154,21 +154,7 @@ std::string tree_changes(const std::map<std::string, tree_entry>& before,
 }
 
 // Makes a folder the working directory for the lifetime of the object.
-class scoped_working_dir {
- public:
-  explicit scoped_working_dir(const fs::path& dir) : m_previous(fs::current_path()) {
-    fs::current_path(dir);
-  }
-  ~scoped_working_dir() {
-    std::error_code ec;
-    fs::current_path(m_previous, ec);
-  }
-  scoped_working_dir(const scoped_working_dir&) = delete;
-  scoped_working_dir& operator=(const scoped_working_dir&) = delete;
-
- private:
-  fs::path m_previous;
-};
+using test_support::scoped_working_dir;
 
 class GoldenCase : public testing::TestWithParam<std::string> {};
 

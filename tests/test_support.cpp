@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 namespace fs = std::filesystem;
 
@@ -73,6 +74,15 @@ search_list entries(const std::vector<std::string>& texts) {
     list.emplace_back(text);
   }
   return list;
+}
+
+scoped_working_dir::scoped_working_dir(const fs::path& path) : m_previous(fs::current_path()) {
+  fs::current_path(path);
+}
+
+scoped_working_dir::~scoped_working_dir() {
+  std::error_code ec;  // a destructor must not throw
+  fs::current_path(m_previous, ec);
 }
 
 }  // namespace test_support

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,18 @@ class scoped_temp_dir {
 
  private:
   std::string m_path;
+};
+
+/// Changes the working directory for one test and restores it afterwards.
+class scoped_working_dir {
+ public:
+  explicit scoped_working_dir(const std::filesystem::path& path);
+  ~scoped_working_dir();
+  scoped_working_dir(const scoped_working_dir&) = delete;
+  scoped_working_dir& operator=(const scoped_working_dir&) = delete;
+
+ private:
+  std::filesystem::path m_previous;
 };
 
 /// Whole file as bytes; empty when it cannot be read.
