@@ -6,6 +6,8 @@
 #
 #   run_check_e2e.sh --source DIR --vemora EXE --check EXE --python PYTHON [-- EMULATOR...]
 set -uo pipefail
+# shellcheck source=golden_case.sh
+source "$(dirname "${BASH_SOURCE[0]}")/golden_case.sh"
 
 source_dir=""
 vemora=""
@@ -155,20 +157,8 @@ agree_case() {
     args[i]=${args[i]#@}
   done
 
-  local run_dir=$scratch/cases/$name entry
-  mkdir -p "$run_dir"
-  for entry in "$case_dir"/*; do
-    case $(basename "$entry") in
-      cmd | expected_stdout.txt | expected_exit_code.txt | expected.amb | preexisting.amb | dirs) ;;
-      *) cp -R "$entry" "$run_dir/" ;;
-    esac
-  done
-  if [[ -f $case_dir/dirs ]]; then
-    local folder
-    while read -r folder; do
-      [[ -n $folder ]] && mkdir -p "$run_dir/$folder"
-    done <"$case_dir/dirs"
-  fi
+  local run_dir=$scratch/cases/$name
+  copy_case_inputs "$case_dir" "$run_dir"
   # On Windows vemora resolves names against its own folder: it sits in the run folder.
   local console_exe=$vemora
   if ((windows)); then

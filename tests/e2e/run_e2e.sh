@@ -17,6 +17,8 @@
 # names resolve against the program's own folder there (argument 0 is a full Windows
 # path), so every run uses a copy of the program placed where the test needs it.
 set -uo pipefail
+# shellcheck source=golden_case.sh
+source "$(dirname "${BASH_SOURCE[0]}")/golden_case.sh"
 
 suite=${1:?usage: run_e2e.sh SUITE --source DIR --program EXE [-- EMULATOR...]}
 shift
@@ -297,20 +299,7 @@ run_case() {
   done
 
   local run_dir=$scratch/cases/$name
-  mkdir -p "$run_dir"
-  local entry
-  for entry in "$case_dir"/*; do
-    case $(basename "$entry") in
-      cmd | expected_stdout.txt | expected_exit_code.txt | expected.amb | preexisting.amb | dirs) ;;
-      *) cp -R "$entry" "$run_dir/" ;;
-    esac
-  done
-  if [[ -f $case_dir/dirs ]]; then
-    local folder
-    while read -r folder; do
-      [[ -n $folder ]] && mkdir -p "$run_dir/$folder"
-    done <"$case_dir/dirs"
-  fi
+  copy_case_inputs "$case_dir" "$run_dir"
 
   local line
   IFS= read -r line <"$case_dir/cmd" || true
