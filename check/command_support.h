@@ -1,0 +1,65 @@
+// What every subcommand of vemora-check shares: the failure that ends a run
+// with its exit code, the inputs checked and fingerprinted before the one
+// analysis, and an output named on the command line written whole or not at
+// all. Each subcommand lives in its own file on top of this one.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <functional>
+#include <ostream>
+#include <string>
+
+#include "analysis/analysis.h"
+#include "formats/report_formats.h"
+#include "memdef/definition_diagnostics.h"
+
+/// A failure that ends the run with its exit code and one line on standard error.
+struct check_error {
+  int code;
+  std::string message;
+};
+
+/// "2.9.0": the version the programs are built as.
+std::string version_text();
+
+/// The map reader keywords, comma-separated, for messages.
+std::string keyword_list();
+
+struct input_options {
+  std::string keyword;
+  std::string definition;
+  std::string map;
+  std::string eeprom;  ///< empty: none
+};
+
+/// The size and sha256 of an input; throws check_error (exit 3) with the
+/// reason it cannot be used.
+report_input examine_input(const std::string& path);
+
+struct checked_inputs {
+  report_context context;
+  definition_diagnosis diagnosis;
+};
+
+/// The keyword known (else exit 2), every input readable and fingerprinted,
+/// the definition's findings in the context's diagnostics.
+checked_inputs check_inputs(const input_options& inputs);
+
+/// The one analysis of a run, with the fates of the sections; a failure
+/// becomes a check_error (exit 3) whose one line names the file.
+analysis_result analyse_inputs(const input_options& inputs, const checked_inputs& checked);
+
+/// One output named on the command line: standard output for "-".
+struct output_request {
+  std::string path;
+  std::function<void(std::ostream&)> write;
+};
+
+/// Writes one output; refuses a file that is an input of the run (exit 3).
+void write_output(const output_request& request, const report_context& context, std::ostream& out);
+
+/// KEYWORD MEMDEF MAP [EEPROM_SOURCE] as positionals of a subcommand.
+void add_inputs(CLI::App& command, input_options& inputs, bool with_eeprom);
+
+/// The exit codes, as every --help ends.
+extern const char* const k_exit_codes;
