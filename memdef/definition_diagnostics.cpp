@@ -15,45 +15,8 @@ constexpr std::size_t k_max_line = c_memory_def::k_max_line;
 // Lines are taken one character longer than the reader keeps them, so that a
 // cut shows; the first k_max_line characters are exactly what the reader sees.
 constexpr std::size_t k_probe_length = k_max_line + 1;
-constexpr std::size_t k_quote_limit = 60;
 constexpr line_kind k_kinds[] = {line_search, line_program, line_memory, line_eeprom,
                                  line_reserved};
-
-std::string hex(std::uint64_t value) {
-  static constexpr char k_digits[] = "0123456789ABCDEF";
-  std::string digits;
-  do {
-    digits.insert(digits.begin(), k_digits[value & 0xF]);
-    value >>= 4;
-  } while (value != 0);
-  return "0x" + digits;
-}
-
-// Text of the file between quotes, with control characters written out so
-// that a message never carries them to a terminal.
-std::string quoted(std::string_view text) {
-  std::string out = "\"";
-  const std::size_t n = std::min(text.size(), k_quote_limit);
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c == '\t') {
-      out += "\\t";
-    } else if (c < 0x20 || c == 0x7F) {
-      out += "\\x";
-      out += "0123456789ABCDEF"[c >> 4];
-      out += "0123456789ABCDEF"[c & 0xF];
-    } else if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  if (n < text.size()) {
-    out += "...";
-  }
-  return out + "\"";
-}
 
 std::string_view trim(std::string_view text) {
   std::size_t begin = 0;
@@ -83,8 +46,8 @@ bool same_letters_any_case(std::string_view a, std::string_view b) {
 bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 std::string range_text(line_kind kind, const memory_range& range) {
-  return std::string(c_memory_def::keyword_text(kind)) + " " + hex(range.start) + " " +
-         hex(range.size);
+  return std::string(c_memory_def::keyword_text(kind)) + " " + hex_text(range.start) + " " +
+         hex_text(range.size);
 }
 
 // Placement groups of the overlap search. A RESERVED range counts as used
@@ -111,6 +74,7 @@ class c_diagnoser {
   void check_keyword_position(line_kind kind, const line_reading& reading,
                               const memory_range& range);
   void check_range(line_kind kind, const line_reading& reading, const memory_range& range);
+  void check_text_after_numbers(line_kind kind, const line_reading& reading);
   void check_search(const line_reading& reading, const search_list& searches);
   void check_other(const line_reading& reading);
   void find_overlaps();
@@ -120,6 +84,9 @@ class c_diagnoser {
   std::size_t m_range_lines = 0;
   std::vector<definition_finding> m_findings;
   std::vector<placed_range> m_placed;  ///< PROGRAM, MEMORY and RESERVED ranges in file order
+  std::vector<keyword_place> m_program_lines;
+  std::vector<keyword_place> m_memory_lines;
+  std::vector<keyword_place> m_search_lines;
 };
 
 definition_finding& c_diagnoser::add(definition_finding_kind kind, std::size_t column,
@@ -178,7 +145,7 @@ void c_diagnoser::check_comment(line_kind kind, const line_reading& reading) {
   finding.message = "\"//\" at column " + std::to_string(pair + 1) +
                     " is not a comment: only the line's first \"/\" (column " +
                     std::to_string(reading.first_slash + 1) +
-                    ") can begin one, and it is not doubled, so " + quoted(finding.text) +
+                    ") can begin one, and it is not doubled, so " + quoted_text(finding.text) +
                     " is read as part of the line";
 }
 
@@ -196,9 +163,10 @@ void c_diagnoser::check_keyword_position(line_kind kind, const line_reading& rea
   finding.argument_column = argument_column;
   std::string message = std::string(reading.keyword) + " does not begin the line: its " +
                         (kind == line_search ? "terms" : "numbers") + " are read from column " +
-                        std::to_string(argument_column) + " on (" + quoted(reading.arguments) + ")";
+                        std::to_string(argument_column) + " on (" + quoted_text(reading.arguments) +
+                        ")";
   if (kind != line_search) {
-    message += ", which gives start " + hex(range.start) + " and size " + hex(range.size);
+    message += ", which gives start " + hex_text(range.start) + " and size " + hex_text(range.size);
   }
   // A keyword that stands before the deciding one loses to the fixed order.
   for (const line_kind other : k_kinds) {
@@ -217,6 +185,11 @@ void c_diagnoser::check_keyword_position(line_kind kind, const line_reading& rea
 void c_diagnoser::check_range(line_kind kind, const line_reading& reading,
                               const memory_range& range) {
   ++m_range_lines;
+  if (kind == line_program) {
+    m_program_lines.push_back({m_line, reading.keyword_at + 1});
+  } else if (kind == line_memory) {
+    m_memory_lines.push_back({m_line, reading.keyword_at + 1});
+  }
   check_keyword_position(kind, reading, range);
   const std::string keyword(reading.keyword);
   const std::size_t keyword_column = reading.keyword_at + 1;
@@ -249,15 +222,16 @@ void c_diagnoser::check_range(line_kind kind, const line_reading& reading,
         break;
       case number_state::malformed:
         finding.message =
-            "the " + what + " " + quoted(word) + " is not a hexadecimal number: " + outcome;
+            "the " + what + " " + quoted_text(word) + " is not a hexadecimal number: " + outcome;
         break;
       default:
         finding.message =
-            "the " + what + " " + quoted(word) + " does not fit in 32 bits: " + outcome;
+            "the " + what + " " + quoted_text(word) + " does not fit in 32 bits: " + outcome;
         break;
     }
     break;  // only one number can fail: the ones after it are not read
   }
+  check_text_after_numbers(kind, reading);
 
   const std::string written = range_text(kind, range);
   if (range.size == 0) {
@@ -271,8 +245,8 @@ void c_diagnoser::check_range(line_kind kind, const line_reading& reading,
     definition_finding& finding = add(definition_finding_kind::beyond_4g, keyword_column, kind);
     finding.keyword = keyword;
     finding.range = range;
-    finding.message = "the range " + written + " ends at " + hex(end) +
-                      ", beyond the 32-bit address space (" + hex(0x100000000ull) +
+    finding.message = "the range " + written + " ends at " + hex_text(end) +
+                      ", beyond the 32-bit address space (" + hex_text(0x100000000ull) +
                       "); its size still counts in full";
   }
 
@@ -287,8 +261,36 @@ void c_diagnoser::check_range(line_kind kind, const line_reading& reading,
   }
 }
 
+// Whatever follows the size is never read: a third number, or words that
+// were meant as a comment but have no "//".
+void c_diagnoser::check_text_after_numbers(line_kind kind, const line_reading& reading) {
+  if (reading.numbers[1].state != number_state::read) {
+    return;
+  }
+  const std::string_view args = reading.arguments;
+  std::size_t at = reading.numbers[1].end;
+  while (at < args.size() && is_space_char(args[at])) {
+    ++at;
+  }
+  if (at == args.size()) {
+    return;
+  }
+  definition_finding& finding =
+      add(definition_finding_kind::text_after_numbers, reading.keyword.size() + at + 1, kind);
+  finding.keyword.assign(reading.keyword);
+  finding.argument_column = reading.keyword.size() + 1;
+  finding.text.assign(trim(args.substr(at)));
+  const bool number = scan_hex(args, at, true).has_digits;
+  finding.message = (number ? "a third number " : "the text ") + quoted_text(finding.text) +
+                    " after the size is ignored: a " + std::string(reading.keyword) +
+                    " line takes a start and a size, and only a \"//\" comment may follow them";
+}
+
 void c_diagnoser::check_search(const line_reading& reading, const search_list& searches) {
   check_keyword_position(line_search, reading, memory_range{});
+  if (!searches.empty()) {  // the reader keeps the entry
+    m_search_lines.push_back({m_line, reading.keyword_at + 1});
+  }
   const std::string_view args = reading.arguments;
   const std::size_t offset = reading.keyword.size();
   search_problem problem = search_problem::none;
@@ -336,10 +338,10 @@ void c_diagnoser::check_search(const line_reading& reading, const search_list& s
       finding.message =
           "the lone \"!\" is an empty exclusion that every name contains: the "
           "SEARCH entry " +
-          quoted(trim(args)) + " never matches a section";
+          quoted_text(trim(args)) + " never matches a section";
       break;
     default:
-      finding.message = "the SEARCH entry " + quoted(trim(args)) +
+      finding.message = "the SEARCH entry " + quoted_text(trim(args)) +
                         " has only \"!\" terms, which exclude and never include: it never "
                         "matches a section";
       break;
@@ -367,16 +369,15 @@ void c_diagnoser::check_other(const line_reading& reading) {
           add(definition_finding_kind::keyword_wrong_case, begin + 1, line_none);
       finding.keyword.assign(keyword);
       finding.text.assign(word);
-      finding.message = quoted(word) + " is not a keyword, keywords are upper case (" +
+      finding.message = quoted_text(word) + " is not a keyword, keywords are upper case (" +
                         std::string(keyword) + "): the line is ignored";
       return;
     }
   }
   definition_finding& finding = add(definition_finding_kind::unknown_line, begin + 1, line_none);
   finding.text.assign(trim(text));
-  finding.message =
-      "the line holds none of SEARCH, PROGRAM, MEMORY, EEPROM, RESERVED: " + quoted(finding.text) +
-      " is ignored";
+  finding.message = "the line holds none of SEARCH, PROGRAM, MEMORY, EEPROM, RESERVED: " +
+                    quoted_text(finding.text) + " is ignored";
 }
 
 void c_diagnoser::add_overlap(const placed_range& a, const placed_range& b) {
@@ -448,9 +449,9 @@ void c_diagnoser::add_overlap(const placed_range& a, const placed_range& b) {
   finding.keyword.assign(c_memory_def::keyword_text(self.kind));
   finding.range = self.range;
   finding.overlap = detail;
-  finding.message = range_text(self.kind, self.range) + relation +
-                    range_text(other.kind, other.range) + " of line " + std::to_string(other.line) +
-                    ": " + outcome;
+  finding.message = range_text(self.kind, self.range) + " (line " + std::to_string(self.line) +
+                    ")" + relation + range_text(other.kind, other.range) + " (line " +
+                    std::to_string(other.line) + "): " + outcome;
   m_findings.push_back(std::move(finding));
 }
 
@@ -532,9 +533,48 @@ definition_diagnosis c_diagnoser::finish() {
   result.readable = true;
   result.line_count = m_line;
   result.findings = std::move(m_findings);
+  result.program_lines = std::move(m_program_lines);
+  result.memory_lines = std::move(m_memory_lines);
+  result.search_lines = std::move(m_search_lines);
   return result;
 }
 }  // namespace
+
+std::string hex_text(std::uint64_t value) {
+  static constexpr char k_digits[] = "0123456789ABCDEF";
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), k_digits[value & 0xF]);
+    value >>= 4;
+  } while (value != 0);
+  return "0x" + digits;
+}
+
+// Control characters written out, so that a message never carries them to a
+// terminal or into a CI log's command syntax.
+std::string quoted_text(std::string_view text, std::size_t limit) {
+  std::string out = "\"";
+  const std::size_t n = std::min(text.size(), limit);
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      out += "\\x";
+      out += "0123456789ABCDEF"[c >> 4];
+      out += "0123456789ABCDEF"[c & 0xF];
+    } else if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (n < text.size()) {
+    out += "...";
+  }
+  return out + "\"";
+}
 
 finding_rule rule_of(definition_finding_kind kind) {
   switch (kind) {
@@ -560,6 +600,8 @@ finding_rule rule_of(definition_finding_kind kind) {
       return {"VL010", finding_severity::warning};
     case definition_finding_kind::no_range_lines:
       return {"VL011", finding_severity::error};
+    case definition_finding_kind::text_after_numbers:
+      return {"VL012", finding_severity::warning};
   }
   return {"VL000", finding_severity::error};
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,7 +13,7 @@
 #include "memdef/c_memory_def.h"
 #include "memdef/memory_range.h"
 
-/// One kind per lint rule, in the order of the rule codes VL001 ... VL011.
+/// One kind per lint rule, in the order of the rule codes VL001 ... VL012.
 enum class definition_finding_kind {
   overlap,               ///< VL001: two ranges overlap
   keyword_not_at_start,  ///< VL002: arguments read from the keyword's length on
@@ -25,6 +26,7 @@ enum class definition_finding_kind {
   unknown_line,          ///< VL009: no keyword, not blank, not a comment
   line_cut,              ///< VL010: a line longer than 511 characters
   no_range_lines,        ///< VL011: the report refuses the file
+  text_after_numbers,    ///< VL012: a third number, or other text, after start and size
 };
 
 enum class finding_severity { error, warning, note };
@@ -84,7 +86,8 @@ struct definition_finding {
   /// What was read, as it stands in the line: the argument text
   /// (keyword_not_at_start, search_never_matches), the number's word
   /// (bad_number), the word (keyword_wrong_case), the text from "//" on
-  /// (comment_not_cut), the line (unknown_line, line_cut).
+  /// (comment_not_cut), the line (unknown_line, line_cut), the text after
+  /// the size (text_after_numbers).
   std::string text;
   memory_range range;                        ///< start and size read from a range line
   std::size_t argument_column = 0;           ///< where the line's arguments are read from; 0: none
@@ -95,11 +98,31 @@ struct definition_finding {
   std::string message;     ///< what the tool does with the line, for people
 };
 
+/// Where a line's keyword stands: 1-based line and column.
+struct keyword_place {
+  std::size_t line = 0;
+  std::size_t column = 0;
+};
+
 struct definition_diagnosis {
   bool readable = false;  ///< false: the file cannot be opened (nothing else is set)
   std::size_t line_count = 0;
   std::vector<definition_finding> findings;  ///< by line and column; the whole-file one last
+  /// The lines the reader takes ranges and SEARCH entries from, in the order
+  /// of its lists (a SEARCH line without terms makes no entry and has none),
+  /// so that a finding about the n-th range or entry can point at its line.
+  std::vector<keyword_place> program_lines;
+  std::vector<keyword_place> memory_lines;
+  std::vector<keyword_place> search_lines;
 };
+
+/// Text of an input between double quotes for a message: at most limit
+/// bytes ("..." after a longer one), control characters written as \t or
+/// \xNN, quotes and backslashes escaped, so a message never carries them.
+std::string quoted_text(std::string_view text, std::size_t limit = 60);
+
+/// "0x" and upper-case hexadecimal digits, no leading zeros: 0x0, 0x1F00.
+std::string hex_text(std::uint64_t value);
 
 /// Findings about definition text held in memory, line by line as
 /// c_memory_def::read reads the same bytes from a file.

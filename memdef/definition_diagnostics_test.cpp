@@ -113,6 +113,14 @@ TEST(DefinitionDiagnostics, EachKindAtItsLineAndColumn) {
       // Comments.
       {"slash in a term", "EEPROM 0 1\nSEARCH I/O // drivers", {{fk::comment_not_cut, 2, 12}}},
       {"comment after numbers", "PROGRAM 0 10 // a/b // c\n///\n", {}},
+      // After the size.
+      {"third number", "PROGRAM 0 10 20", {{fk::text_after_numbers, 1, 14}}},
+      {"words without a comment", "MEMORY 0 10  RAM bank", {{fk::text_after_numbers, 1, 14}}},
+      {"a single slash", "EEPROM 0 1 / 2", {{fk::text_after_numbers, 1, 12}}},
+      {"blanks after the size", "EEPROM 0 1 \t \r\n", {}},
+      {"no size: nothing after it is read",
+       "PROGRAM 10 x y",
+       {{fk::zero_size, 1, 1}, {fk::bad_number, 1, 12}}},
       {"free text with a late comment",
        "EEPROM 0 1\nx / y // z",
        {{fk::unknown_line, 2, 1}, {fk::comment_not_cut, 2, 7}}},
@@ -217,15 +225,18 @@ TEST(DefinitionDiagnostics, OverlapNamesBothRangesAndTheWinner) {
     EXPECT_EQ(f.overlap.placement, c.placement) << c.text;
     EXPECT_EQ(f.overlap.winner_line, c.winner) << c.text;
     EXPECT_NE(f.message.find(c.says), std::string::npos) << f.message;
-    EXPECT_NE(f.message.find("of line " + std::to_string(c.other_line)), std::string::npos)
+    EXPECT_NE(f.message.find("(line " + std::to_string(c.line) + ")"), std::string::npos)
+        << f.message;
+    EXPECT_NE(f.message.find("(line " + std::to_string(c.other_line) + "):"), std::string::npos)
         << f.message;
   }
   const definition_finding f = only("PROGRAM 0 1000\nPROGRAM 800 1000", fk::overlap);
   EXPECT_EQ(f.range.start, 0x800u);
   EXPECT_EQ(f.overlap.other_kind, line_program);
   EXPECT_EQ(f.overlap.other_range.size, 0x1000u);
-  EXPECT_NE(f.message.find("PROGRAM 0x800 0x1000 overlaps in part PROGRAM 0x0 0x1000"),
-            std::string::npos)
+  EXPECT_NE(
+      f.message.find("PROGRAM 0x800 0x1000 (line 2) overlaps in part PROGRAM 0x0 0x1000 (line 1)"),
+      std::string::npos)
       << f.message;
 }
 
@@ -267,6 +278,31 @@ TEST(DefinitionDiagnostics, MessagesQuoteControlCharactersVisibly) {
   const definition_finding f = only("EEPROM 0 1\nab\x1b[2J\t\"c\"", fk::unknown_line);
   EXPECT_EQ(f.text, "ab\x1b[2J\t\"c\"");
   EXPECT_NE(f.message.find("\"ab\\x1B[2J\\t\\\"c\\\"\""), std::string::npos) << f.message;
+}
+
+TEST(DefinitionDiagnostics, TextAfterTheSizeIsQuoted) {
+  const definition_finding number = only("PROGRAM 0 10 0x20 x", fk::text_after_numbers);
+  EXPECT_EQ(number.text, "0x20 x");
+  EXPECT_NE(number.message.find("a third number \"0x20 x\" after the size is ignored"),
+            std::string::npos)
+      << number.message;
+  const definition_finding words = only("MEMORY 0 10 RAM  ", fk::text_after_numbers);
+  EXPECT_EQ(words.text, "RAM");
+  EXPECT_NE(words.message.find("the text \"RAM\""), std::string::npos) << words.message;
+}
+
+TEST(DefinitionDiagnostics, PlacesOfTheReadersLists) {
+  const definition_diagnosis d = diagnose_memory_def_text(
+      "PROGRAM 0 10\n  MEMORY 0 10\nSEARCH\nx SEARCH a\nPROGRAM 10 10\nprogram 1 1\n");
+  ASSERT_EQ(d.program_lines.size(), 2u);
+  EXPECT_EQ(d.program_lines[1].line, 5u);
+  ASSERT_EQ(d.memory_lines.size(), 1u);
+  EXPECT_EQ(d.memory_lines[0].line, 2u);
+  EXPECT_EQ(d.memory_lines[0].column, 3u);
+  // The SEARCH line without terms makes no entry.
+  ASSERT_EQ(d.search_lines.size(), 1u);
+  EXPECT_EQ(d.search_lines[0].line, 4u);
+  EXPECT_EQ(d.search_lines[0].column, 3u);
 }
 
 TEST(DefinitionDiagnostics, LineCountFollowsTheReader) {
@@ -324,6 +360,7 @@ TEST(DefinitionDiagnostics, RuleCodesAndSeverities) {
       {fk::unknown_line, "VL009", sv::note},
       {fk::line_cut, "VL010", sv::warning},
       {fk::no_range_lines, "VL011", sv::error},
+      {fk::text_after_numbers, "VL012", sv::warning},
   };
   for (const auto& r : rules) {
     EXPECT_EQ(rule_of(r.kind).code, r.code);
