@@ -1,0 +1,385 @@
+#include "lint/lint.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <utility>
+
+#include "mapfile/c_map_file_elxr.h"
+
+namespace {
+// Sections named in one summing finding; the rest are counted only.
+constexpr std::size_t k_names_shown = 5;
+
+lint_finding finding_at(std::string_view code, finding_severity severity, const std::string& file,
+                        std::size_t line, std::size_t column, std::string message) {
+  return {std::string(code), severity, file, line, column, std::move(message)};
+}
+
+std::string plural(std::size_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string bytes_text(std::uint64_t bytes) {
+  return hex_text(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
+
+std::string percent_text(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f%%", value);
+  return text;
+}
+
+std::string range_text(const char* keyword, const memory_range& range) {
+  return std::string(keyword) + " " + hex_text(range.start) + " " + hex_text(range.size);
+}
+
+// "line N" of a range or an entry of the reader's lists, when the lint's
+// reading of the file found it there.
+keyword_place place_of(const std::vector<keyword_place>& places, std::size_t index) {
+  return index < places.size() ? places[index] : keyword_place{};
+}
+
+std::string line_text(const keyword_place& place) {
+  return place.line == 0 ? std::string() : " (line " + std::to_string(place.line) + ")";
+}
+
+std::string section_text(const section_fate_record& fate) {
+  return quoted_text(fate.name.str()) + (fate.map_line == 0
+                                             ? std::string(" (made up by the reader)")
+                                             : " (line " + std::to_string(fate.map_line) + ")");
+}
+
+std::string names_text(const std::vector<std::string>& names, std::size_t total) {
+  std::string text;
+  for (std::size_t i = 0; i < names.size() && i < k_names_shown; ++i) {
+    text += (i == 0 ? "" : ", ") + names[i];
+  }
+  if (total > k_names_shown) {
+    text += " and " + std::to_string(total - k_names_shown) + " more";
+  }
+  return text;
+}
+
+std::vector<lint_finding> definition_part(const definition_diagnosis& diagnosis,
+                                          const std::string& file) {
+  std::vector<lint_finding> findings;
+  findings.reserve(diagnosis.findings.size());
+  for (const definition_finding& finding : diagnosis.findings) {
+    const finding_rule rule = rule_of(finding.kind);
+    findings.push_back(
+        finding_at(rule.code, rule.severity, file, finding.line, finding.column, finding.message));
+  }
+  return findings;
+}
+
+// VL101: lines of a section line's shape whose name the keyword's reader does
+// not take, one finding per name at its first line.
+void name_not_accepted(const memory_analysis& analysis, const map_lint_input& map,
+                       std::vector<lint_finding>& out) {
+  struct named {
+    const section_fate_record* first = nullptr;
+    std::size_t sections = 0;
+    std::uint64_t bytes = 0;
+  };
+  std::map<std::string, std::size_t> index_of;
+  std::vector<named> names;
+  for (const section_fate_record& fate : analysis.fates) {
+    // Every reader drops a name holding "debug", whichever keyword reads it.
+    if (fate.fate != section_fate::name_not_accepted ||
+        fate.name.str().find("debug") != std::string::npos) {
+      continue;
+    }
+    const auto inserted = index_of.emplace(fate.name.str(), names.size());
+    if (inserted.second) {
+      names.push_back({&fate, 0, 0});
+    }
+    named& name = names[inserted.first->second];
+    ++name.sections;
+    name.bytes += fate.size;
+  }
+  for (const named& name : names) {
+    const std::string& text = name.first->name.str();
+    const std::vector<std::string> others = keywords_accepting(text, map.keyword);
+    std::string message = "the line has the shape of a section line, but " + map.keyword +
+                          " does not take the name " + quoted_text(text) + ": " +
+                          plural(name.sections, "section", "sections") + " of that name (" +
+                          bytes_text(name.bytes) + (name.sections == 1 ? ") is" : ") are") +
+                          " left out";
+    if (others.empty()) {
+      message += "; no other keyword takes it either";
+    } else {
+      std::string list;
+      for (const std::string& other : others) {
+        list += (list.empty() ? "" : ", ") + other;
+      }
+      message += "; " + list + (others.size() == 1 ? " takes it" : " take it");
+    }
+    out.push_back(finding_at("VL101", finding_severity::warning, map.map_file,
+                             static_cast<std::size_t>(name.first->map_line),
+                             name.first->map_line == 0 ? 0 : 1, std::move(message)));
+  }
+}
+
+// VL102: each section that straddles a range boundary, with its bytes inside
+// and outside the first range it overlaps (program ranges first, as placement).
+void straddling(const memory_analysis& analysis, const definition_diagnosis& diagnosis,
+                const map_lint_input& map, std::vector<lint_finding>& out) {
+  const auto find_overlap = [](const std::vector<memory_range>& ranges, std::uint64_t start,
+                               std::uint64_t end) -> std::ptrdiff_t {
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+      const std::uint64_t range_end = std::uint64_t{ranges[i].start} + ranges[i].size;
+      if (ranges[i].size != 0 && start < range_end && ranges[i].start < end) {
+        return static_cast<std::ptrdiff_t>(i);
+      }
+    }
+    return -1;
+  };
+  const c_memory_def& definition = analysis.definition;
+  for (const section_fate_record& fate : analysis.fates) {
+    if (fate.fate != section_fate::straddles_range) {
+      continue;
+    }
+    const std::uint64_t start = fate.start;
+    const std::uint64_t end = start + fate.size;
+    bool program = true;
+    std::ptrdiff_t index = find_overlap(definition.program_ranges, start, end);
+    if (index < 0) {
+      program = false;
+      index = find_overlap(definition.memory_ranges, start, end);
+    }
+    std::string message = "the section " + section_text(fate) + " at " + hex_text(fate.start) +
+                          ", " + bytes_text(fate.size) + ", lies across a range boundary";
+    if (index >= 0) {
+      const std::size_t i = static_cast<std::size_t>(index);
+      const memory_range& range =
+          program ? definition.program_ranges[i] : definition.memory_ranges[i];
+      const std::uint64_t inside = std::min(end, std::uint64_t{range.start} + range.size) -
+                                   std::max(start, std::uint64_t{range.start});
+      message +=
+          " of " + range_text(program ? "PROGRAM" : "MEMORY", range) +
+          line_text(place_of(program ? diagnosis.program_lines : diagnosis.memory_lines, i)) +
+          ": " + hex_text(inside) + " inside it, " + hex_text(fate.size - inside) + " outside";
+    }
+    message += "; a range counts only a section it holds whole, so it is counted nowhere";
+    out.push_back(finding_at("VL102", finding_severity::warning, map.map_file,
+                             static_cast<std::size_t>(fate.map_line), fate.map_line == 0 ? 0 : 1,
+                             std::move(message)));
+  }
+}
+
+// VL103: the sections outside every range, summed in one finding at the first.
+void outside(const memory_analysis& analysis, const map_lint_input& map,
+             std::vector<lint_finding>& out) {
+  const section_fate_record* first = nullptr;
+  std::vector<std::string> names;
+  std::size_t sections = 0;
+  std::uint64_t bytes = 0;
+  for (const section_fate_record& fate : analysis.fates) {
+    if (fate.fate != section_fate::outside_ranges) {
+      continue;
+    }
+    first = first == nullptr ? &fate : first;
+    if (names.size() < k_names_shown) {
+      names.push_back(section_text(fate) + " at " + hex_text(fate.start));
+    }
+    ++sections;
+    bytes += fate.size;
+  }
+  if (first == nullptr) {
+    return;
+  }
+  out.push_back(
+      finding_at("VL103", finding_severity::note, map.map_file,
+                 static_cast<std::size_t>(first->map_line), first->map_line == 0 ? 0 : 1,
+                 plural(sections, "section", "sections") + " (" + bytes_text(bytes) +
+                     (sections == 1 ? ") lies outside every PROGRAM and MEMORY range and is"
+                                    : ") lie outside every PROGRAM and MEMORY range and are") +
+                     " counted nowhere: " + names_text(names, sections)));
+}
+
+// VL007 with a map: a SEARCH entry that no counted program section matches,
+// unless the definition alone says so already.
+void searches_unmatched(const memory_analysis& analysis, const definition_diagnosis& diagnosis,
+                        const std::string& file, std::vector<lint_finding>& out) {
+  std::set<std::size_t> told;
+  for (const definition_finding& finding : diagnosis.findings) {
+    if (finding.kind == definition_finding_kind::search_never_matches) {
+      told.insert(finding.line);
+    }
+  }
+  std::vector<bool> matched(analysis.searches.size(), false);
+  const std::vector<search_breakdown::entry>& entries = analysis.breakdown.entries;
+  for (std::size_t i = 0; i < entries.size() && i < matched.size(); ++i) {
+    matched[i] = !entries[i].sections.empty();
+  }
+  for (const ambiguous_match_record& match : analysis.breakdown.ambiguous) {
+    if (match.entry < matched.size()) {
+      matched[match.entry] = true;
+    }
+  }
+  const finding_rule rule = rule_of(definition_finding_kind::search_never_matches);
+  for (std::size_t i = 0; i < matched.size(); ++i) {
+    const keyword_place place = place_of(diagnosis.search_lines, i);
+    if (matched[i] || place.line == 0 || told.count(place.line) > 0) {
+      continue;
+    }
+    out.push_back(finding_at(rule.code, rule.severity, file, place.line, place.column,
+                             "no counted program section of the map matches the SEARCH entry " +
+                                 quoted_text(analysis.searches[i].display_text()) +
+                                 ": it counts 0 bytes"));
+  }
+}
+
+// VL104: per SEARCH entry and the entry that claimed the names first, the
+// names matched again and their bytes, which count for the first one only.
+void ambiguous(const memory_analysis& analysis, const definition_diagnosis& diagnosis,
+               const std::string& file, std::vector<lint_finding>& out) {
+  struct pair_sum {
+    std::uint32_t entry = 0;
+    std::uint32_t claimed_by = 0;
+    std::size_t sections = 0;
+    std::uint64_t bytes = 0;
+    std::vector<std::string> names;
+    std::set<std::uint32_t> name_ids;
+  };
+  std::map<std::pair<std::uint32_t, std::uint32_t>, std::size_t> index_of;
+  std::vector<pair_sum> pairs;
+  for (const ambiguous_match_record& match : analysis.breakdown.ambiguous) {
+    const auto inserted =
+        index_of.emplace(std::make_pair(match.entry, match.claimed_by), pairs.size());
+    if (inserted.second) {
+      pairs.push_back({match.entry, match.claimed_by, 0, 0, {}, {}});
+    }
+    pair_sum& sum = pairs[inserted.first->second];
+    ++sum.sections;
+    sum.bytes += match.size;
+    if (sum.name_ids.insert(match.name.id()).second) {
+      sum.names.push_back(quoted_text(match.name.str()));
+    }
+  }
+  std::stable_sort(pairs.begin(), pairs.end(),
+                   [](const pair_sum& a, const pair_sum& b) { return a.entry < b.entry; });
+  const auto entry_text = [&analysis](std::uint32_t entry) {
+    return entry < analysis.searches.size() ? quoted_text(analysis.searches[entry].display_text())
+                                            : std::string("?");
+  };
+  for (const pair_sum& sum : pairs) {
+    const keyword_place place = place_of(diagnosis.search_lines, sum.entry);
+    std::string message = "the SEARCH entry " + entry_text(sum.entry) + " matches " +
+                          plural(sum.sections, "section", "sections") + " (" +
+                          bytes_text(sum.bytes) + ") ";
+    if (sum.entry == sum.claimed_by) {
+      message += "of names it claimed already with an earlier section: ";
+    } else {
+      message += "whose names the SEARCH entry " + entry_text(sum.claimed_by) +
+                 line_text(place_of(diagnosis.search_lines, sum.claimed_by)) + " claimed first: ";
+    }
+    message += names_text(sum.names, sum.name_ids.size()) +
+               "; matched twice, those bytes count for the first claim only and are set aside as "
+               "ambiguous";
+    out.push_back(finding_at("VL104", finding_severity::warning, file, place.line, place.column,
+                             std::move(message)));
+  }
+}
+
+// VL105: a program or memory range with more used than its size.
+void overfull(const std::vector<range_usage>& usage, const std::vector<keyword_place>& places,
+              const char* keyword, const std::string& file, std::vector<lint_finding>& out) {
+  for (std::size_t i = 0; i < usage.size(); ++i) {
+    const range_usage& range = usage[i];
+    const std::uint64_t used = range.used_rounded();
+    if (used <= range.range.size) {
+      continue;
+    }
+    const keyword_place place = place_of(places, i);
+    const std::optional<double> pct = range.used_pct();
+    out.push_back(finding_at(
+        "VL105", finding_severity::warning, file, place.line, place.column,
+        "the range " + range_text(keyword, range.range) +
+            " is overfull: " + plural(range.section_count, "section", "sections") + " use " +
+            bytes_text(used) + (pct ? " (" + percent_text(*pct) + ")" : std::string()) + ", " +
+            bytes_text(used - range.range.size) + " more than its size"));
+  }
+}
+
+std::size_t sort_line(const lint_finding& finding) {
+  return finding.line == 0 ? static_cast<std::size_t>(-1) : finding.line;
+}
+}  // namespace
+
+std::vector<std::string> keywords_accepting(std::string_view section_name,
+                                            const std::string& keyword) {
+  // A line of the shape the readers look for, with nothing but the name to decide.
+  const std::string line = "0 " + std::string(section_name) + " 0 0 ";
+  std::vector<std::string> accepting;
+  for (const char* other : {"Tev2", "Orm8", "Pux4", "Tev2_mem32_unlimited"}) {
+    if (keyword == other) {
+      continue;
+    }
+    const std::unique_ptr<c_map_file> reader = make_map_reader(other, std::string());
+    const auto* elxr = dynamic_cast<const c_map_file_elxr*>(reader.get());
+    elxr_line_match match;
+    // The name has no blank, so a whole-line match takes it whole as the name.
+    if (elxr != nullptr && elxr->section_pattern().match(line, match)) {
+      accepting.emplace_back(other);
+    }
+  }
+  return accepting;
+}
+
+std::vector<lint_finding> lint_findings(const definition_diagnosis& diagnosis,
+                                        const std::string& definition_file,
+                                        const map_lint_input& map) {
+  std::vector<lint_finding> findings = definition_part(diagnosis, definition_file);
+  const memory_analysis* analysis = map.analysis;
+  if (analysis == nullptr || analysis->failure.failed()) {
+    return findings;
+  }
+  searches_unmatched(*analysis, diagnosis, definition_file, findings);
+  ambiguous(*analysis, diagnosis, definition_file, findings);
+  overfull(analysis->program_usage, diagnosis.program_lines, "PROGRAM", definition_file, findings);
+  overfull(analysis->memory_usage, diagnosis.memory_lines, "MEMORY", definition_file, findings);
+  std::stable_sort(
+      findings.begin(), findings.end(), [](const lint_finding& a, const lint_finding& b) {
+        return sort_line(a) != sort_line(b) ? sort_line(a) < sort_line(b) : a.column < b.column;
+      });
+
+  std::vector<lint_finding> map_findings;
+  name_not_accepted(*analysis, map, map_findings);
+  straddling(*analysis, diagnosis, map, map_findings);
+  outside(*analysis, map, map_findings);
+  std::stable_sort(
+      map_findings.begin(), map_findings.end(),
+      [](const lint_finding& a, const lint_finding& b) { return sort_line(a) < sort_line(b); });
+  findings.insert(findings.end(), std::make_move_iterator(map_findings.begin()),
+                  std::make_move_iterator(map_findings.end()));
+  return findings;
+}
+
+bool at_least(finding_severity severity, finding_severity threshold) {
+  // The enumeration runs from the gravest down.
+  return static_cast<int>(severity) <= static_cast<int>(threshold);
+}
+
+severity_counts count_by_severity(const std::vector<lint_finding>& findings) {
+  severity_counts counts;
+  for (const lint_finding& finding : findings) {
+    switch (finding.severity) {
+      case finding_severity::error:
+        ++counts.errors;
+        break;
+      case finding_severity::warning:
+        ++counts.warnings;
+        break;
+      case finding_severity::note:
+        ++counts.notes;
+        break;
+    }
+  }
+  return counts;
+}
