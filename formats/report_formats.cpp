@@ -318,6 +318,13 @@ void write_json_report(std::ostream& out, const analysis_result& result,
   out << "\n}\n";
 }
 
+void write_json_diagnostics(std::ostream& out, const std::vector<report_diagnostic>& diagnostics) {
+  out << "{\n  ";
+  write_json_array(out, "diagnostics", diagnostics.size(),
+                   [&diagnostics](std::size_t i) { return json_diagnostic(diagnostics[i]); });
+  out << "\n}\n";
+}
+
 // ---- CSV -------------------------------------------------------------------
 
 namespace {

@@ -21,7 +21,7 @@ struct report_input {
   std::string sha256;  ///< 64 lower-case hexadecimal digits
 };
 
-/// One finding about the definition file, as a report lists it.
+/// One finding about the definition file or the map, as a report lists it.
 struct report_diagnostic {
   std::string code;      ///< "VL001" ...
   std::string severity;  ///< "error", "warning" or "note"
@@ -59,6 +59,10 @@ struct report_context {
 /// not write it at all. Write failures show in the state of out.
 void write_json_report(std::ostream& out, const analysis_result& result,
                        const report_context& context);
+
+/// The findings alone, as the document {"diagnostics": [...]}: the array has
+/// the keys and the layout of the report's, one diagnostic a line.
+void write_json_diagnostics(std::ostream& out, const std::vector<report_diagnostic>& diagnostics);
 
 /// The JSON Schema of that report, as the repository keeps it.
 std::string_view report_schema();
