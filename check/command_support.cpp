@@ -9,11 +9,12 @@
 #include "app/version_config.h"
 #include "check/file_digest.h"
 #include "check/run_check.h"
+#include "formats/lint_formats.h"
 
 const char* const k_exit_codes =
     "Exit codes:\n"
     "  0  done (also when no section falls into any range: all are then dropped)\n"
-    "  1  a check failed (kept for the checking commands)\n"
+    "  1  a check failed (lint: a finding at or above --fail-on)\n"
     "  2  usage error: unknown option or subcommand, missing argument, unknown keyword\n"
     "  3  input error: a file missing or unreadable, a definition file without any range\n"
     "     line, an EEPROM source whose scan fails, an output file that cannot be written\n"
@@ -60,8 +61,7 @@ std::string keyword_list() {
   return list;
 }
 
-// The size and sha256 of an input, or the reason it cannot be used.
-report_input examine_input(const std::string& path) {
+void require_file(const std::string& path) {
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(path, error);
   if (!std::filesystem::exists(status)) {
@@ -70,6 +70,11 @@ report_input examine_input(const std::string& path) {
   if (std::filesystem::is_directory(status)) {
     throw check_error{check_exit_input, path + ": is a folder, not a file"};
   }
+}
+
+// The size and sha256 of an input, or the reason it cannot be used.
+report_input examine_input(const std::string& path) {
+  require_file(path);
   const std::optional<file_digest> digest = digest_file(path);
   if (!digest) {
     throw check_error{check_exit_input, path + ": cannot be read"};
@@ -92,12 +97,7 @@ checked_inputs check_inputs(const input_options& inputs) {
     context.eeprom_source = examine_input(inputs.eeprom);
   }
   checked.diagnosis = diagnose_memory_def_file(inputs.definition);
-  for (const definition_finding& finding : checked.diagnosis.findings) {
-    const finding_rule rule = rule_of(finding.kind);
-    context.diagnostics.push_back({std::string(rule.code),
-                                   std::string(severity_name(rule.severity)), inputs.definition,
-                                   finding.line, finding.column, finding.message});
-  }
+  context.diagnostics = report_diagnostics_of(lint_findings(checked.diagnosis, inputs.definition));
   return checked;
 }
 

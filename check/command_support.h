@@ -32,6 +32,10 @@ struct input_options {
   std::string eeprom;  ///< empty: none
 };
 
+/// Throws check_error (exit 3) when nothing can be read at path: no such
+/// file, or a folder.
+void require_file(const std::string& path);
+
 /// The size and sha256 of an input; throws check_error (exit 3) with the
 /// reason it cannot be used.
 report_input examine_input(const std::string& path);
@@ -42,7 +46,7 @@ struct checked_inputs {
 };
 
 /// The keyword known (else exit 2), every input readable and fingerprinted,
-/// the definition's findings in the context's diagnostics.
+/// the definition's own lint findings in the context's diagnostics.
 checked_inputs check_inputs(const input_options& inputs);
 
 /// The one analysis of a run, with the fates of the sections; a failure

@@ -7,7 +7,9 @@
 #include "analysis/analysis.h"
 #include "check/command_support.h"
 #include "check/explain.h"
+#include "check/lint_command.h"
 #include "check/summary.h"
+#include "formats/lint_formats.h"
 #include "formats/report_formats.h"
 
 namespace {
@@ -22,7 +24,10 @@ int run_report(const input_options& inputs, const report_options& options,
                const std::vector<const CLI::Option*>& given, std::ostream& out) {
   const checked_inputs checked = check_inputs(inputs);
   const analysis_result result = analyse_inputs(inputs, checked);
-  const report_context& context = checked.context;
+  report_context context = checked.context;
+  // The map's findings too, made where lint makes them.
+  context.diagnostics = report_diagnostics_of(lint_findings(
+      checked.diagnosis, inputs.definition, {&result.memory, inputs.keyword, inputs.map}));
 
   std::vector<output_request> outputs;
   if (given[0]->count() > 0) {
@@ -146,9 +151,12 @@ int run_parsed(int argc, const char* const* argv, std::ostream& out, std::ostrea
       ->type_name("ID");
   explain_command->footer(k_exit_codes);
 
+  lint_options lint;
+  CLI::App* lint_command = add_lint_command(app, lint);
+
   CLI::App* schema_command = app.add_subcommand("schema", "The JSON Schema of the report");
   schema_command->footer(k_exit_codes);
-  for (CLI::App* command : {report_command, explain_command, schema_command}) {
+  for (CLI::App* command : {report_command, explain_command, lint_command, schema_command}) {
     command->set_version_flag("--version", "vemora-check " + version_text());
   }
 
@@ -164,6 +172,9 @@ int run_parsed(int argc, const char* const* argv, std::ostream& out, std::ostrea
   }
   if (explain_command->parsed()) {
     return run_explain(inputs, explain, *explain_command, out);
+  }
+  if (lint_command->parsed()) {
+    return run_lint(lint, out);
   }
   out << report_schema();
   return check_exit_done;

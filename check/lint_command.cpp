@@ -1,0 +1,106 @@
+#include "check/lint_command.h"
+
+#include <optional>
+#include <vector>
+
+#include "analysis/analysis.h"
+#include "check/command_support.h"
+#include "check/run_check.h"
+#include "formats/lint_formats.h"
+#include "lint/lint.h"
+#include "memdef/definition_diagnostics.h"
+
+namespace {
+bool has_kind(const definition_diagnosis& diagnosis, definition_finding_kind kind) {
+  for (const definition_finding& finding : diagnosis.findings) {
+    if (finding.kind == kind) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The least grave severity that fails the run; none for "never".
+std::optional<finding_severity> threshold_of(const std::string& fail_on) {
+  if (fail_on == "never") {
+    return std::nullopt;
+  }
+  return fail_on == "warning" ? finding_severity::warning : finding_severity::error;
+}
+}  // namespace
+
+CLI::App* add_lint_command(CLI::App& app, lint_options& options) {
+  CLI::App* command = app.add_subcommand(
+      "lint",
+      "The traps of a memory definition file (VL001-VL012) and, with --keyword and --map, of "
+      "the map read by it (VL101-VL105)");
+  command->add_option("MEMDEF", options.definition, "Memory definition file")->required();
+  command->add_option("--keyword", options.keyword, "Map reader, for --map: " + keyword_list())
+      ->type_name("KEYWORD");
+  command->add_option("--map", options.map, "Linker map file to analyse as well")->type_name("MAP");
+  command->add_option("--format", options.format, "Output form (default text)")
+      ->check(CLI::IsMember({"text", "json", "github"}));
+  command
+      ->add_option("--fail-on", options.fail_on,
+                   "Exit 1 on a finding of this severity or graver (default error)")
+      ->check(CLI::IsMember({"error", "warning", "never"}));
+  command->footer(k_exit_codes);
+  return command;
+}
+
+int run_lint(const lint_options& options, std::ostream& out) {
+  const bool with_map = !options.map.empty() || !options.keyword.empty();
+  if (with_map && options.map.empty()) {
+    throw check_error{check_exit_usage, "--keyword needs --map"};
+  }
+  if (with_map && options.keyword.empty()) {
+    throw check_error{check_exit_usage, "--map needs --keyword"};
+  }
+  if (with_map && !is_known_keyword(options.keyword)) {
+    throw check_error{check_exit_usage, "unknown keyword \"" + options.keyword +
+                                            "\" (known: " + keyword_list() + ")"};
+  }
+  require_file(options.definition);
+  if (with_map) {
+    require_file(options.map);
+  }
+  const definition_diagnosis diagnosis = diagnose_memory_def_file(options.definition);
+  if (!diagnosis.readable) {
+    throw check_error{check_exit_input, options.definition + ": cannot be read"};
+  }
+
+  // A definition the report refuses cannot place the map's sections: its
+  // own findings say why, and the map is not read.
+  memory_analysis analysis;
+  map_lint_input map;
+  if (with_map && !has_kind(diagnosis, definition_finding_kind::no_range_lines)) {
+    analysis_request request;
+    request.type_keyword = options.keyword;
+    request.definition_path = options.definition;
+    request.map_path = options.map;
+    request.collect_fates = true;
+    analysis = analyse_memory(request);
+    if (analysis.failure.failed()) {
+      throw check_error{check_exit_input, options.map + ": cannot be opened"};
+    }
+    map = {&analysis, options.keyword, options.map};
+  }
+  const std::vector<lint_finding> findings = lint_findings(diagnosis, options.definition, map);
+
+  if (options.format == "json") {
+    write_lint_json(out, findings);
+  } else if (options.format == "github") {
+    write_lint_github(out, findings);
+  } else {
+    write_lint_text(out, findings);
+  }
+  out.flush();
+
+  const std::optional<finding_severity> threshold = threshold_of(options.fail_on);
+  for (const lint_finding& finding : findings) {
+    if (threshold && at_least(finding.severity, *threshold)) {
+      return check_exit_check_failed;
+    }
+  }
+  return check_exit_done;
+}
