@@ -84,7 +84,7 @@ struct exit_case {
 
 const std::vector<exit_case> k_exit_cases = {
     {"no subcommand", {}, 2, nullptr},
-    {"unknown subcommand", {"lint"}, 2, nullptr},
+    {"unknown subcommand", {"lints"}, 2, nullptr},
     {"unknown option", {"report", "Tev2", "memory.def", "small.map", "--pdf", "x"}, 2, nullptr},
     {"missing map argument", {"report", "Tev2", "memory.def"}, 2, nullptr},
     {"unknown keyword",
@@ -195,7 +195,7 @@ TEST_F(check_folder, ExitCodesAndTheirMessages) {
 
 TEST_F(check_folder, HelpNamesTheExitCodes) {
   const scoped_working_dir here(m_dir.path());
-  for (const char* command : {"", "report", "explain", "schema"}) {
+  for (const char* command : {"", "report", "explain", "lint", "schema"}) {
     SCOPED_TRACE(command);
     std::vector<std::string> arguments;
     if (*command != '\0') {

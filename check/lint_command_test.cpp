@@ -1,0 +1,219 @@
+// `vemora-check lint` in-process: its exit code by the gravest finding and
+// --fail-on, usage (2) and input (3) errors before any output, any bytes as
+// a definition, and the report's diagnostics being the lint's findings.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "check/run_check.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using namespace std::string_literals;
+using test_support::scoped_working_dir;
+
+struct check_run {
+  int code = 0;
+  std::string out;
+  std::string err;
+};
+
+check_run run(const std::vector<std::string>& arguments) {
+  std::vector<const char*> argv = {"vemora-check"};
+  for (const std::string& argument : arguments) {
+    argv.push_back(argument.c_str());
+  }
+  std::ostringstream out;
+  std::ostringstream err;
+  check_run result;
+  result.code = run_check(static_cast<int>(argv.size()), argv.data(), out, err);
+  result.out = out.str();
+  result.err = err.str();
+  return result;
+}
+
+// Two entries match .text, and the second .text record overfills the range.
+const char k_definition[] =
+    "PROGRAM 0x1000 0x100\n"
+    "SEARCH text\n"
+    "SEARCH .text\n";
+
+const char k_map[] =
+    "Sections:\n"
+    "Idx Name          Size      VMA       LMA\n"
+    "  0 .text         00000100  00001000  00001000  2**2\n"
+    "                  CONTENTS, ALLOC, LOAD, CODE\n"
+    "  1 .text         00000010  00001000  00001000  2**2\n"
+    "                  CONTENTS, ALLOC, LOAD, CODE\n";
+
+class lint_folder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir.write("clean.def", "PROGRAM 0 1000   // flash\nMEMORY 1000 100\n");
+    m_dir.write("warning.def", "PROGRAM 0 1000 2000\n");
+    m_dir.write("error.def", "PROGRAM 0 1000\nMEMORY 10,20\n");
+    m_dir.write("note.def", "PROGRAM 0 1000\nflash\n");
+    m_dir.write("memory.def", k_definition);
+    m_dir.write("small.map", k_map);
+    std::filesystem::create_directory(m_dir.file("folder.def"));
+  }
+
+  test_support::scoped_temp_dir m_dir;
+};
+
+struct exit_case {
+  const char* what;
+  std::vector<std::string> arguments;
+  int code;
+  const char* err;  ///< the whole of standard error, or nullptr: any text, not empty
+};
+
+TEST_F(lint_folder, ExitCodes) {
+  const exit_case cases[] = {
+      {"clean", {"clean.def"}, 0, ""},
+      {"a warning is no error", {"warning.def"}, 0, ""},
+      {"a warning fails at warning", {"warning.def", "--fail-on", "warning"}, 1, ""},
+      {"an error", {"error.def"}, 1, ""},
+      {"an error with never", {"error.def", "--fail-on", "never"}, 0, ""},
+      {"a note at warning", {"note.def", "--fail-on", "warning"}, 0, ""},
+      {"the map's warnings", {"memory.def", "--keyword", "Tev2", "--map", "small.map"}, 0, ""},
+      {"the map's warnings at warning",
+       {"memory.def", "--keyword", "Tev2", "--map", "small.map", "--fail-on", "warning"},
+       1,
+       ""},
+      {"missing definition", {"missing.def"}, 3, "vemora-check: missing.def: no such file\n"},
+      {"definition is a folder",
+       {"folder.def"},
+       3,
+       "vemora-check: folder.def: is a folder, not a file\n"},
+      {"missing map",
+       {"memory.def", "--keyword", "Tev2", "--map", "missing.map"},
+       3,
+       "vemora-check: missing.map: no such file\n"},
+      {"map is a folder",
+       {"memory.def", "--keyword", "Tev2", "--map", "folder.def"},
+       3,
+       "vemora-check: folder.def: is a folder, not a file\n"},
+      {"map without keyword",
+       {"memory.def", "--map", "small.map"},
+       2,
+       "vemora-check: --map needs --keyword\n"},
+      {"keyword without map",
+       {"memory.def", "--keyword", "Tev2"},
+       2,
+       "vemora-check: --keyword needs --map\n"},
+      {"unknown keyword goes before missing files",
+       {"missing.def", "--keyword", "tev2", "--map", "missing.map"},
+       2,
+       "vemora-check: unknown keyword \"tev2\" (known: Orm6, Tev2, Tev2_mem32_unlimited, Orm8, "
+       "Pux4)\n"},
+      {"unknown format", {"clean.def", "--format", "xml"}, 2, nullptr},
+      {"unknown threshold", {"clean.def", "--fail-on", "note"}, 2, nullptr},
+      {"no definition", {}, 2, nullptr},
+  };
+  const scoped_working_dir here(m_dir.path());
+  for (const exit_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> arguments = {"lint"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    const check_run result = run(arguments);
+    EXPECT_EQ(result.code, c.code);
+    if (c.err != nullptr) {
+      EXPECT_EQ(result.err, c.err);
+    } else {
+      EXPECT_FALSE(result.err.empty());
+    }
+    if (c.code >= 2) {
+      EXPECT_EQ(result.out.find("errors,"), std::string::npos) << result.out;
+    }
+  }
+}
+
+TEST_F(lint_folder, TextOfAFile) {
+  const scoped_working_dir here(m_dir.path());
+  const check_run result = run({"lint", "error.def"});
+  EXPECT_EQ(result.out,
+            "error.def:2:1: warning: the range MEMORY 0x10 0x0 has size 0: it can never hold a "
+            "section [VL005]\n"
+            "error.def:2:10: error: the size \",20\" is not a hexadecimal number: the size is "
+            "taken as 0 [VL004]\n"
+            "1 error, 1 warning, 0 notes\n");
+}
+
+TEST_F(lint_folder, GitHubOfAFile) {
+  const scoped_working_dir here(m_dir.path());
+  const check_run result = run({"lint", "note.def", "--format", "github"});
+  EXPECT_EQ(result.code, 0);
+  EXPECT_EQ(result.out,
+            "::notice file=note.def,line=2,col=1,title=VL009::the line holds none of SEARCH, "
+            "PROGRAM, MEMORY, EEPROM, RESERVED: \"flash\" is ignored\n");
+}
+
+// The report's diagnostics are the lint's findings with a map, in the same order.
+TEST_F(lint_folder, ReportListsWhatLintFinds) {
+  const scoped_working_dir here(m_dir.path());
+  const check_run lint =
+      run({"lint", "memory.def", "--keyword", "Tev2", "--map", "small.map", "--format", "json"});
+  const check_run report = run({"report", "Tev2", "memory.def", "small.map", "--json", "-"});
+  ASSERT_EQ(lint.code, 0) << lint.err;
+  ASSERT_EQ(report.code, 0) << report.err;
+  const nlohmann::json found = nlohmann::json::parse(lint.out)["diagnostics"];
+  const nlohmann::json listed = nlohmann::json::parse(report.out)["diagnostics"];
+  std::vector<std::string> codes;
+  for (const nlohmann::json& d : found) {
+    codes.push_back(d["code"].get<std::string>() + "@" + std::to_string(d["line"].get<int>()));
+  }
+  // Overfull range, then both entries' double claims of .text.
+  EXPECT_EQ(codes, (std::vector<std::string>{"VL105@1", "VL104@2", "VL104@3"}));
+  EXPECT_EQ(listed, found);
+}
+
+// Any bytes end with findings and their count line, or exit 3; never a crash.
+TEST_F(lint_folder, AnyBytes) {
+  std::mt19937 random(11);
+  std::string binary;
+  for (int i = 0; i < 5000; ++i) {
+    binary += static_cast<char>(random() % 256);
+  }
+  const struct {
+    const char* what;
+    std::string bytes;
+    int code;
+  } cases[] = {
+      {"binary", binary, -1},
+      {"NUL bytes", "PROGRAM 0 10\0\0\0x\nMEMORY 100 2\0junk\n"s, 0},
+      {"a line of 100 000 characters", "PROGRAM 0 10 " + std::string(100000, 'x') + "\n", 0},
+      {"empty", "", 1},
+      {"only line ends", "\n\r\n\n", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = m_dir.write("any.def", c.bytes);
+    for (const char* format : {"text", "json", "github"}) {
+      const check_run result = run({"lint", path, "--format", format});
+      EXPECT_TRUE(result.code == 0 || result.code == 1) << result.code;
+      if (c.code >= 0) {
+        EXPECT_EQ(result.code, c.code);
+      }
+      EXPECT_EQ(result.err, "");
+      if (std::string(format) == "text") {
+        EXPECT_NE(result.out.find(" notes\n"), std::string::npos);
+      }
+      if (std::string(format) == "json") {
+        EXPECT_TRUE(nlohmann::json::accept(result.out));
+      }
+    }
+  }
+  // The long line is cut and the text after the size is told.
+  const check_run cut = run({"lint", m_dir.write("long.def", cases[2].bytes)});
+  EXPECT_NE(cut.out.find(":1:512: warning:"), std::string::npos);
+  EXPECT_NE(cut.out.find(":1:14: warning: the text \"xxxx"), std::string::npos);
+}
+
+}  // namespace
