@@ -174,6 +174,15 @@ TEST_F(lint_folder, ReportListsWhatLintFinds) {
   EXPECT_EQ(listed, found);
 }
 
+TEST(LintExamples, BundledDefinitionsLintClean) {
+  for (const char* example : {"mem32", "orm6", "orm8", "pux4", "tev2"}) {
+    const std::string path = test_support::source_dir() + "/examples/" + example + "/memory.def";
+    const check_run result = run({"lint", path, "--fail-on", "warning"});
+    EXPECT_EQ(result.code, 0) << example;
+    EXPECT_EQ(result.out, "0 errors, 0 warnings, 0 notes\n") << example;
+  }
+}
+
 // Any bytes end with findings and their count line, or exit 3; never a crash.
 TEST_F(lint_folder, AnyBytes) {
   std::mt19937 random(11);

@@ -4,14 +4,19 @@
 // keyword in order, argument text after as many characters as the keyword
 // has, strtoull-style numbers). Search entries must match as their terms say,
 // and find_range must pick the first range that holds a record exactly. The
-// diagnostics of the same bytes must agree with what the reader kept.
+// diagnostics of the same bytes must agree with what the reader kept, and
+// the lint must give one finding for each, in every one of its forms.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "formats/lint_formats.h"
 #include "fuzz/fuzz_support.h"
+#include "lint/lint.h"
 #include "memdef/c_memory_def.h"
 #include "memdef/definition_diagnostics.h"
 
@@ -154,6 +159,30 @@ void check_diagnosis(std::string_view bytes, const std::string& path,
   }
   FUZZ_CHECK(count_of(diagnosis, definition_finding_kind::zero_size) == empty);
   FUZZ_CHECK(count_of(diagnosis, definition_finding_kind::beyond_4g) == beyond);
+
+  const std::vector<lint_finding> findings = lint_findings(from_file, path);
+  FUZZ_CHECK(findings.size() == diagnosis.findings.size());
+  for (std::size_t i = 0; i < findings.size(); ++i) {
+    const finding_rule rule = rule_of(diagnosis.findings[i].kind);
+    FUZZ_CHECK(findings[i].code == rule.code && findings[i].severity == rule.severity);
+    FUZZ_CHECK(findings[i].line == diagnosis.findings[i].line && findings[i].file == path);
+  }
+  std::ostringstream text;
+  write_lint_text(text, findings);
+  const severity_counts counts = count_by_severity(findings);
+  FUZZ_CHECK(counts.errors + counts.warnings + counts.notes == findings.size());
+  const std::string lines = text.str();
+  FUZZ_CHECK(lines.size() > 1 && lines.back() == '\n' &&
+             lines.find(severity_count_line(counts)) != std::string::npos);
+  std::ostringstream github;
+  write_lint_github(github, findings);
+  const std::string commands = github.str();
+  FUZZ_CHECK(static_cast<std::size_t>(std::count(commands.begin(), commands.end(), '\n')) ==
+             findings.size());
+  std::ostringstream json;
+  write_lint_json(json, findings);
+  const nlohmann::json document = nlohmann::json::parse(json.str(), nullptr, false);
+  FUZZ_CHECK(!document.is_discarded() && document["diagnostics"].size() == findings.size());
 }
 
 bool occurs(const std::string& name, const std::string& term) {
