@@ -14,6 +14,10 @@
 namespace {
 // Sections named in one summing finding; the rest are counted only.
 constexpr std::size_t k_names_shown = 5;
+// Names (VL101) and sections (VL102) told one finding each; the rest are
+// summed in one more, so a map read with the wrong keyword gives a page, not
+// a finding per function.
+constexpr std::size_t k_single_findings = 20;
 
 lint_finding finding_at(std::string_view code, finding_severity severity, const std::string& file,
                         std::size_t line, std::size_t column, std::string message) {
@@ -102,6 +106,23 @@ void name_not_accepted(const memory_analysis& analysis, const map_lint_input& ma
     ++name.sections;
     name.bytes += fate.size;
   }
+  std::size_t rest_sections = 0;
+  std::uint64_t rest_bytes = 0;
+  for (std::size_t i = k_single_findings; i < names.size(); ++i) {
+    rest_sections += names[i].sections;
+    rest_bytes += names[i].bytes;
+  }
+  if (names.size() > k_single_findings) {
+    const section_fate_record& first = *names[k_single_findings].first;
+    out.push_back(finding_at("VL101", finding_severity::warning, map.map_file,
+                             static_cast<std::size_t>(first.map_line), first.map_line == 0 ? 0 : 1,
+                             std::to_string(names.size() - k_single_findings) +
+                                 " more names that " + map.keyword + " does not take, from " +
+                                 quoted_text(first.name.str()) +
+                                 " on: " + plural(rest_sections, "section", "sections") + " (" +
+                                 bytes_text(rest_bytes) + ") left out"));
+    names.resize(k_single_findings);
+  }
   for (const named& name : names) {
     const std::string& text = name.first->name.str();
     const std::vector<std::string> others = keywords_accepting(text, map.keyword);
@@ -140,10 +161,21 @@ void straddling(const memory_analysis& analysis, const definition_diagnosis& dia
     return -1;
   };
   const c_memory_def& definition = analysis.definition;
+  std::size_t told = 0;
+  const section_fate_record* first_rest = nullptr;
+  std::size_t rest_sections = 0;
+  std::uint64_t rest_bytes = 0;
   for (const section_fate_record& fate : analysis.fates) {
     if (fate.fate != section_fate::straddles_range) {
       continue;
     }
+    if (told == k_single_findings) {
+      first_rest = first_rest == nullptr ? &fate : first_rest;
+      ++rest_sections;
+      rest_bytes += fate.size;
+      continue;
+    }
+    ++told;
     const std::uint64_t start = fate.start;
     const std::uint64_t end = start + fate.size;
     bool program = true;
@@ -169,6 +201,14 @@ void straddling(const memory_analysis& analysis, const definition_diagnosis& dia
     out.push_back(finding_at("VL102", finding_severity::warning, map.map_file,
                              static_cast<std::size_t>(fate.map_line), fate.map_line == 0 ? 0 : 1,
                              std::move(message)));
+  }
+  if (first_rest != nullptr) {
+    out.push_back(finding_at("VL102", finding_severity::warning, map.map_file,
+                             static_cast<std::size_t>(first_rest->map_line),
+                             first_rest->map_line == 0 ? 0 : 1,
+                             plural(rest_sections, "more section", "more sections") + " (" +
+                                 bytes_text(rest_bytes) + ") lie across a range boundary, from " +
+                                 section_text(*first_rest) + " on: each is counted nowhere"));
   }
 }
 
@@ -307,6 +347,27 @@ void overfull(const std::vector<range_usage>& usage, const std::vector<keyword_p
   }
 }
 
+struct keyword_pattern {
+  const char* keyword;
+  const elxr_line_matcher* pattern;
+};
+
+// The section-line patterns of the elxr readers, which each reader class
+// builds once and never changes; a reader made for the asking lends it.
+const std::vector<keyword_pattern>& elxr_patterns() {
+  static const std::vector<keyword_pattern> patterns = [] {
+    std::vector<keyword_pattern> made;
+    for (const char* keyword : {"Tev2", "Orm8", "Pux4", "Tev2_mem32_unlimited"}) {
+      const std::unique_ptr<c_map_file> reader = make_map_reader(keyword, std::string());
+      if (const auto* elxr = dynamic_cast<const c_map_file_elxr*>(reader.get())) {
+        made.push_back({keyword, &elxr->section_pattern()});
+      }
+    }
+    return made;
+  }();
+  return patterns;
+}
+
 std::size_t sort_line(const lint_finding& finding) {
   return finding.line == 0 ? static_cast<std::size_t>(-1) : finding.line;
 }
@@ -314,19 +375,14 @@ std::size_t sort_line(const lint_finding& finding) {
 
 std::vector<std::string> keywords_accepting(std::string_view section_name,
                                             const std::string& keyword) {
-  // A line of the shape the readers look for, with nothing but the name to decide.
+  // A line of the shape the readers look for, with nothing but the name to
+  // decide; the name has no blank, so a whole-line match takes it whole.
   const std::string line = "0 " + std::string(section_name) + " 0 0 ";
   std::vector<std::string> accepting;
-  for (const char* other : {"Tev2", "Orm8", "Pux4", "Tev2_mem32_unlimited"}) {
-    if (keyword == other) {
-      continue;
-    }
-    const std::unique_ptr<c_map_file> reader = make_map_reader(other, std::string());
-    const auto* elxr = dynamic_cast<const c_map_file_elxr*>(reader.get());
+  for (const keyword_pattern& other : elxr_patterns()) {
     elxr_line_match match;
-    // The name has no blank, so a whole-line match takes it whole as the name.
-    if (elxr != nullptr && elxr->section_pattern().match(line, match)) {
-      accepting.emplace_back(other);
+    if (keyword != other.keyword && other.pattern->match(line, match)) {
+      accepting.emplace_back(other.keyword);
     }
   }
   return accepting;

@@ -201,6 +201,42 @@ TEST_F(map_lint, AFailedAnalysisGivesTheDefinitionsFindingsOnly) {
   EXPECT_EQ(places(findings), (std::vector<place>{{"VL012", 1, 14, sv::warning}}));
 }
 
+TEST_F(map_lint, ManyOfATrapEndInOneSum) {
+  std::string map = "Sections:\nIdx Name          Size      VMA       LMA\n";
+  for (int i = 0; i < 23; ++i) {
+    map += "  0 .data         00000010  00004018  00004018  2**2\n                  ALLOC\n";
+  }
+  for (int i = 0; i < 22; ++i) {
+    map += "  0 .text.f" + std::to_string(i) + " 00000008  00001000  00001000  2**2\n  CODE\n";
+  }
+  analysis_request request;
+  request.type_keyword = "Tev2";
+  request.definition_path = m_dir.write("memory.def", "MEMORY 0x4000 0x20\n");
+  request.map_path = m_dir.write("many.map", map);
+  request.collect_fates = true;
+  const memory_analysis analysis = analyse_memory(request);
+  const std::vector<lint_finding> findings = lint_findings(
+      diagnose_memory_def_file(request.definition_path), "memory.def", {&analysis, "Tev2", "m"});
+  std::vector<const lint_finding*> straddling;
+  std::vector<const lint_finding*> names;
+  for (const lint_finding& f : findings) {
+    (f.code == "VL102" ? straddling : names).push_back(&f);
+  }
+  ASSERT_EQ(straddling.size(), 21u);
+  ASSERT_EQ(names.size(), 21u);
+  // The 21st section begins on line 3 + 2 * 20, the 21st name on line 49 + 2 * 20.
+  EXPECT_EQ(straddling[20]->line, 43u);
+  EXPECT_NE(
+      straddling[20]->message.find("3 more sections (0x30 bytes) lie across a range boundary"),
+      std::string::npos)
+      << straddling[20]->message;
+  EXPECT_EQ(names[20]->line, 89u);
+  EXPECT_NE(names[20]->message.find("2 more names that Tev2 does not take, from \".text.f20\" on: "
+                                    "2 sections (0x10 bytes) left out"),
+            std::string::npos)
+      << names[20]->message;
+}
+
 TEST(Lint, KeywordsThatTakeAName) {
   using list = std::vector<std::string>;
   EXPECT_EQ(keywords_accepting(".text.startup", "Tev2"), list{"Tev2_mem32_unlimited"});
