@@ -5,7 +5,8 @@
 // definition file, the map file and the EEPROM source. The report text must
 // equal the layout filled with numbers computed here from the section lists,
 // "Vemora.amb" must hold exactly the ambiguous matches (and exist only when
-// there are some), no other file may appear, and no input may change.
+// there are some), no other file may appear, and no input may change. The
+// lint of the run points into the files it names.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +20,7 @@
 #include "analysis/analysis.h"
 #include "eep/run_eep_report.h"
 #include "fuzz/fuzz_support.h"
+#include "lint/lint.h"
 #include "report/run_memory_report.h"
 
 namespace {
@@ -46,6 +48,37 @@ std::string quotient(double numerator, double denominator, std::size_t width = 0
 
 std::string integer(std::int64_t value, std::size_t width = 0) {
   return pad(std::to_string(value), width);
+}
+
+// The lint of the same run: each map finding on a line of the map, each
+// definition finding on one of the definition, one VL105 per overfull range.
+void check_lint(const std::string& keyword, const std::string& definition_path,
+                const std::string& map_path, const memory_analysis& analysis,
+                std::uint64_t map_lines) {
+  const definition_diagnosis diagnosis = diagnose_memory_def_file(definition_path);
+  FUZZ_CHECK(diagnosis.readable);
+  const std::vector<lint_finding> findings =
+      lint_findings(diagnosis, definition_path, {&analysis, keyword, map_path});
+  std::size_t overfull = 0;
+  for (const std::vector<range_usage>* usage : {&analysis.program_usage, &analysis.memory_usage}) {
+    for (const range_usage& range : *usage) {
+      overfull += range.used_rounded() > range.range.size ? 1 : 0;
+    }
+  }
+  std::size_t overfull_found = 0;
+  bool in_map = false;
+  for (const lint_finding& finding : findings) {
+    FUZZ_CHECK(!finding.message.empty() && finding.code.size() == 5);
+    if (finding.file == map_path && finding.code[2] == '1') {
+      in_map = true;
+      FUZZ_CHECK(finding.line <= map_lines);
+      continue;
+    }
+    FUZZ_CHECK(!in_map && finding.file == definition_path);  // the definition's come first
+    FUZZ_CHECK(finding.line <= diagnosis.line_count);
+    overfull_found += finding.code == "VL105" ? 1 : 0;
+  }
+  FUZZ_CHECK(overfull_found == overfull);
 }
 
 // With every fate kept, the analysis must give the same sums as without, and
@@ -127,6 +160,7 @@ void check_fates(const std::string& keyword, const std::string& definition_path,
   FUZZ_CHECK(memory_count == observed.memory_sections.size());
   FUZZ_CHECK(program_bytes == observed.program_used);
   FUZZ_CHECK(memory_bytes == observed.memory_used_bytes + observed.memory_used_bits);
+  check_lint(keyword, definition_path, map_path, observed, map_lines);
 }
 
 struct expected_run {
