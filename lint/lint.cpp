@@ -298,7 +298,7 @@ void ambiguous(const memory_analysis& analysis, const definition_diagnosis& diag
     pair_sum& sum = pairs[inserted.first->second];
     ++sum.sections;
     sum.bytes += match.size;
-    if (sum.name_ids.insert(match.name.id()).second) {
+    if (sum.name_ids.insert(match.name.id()).second && sum.names.size() < k_names_shown) {
       sum.names.push_back(quoted_text(match.name.str()));
     }
   }

@@ -119,6 +119,26 @@ suite_cli() {
   "$python" -c 'import json, sys; json.load(open(sys.argv[1]))' "$scratch/stdout" ||
     fail "schema is no JSON"
 
+  current="lint of a clean definition"
+  run "$dir" "$check" lint memory.def
+  expect_status 0
+  [[ $(cat "$scratch/stdout") == "0 errors, 0 warnings, 0 notes" ]] ||
+    fail "lint: $(cat "$scratch/stdout")"
+
+  current="lint of a definition without range lines"
+  run "$dir" "$check" lint norange.def
+  expect_status 1
+  grep -q '^norange.def: error: .* \[VL011\]$' "$scratch/stdout" || fail "lint lacks VL011"
+
+  current="lint of the map as workflow commands"
+  run "$dir" "$check" lint memory.def --keyword Tev2 --map firmware.map --format github \
+    --fail-on warning
+  expect_status 1
+  grep -q '^::warning file=memory.def,line=24,col=1,title=VL104::' "$scratch/stdout" ||
+    fail "lint lacks the ambiguous SEARCH entry"
+  grep -q '^::notice file=firmware.map,line=[0-9]*,col=1,title=VL103::' "$scratch/stdout" ||
+    fail "lint lacks the sections outside every range"
+
   # Nothing above may have created a file (no result file either).
   tree_listing "$dir" >"$scratch/after"
   cmp -s "$scratch/before" "$scratch/after" || fail "files appeared: $(diff "$scratch/before" "$scratch/after")"
