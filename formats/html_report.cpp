@@ -211,9 +211,10 @@ void write_map_and_table(std::ostream& out, const memory_analysis& memory) {
          "page's script; the data is the JSON block at the end of this file.</p></noscript>\n"
       << "<p class=\"script-error\" id=\"script-error\" hidden></p>\n</div>\n<div>\n"
       << "<h3>Counted sections</h3>\n<div class=\"pager\" id=\"section-pager\"></div>\n"
-      << "<table class=\"sections\" id=\"section-table\"><thead><tr><th>name</th><th>range</th>"
-         "<th>group</th><th class=\"num\">start</th><th class=\"num\">size</th><th "
-         "class=\"num\">map line</th></tr></thead><tbody></tbody></table>\n</div>\n</div>\n"
+      << "<div class=\"table-box\"><table class=\"sections\" "
+         "id=\"section-table\"><thead><tr><th>name</th><th>range</th>"
+         "<th>group</th><th class=\"num\">start</th><th class=\"num\">bytes</th><th "
+         "class=\"num\">map line</th></tr></thead><tbody></tbody></table></div>\n</div>\n</div>\n"
          "</section>\n";
 }
 
