@@ -8,6 +8,7 @@
 
   const k_page_rows = 500;  // table rows a page: the DOM stays small for any listing
   const k_colours = 10;     // classes c0 ... c9 of the style sheet
+  const k_dom_tiles = 4000;  // above this many sections a treemap is a canvas
   const k_escapes = {'&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;', "'": '&#39;'};
 
   function esc(text) {
@@ -164,17 +165,11 @@
     return ((part * 100) / whole).toFixed(4) + '%';
   }
 
-  function draw_treemap(report, kind, element) {
-    const width = Math.max(element.clientWidth, 200);
-    const height = Math.max(element.clientHeight, 100);
+  // Every box and tile of one treemap, in drawing order, in pixels.
+  function lay_out_treemap(report, kind, width, height) {
     const nodes = build_tree(report, kind);
-    const html = [];
-    let tiles = 0;
-    function place(node, cls, title, label) {
-      html.push('<div class="', cls, '" style="left:', percent(node.x, width), ';top:',
-                percent(node.y, height), ';width:', percent(node.w, width), ';height:',
-                percent(node.h, height), '" title="', esc(title), '">', label, '</div>');
-    }
+    const boxes = [];
+    const leaves = [];
     // A box keeps a strip for its label when it is large enough to show one.
     function inner(node, pad, head) {
       const top = node.h > 3 * head && node.w > 40 ? head : pad;
@@ -184,9 +179,9 @@
     lay_out(nodes, 0, 0, width, height);
     for (const node of nodes) {
       const range = node.range;
-      const range_title = range.id + (range.label ? ' ' + range.label : '') + ': ' +
-                          range.used + ' of ' + range.size + ' bytes';
-      place(node, 'box range', range_title, node.h > 42 && node.w > 40 ? esc(range_title) : '');
+      const title = range.id + (range.label ? ' ' + range.label : '') + ': ' + range.used +
+                    ' of ' + range.size + ' bytes';
+      boxes.push({x: node.x, y: node.y, w: node.w, h: node.h, cls: 'box range', title: title});
       const groups = Array.from(node.groups.values());
       const area = inner(node, 2, 16);
       lay_out(groups, area[0], area[1], area[2], area[3]);
@@ -195,30 +190,134 @@
         if (kind === 'program') {
           const group_title = group_text(report, group.key === -1 ? null : group.key) + ': ' +
                               group.value + ' bytes in ' + range.id;
-          place(group, 'box group', group_title,
-                group.h > 42 && group.w > 40 ? esc(group_title) : '');
+          boxes.push({x: group.x, y: group.y, w: group.w, h: group.h, cls: 'box group',
+                      title: group_title});
           group_area = inner(group, 1, 15);
         }
         lay_out(group.sections, group_area[0], group_area[1], group_area[2], group_area[3]);
         // Memory ranges have no groups: their tiles take a colour per range.
-        const cls = 'tile ' + (kind === 'program' ? colour_class(group.key)
-                                                  : 'c' + ((range.index + 6) % k_colours));
+        const colour = kind === 'program' ? colour_class(group.key)
+                                          : 'c' + ((range.index + 6) % k_colours);
         for (const leaf of group.sections) {
-          const section = report.sections[leaf.index];
-          const title = section.name + ': ' + size_text(section) + ' at ' + hex(section.start) +
-                        ', ' + range.id;
-          const label = leaf.w > 48 && leaf.h > 14 ? esc(section.name) : '';
-          html.push('<div class="', cls, '" data-i="', leaf.index, '" style="left:',
-                    percent(leaf.x, width), ';top:', percent(leaf.y, height), ';width:',
-                    percent(leaf.w, width), ';height:', percent(leaf.h, height), '" title="',
-                    esc(title), '">', label, '</div>');
-          ++tiles;
+          leaves.push({x: leaf.x, y: leaf.y, w: leaf.w, h: leaf.h, colour: colour,
+                       index: leaf.index, range: range.id});
         }
       }
     }
+    return {boxes: boxes, leaves: leaves};
+  }
+
+  function leaf_title(report, leaf) {
+    const section = report.sections[leaf.index];
+    return section.name + ': ' + size_text(section) + ' at ' + hex(section.start) + ', ' +
+           leaf.range;
+  }
+
+  // One absolutely placed div a box or tile, made as one string.
+  function render_dom(report, layout, element, width, height) {
+    const html = [];
+    function place(item, cls, extra, title, label) {
+      html.push('<div class="', cls, '"', extra, ' style="left:', percent(item.x, width),
+                ';top:', percent(item.y, height), ';width:', percent(item.w, width),
+                ';height:', percent(item.h, height), '" title="', esc(title), '">', label,
+                '</div>');
+    }
+    for (const box of layout.boxes) {
+      place(box, box.cls, '', box.title, box.h > 42 && box.w > 40 ? esc(box.title) : '');
+    }
+    for (const leaf of layout.leaves) {
+      const section = report.sections[leaf.index];
+      place(leaf, 'tile ' + leaf.colour, ' data-i="' + leaf.index + '"', leaf_title(report, leaf),
+            leaf.w > 48 && leaf.h > 14 ? esc(section.name) : '');
+    }
     element.innerHTML = html.join('');
-    element.setAttribute('data-tiles', String(tiles));
-    return tiles;
+  }
+
+  // The colours of the style sheet's classes, read once from elements made for it.
+  function class_colours(element) {
+    const colours = new Map();
+    const probe = document.createElement('span');
+    element.appendChild(probe);
+    for (const cls of ['cnone'].concat(Array.from({length: k_colours}, (_, i) => 'c' + i))) {
+      probe.className = cls;
+      colours.set(cls, getComputedStyle(probe).backgroundColor);
+    }
+    element.removeChild(probe);
+    return colours;
+  }
+
+  // A large treemap as one canvas: the hover label is looked up from the pointer.
+  function render_canvas(report, layout, element, width, height) {
+    const colours = class_colours(element);
+    const ratio = window.devicePixelRatio || 1;
+    const canvas = document.createElement('canvas');
+    canvas.width = Math.round(width * ratio);
+    canvas.height = Math.round(height * ratio);
+    const context = canvas.getContext('2d');
+    context.scale(ratio, ratio);
+    context.font = '11px sans-serif';
+    context.textBaseline = 'top';
+    function label(item, text, weight) {
+      if (item.w > 48 && item.h > 14) {
+        context.save();
+        context.beginPath();
+        context.rect(item.x, item.y, item.w, item.h);
+        context.clip();
+        context.fillStyle = '#10151c';
+        context.font = weight + ' 11px sans-serif';
+        context.fillText(text, item.x + 3, item.y + 1);
+        context.restore();
+      }
+    }
+    for (const box of layout.boxes) {
+      context.fillStyle = box.cls === 'box range' ? '#dfe4ea' : 'rgba(255, 255, 255, 0.35)';
+      context.fillRect(box.x, box.y, box.w, box.h);
+      context.strokeStyle = box.cls === 'box range' ? '#6b7686' : '#8d97a6';
+      context.strokeRect(box.x + 0.5, box.y + 0.5, Math.max(box.w - 1, 0), Math.max(box.h - 1, 0));
+      if (box.h > 42) {
+        label(box, box.title, box.cls === 'box range' ? '600' : '500');
+      }
+    }
+    context.strokeStyle = 'rgba(255, 255, 255, 0.75)';
+    for (const leaf of layout.leaves) {
+      context.fillStyle = colours.get(leaf.colour);
+      context.fillRect(leaf.x, leaf.y, leaf.w, leaf.h);
+      if (leaf.w > 3 && leaf.h > 3) {
+        context.strokeRect(leaf.x + 0.5, leaf.y + 0.5, leaf.w - 1, leaf.h - 1);
+      }
+      label(leaf, report.sections[leaf.index].name, '400');
+    }
+    canvas.addEventListener('mousemove', function (event) {
+      const scale = width / canvas.clientWidth;
+      const x = event.offsetX * scale;
+      const y = event.offsetY * (height / canvas.clientHeight);
+      for (const leaf of layout.leaves) {
+        if (x >= leaf.x && x < leaf.x + leaf.w && y >= leaf.y && y < leaf.y + leaf.h) {
+          canvas.title = leaf_title(report, leaf);
+          return;
+        }
+      }
+      canvas.title = '';
+    });
+    element.textContent = '';
+    element.appendChild(canvas);
+  }
+
+  // Up to k_dom_tiles tiles each section is a div of its own (hover shows its label);
+  // beyond that one canvas draws them, which stays fast for any listing.
+  function draw_treemap(report, kind, element) {
+    const width = Math.max(element.clientWidth, 200);
+    const height = Math.max(element.clientHeight, 100);
+    const layout = lay_out_treemap(report, kind, width, height);
+    const drawn = layout.leaves.length <= k_dom_tiles ? 'dom' : 'canvas';
+    if (drawn === 'dom') {
+      render_dom(report, layout, element, width, height);
+    } else {
+      render_canvas(report, layout, element, width, height);
+    }
+    element.setAttribute('data-drawn', drawn);
+    element.setAttribute('data-tiles', String(layout.leaves.length));
+    return layout.leaves.length;
   }
 
   function draw_legend(report, element) {
