@@ -2,12 +2,14 @@
 # How long headless Chromium takes to open and draw vemora-check's HTML page of a listing
 # with many counted sections (100 000 unless given), and how long the page takes to write.
 #   bench/html_report_bench.sh VEMORA_CHECK OUTPUT_DIR [SECTIONS]
+# CHROMIUM names the browser (default: chromium on the PATH).
 # The listing is made here, always the same bytes: a 32-bit elxr listing whose sections
 # all land in two flash ranges and two RAM ranges (every one counted), names distinct, five SEARCH lines.
 set -euo pipefail
 check=${1:?usage: html_report_bench.sh VEMORA_CHECK OUTPUT_DIR [SECTIONS]}
 out=${2:?usage: html_report_bench.sh VEMORA_CHECK OUTPUT_DIR [SECTIONS]}
 count=${3:-100000}
+chromium=${CHROMIUM:-chromium}
 mkdir -p "$out"
 
 seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
@@ -59,7 +61,7 @@ echo "vemora-check --html: $(seconds "$start" "$end") s, $(stat -c %s "$out/many
 
 profile=$(mktemp -d "${TMPDIR:-/tmp}/vemora-bench-profile.XXXXXX")
 start=$(date +%s.%N)
-HOME=$profile timeout 300 chromium --headless --no-sandbox --disable-gpu --no-first-run \
+HOME=$profile timeout 300 "$chromium" --headless --no-sandbox --disable-gpu --no-first-run \
   --user-data-dir="$profile/data" --virtual-time-budget=5000 --window-size=1400,1500 \
   --dump-dom "file://$(realpath "$out/many.html")" 2>/dev/null >"$out/many.dom.html"
 end=$(date +%s.%N)

@@ -7,7 +7,8 @@ The bundled Tev2 example: the script finished (data-status="ok"), every range's 
 the used % that the ranges CSV of the same run gives, the treemaps hold one tile per section
 that `explain --fate counted` lists, the page loads nothing (no http:/https: in the file).
 Then a listing whose names and labels hold markup, quotes and bytes that are not UTF-8: the
-page still finishes, no name became an element, and the names read as their text.
+page still finishes, no name became an element, and the names read as their text. Last, the
+page of 100 000 counted sections (bench/html_report_bench.sh) opens and finishes in time.
 """
 import argparse
 import csv
@@ -200,6 +201,20 @@ class checker:
         if dom.used_pct.get("program0") != "1.95%":  # five sections of 256 bytes in 65536
             self.fail(case, f"program0 shows {dom.used_pct.get('program0')!r}, expected '1.95%'")
 
+    def check_many_sections(self):
+        case = "100 000 sections"
+        script = os.path.join(self.args.source, "bench", "html_report_bench.sh")
+        folder = os.path.join(self.work, "many")
+        result = subprocess.run(["bash", script, self.args.check, folder, "100000"],
+                                capture_output=True, timeout=240,
+                                env=dict(os.environ, CHROMIUM=self.args.chromium))
+        output = result.stdout.decode("utf-8", errors="replace")
+        for expected in ("counted sections: 100000", 'data-tiles="100000"', 'data-status="ok"'):
+            if result.returncode != 0 or expected not in output:
+                self.fail(case, f"no {expected!r} in: {output} {result.stderr[-2000:]!r}")
+                return
+        shutil.rmtree(folder, ignore_errors=True)
+
 
 def main():
     parser = argparse.ArgumentParser()
@@ -214,6 +229,7 @@ def main():
     try:
         check.check_example()
         check.check_hostile_names()
+        check.check_many_sections()
     finally:
         if not args.keep and check.failures == 0:
             shutil.rmtree(work, ignore_errors=True)
