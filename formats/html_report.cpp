@@ -55,8 +55,13 @@ std::string percent_text(std::optional<double> value) {
 
 /// An address that may lie beyond 32 bits (the end of a range at the top).
 std::string wide_hex(std::uint64_t value) {
+  if (value <= 0xFFFFFFFFu) {
+    return hex_address(static_cast<std::uint32_t>(value));
+  }
+  // Two 32-bit halves: MinGW's printf does not take every 64-bit format.
   char text[32];
-  std::snprintf(text, sizeof text, "0x%08llX", static_cast<unsigned long long>(value));
+  std::snprintf(text, sizeof text, "0x%X%08X", static_cast<unsigned>(value >> 32),
+                static_cast<unsigned>(value & 0xFFFFFFFFu));
   return text;
 }
 

@@ -242,6 +242,16 @@ TEST(HtmlReport, RangeSpansAreInclusiveHexadecimalEnds) {
   EXPECT_NE(page.find("0x02C00000, empty"), std::string::npos);
 }
 
+TEST(HtmlReport, ARangeReachingPastTheTopEndsBeyondThirtyTwoBits) {
+  analysis_result result;
+  range_usage top;
+  top.range = {0xFFFFFF00u, 0x200};
+  result.memory.program_usage.push_back(top);
+  std::ostringstream out;
+  write_html_report(out, result, report_context{});
+  EXPECT_NE(out.str().find("0xFFFFFF00&ndash;0x1000000FF"), std::string::npos);
+}
+
 TEST(HtmlReport, NamesNoNetworkSource) {
   const std::string page = lower(hostile_analysis().page());
   EXPECT_EQ(page.find("http:"), std::string::npos);

@@ -35,6 +35,8 @@ class page_dom(html.parser.HTMLParser):
         self.used_pct = {}  # range id -> the text of its used-pct span
         self.tiles = 0
         self.names = []  # the name cells of the section table
+        self.diff_shown = False
+        self.diff_rows = []  # (class, delta text) of the diff table's rows
         self.json_text = ""
 
     def inside(self, test):
@@ -56,6 +58,11 @@ class page_dom(html.parser.HTMLParser):
         if tag == "div" and "tile" in classes and self.inside(
                 lambda _t, _a, c: "treemap" in c):
             self.tiles += 1
+        if tag == "section" and attributes.get("id") == "diff":
+            self.diff_shown = "hidden" not in attributes
+        if tag == "tr" and self.inside(lambda _t, a, _c: a.get("id") == "diff") and self.inside(
+                lambda t, _a, _c: t == "tbody"):
+            self.diff_rows.append([attributes.get("class"), ""])
         if tag == "td" and "name" in classes and self.inside(
                 lambda _t, a, _c: a.get("id") == "section-table"):
             self.names.append("")
@@ -83,6 +90,8 @@ class page_dom(html.parser.HTMLParser):
             self.used_pct[self.range_id()] = self.used_pct.get(self.range_id(), "") + data
         elif tag == "td" and "name" in classes and self.names:
             self.names[-1] += data
+        elif tag == "td" and "delta" in classes and self.diff_rows:
+            self.diff_rows[-1][1] += data
 
 
 class checker:
@@ -153,6 +162,25 @@ class checker:
             self.fail(case, f"{dom.tiles} tiles for {len(counted)} counted sections")
         if sorted(dom.names) != sorted(row["name"] for row in counted):
             self.fail(case, f"the section table lists {len(dom.names)} names, not the counted ones")
+        if dom.diff_shown:
+            self.fail(case, "a diff table without a diff in the data")
+
+        # The same page once its data carries a diff: growth and shrinkage each get their class.
+        case = "tev2 example with a diff"
+        text = open(page, encoding="utf-8").read()
+        diff = ('"diff": [{"name": "program0", "base": 800, "current": 896, "delta": 96, '
+                '"status": "grown"}, {"name": "memory0", "base": 17000, "current": 16608, '
+                '"delta": -392, "status": "shrunk"}, {"name": "memory1", "base": 3428, '
+                '"current": 3428, "delta": 0, "status": "same"}],\n  "diagnostics": [')
+        with_diff = os.path.join(self.work, "tev2_diff.html")
+        with open(with_diff, "w", encoding="utf-8") as out:
+            out.write(text.replace('"diagnostics": [', diff, 1))
+        dom = self.render(with_diff)
+        if dom.body.get("data-status") != "ok" or not dom.diff_shown:
+            self.fail(case, f"status {dom.body.get('data-status')!r}, diff shown {dom.diff_shown}")
+        expected = [["grow", "+96"], ["shrink", "-392"], ["same", "0"]]
+        if dom.diff_rows != expected:
+            self.fail(case, f"diff rows {dom.diff_rows!r}, expected {expected!r}")
 
     def check_hostile_names(self):
         case = "hostile names"
