@@ -4,6 +4,8 @@
 #   ./dev.sh test      builds and runs all tests (unit, whole-report, end-to-end)
 #   ./dev.sh windows   cross-builds the 64-bit Windows programs build-win/Vemora.exe and
 #                      build-win/vemora-check.exe
+#   ./dev.sh screenshot  renders the bundled example's HTML report into docs/html-report.png
+#                      (VEMORA_CHECK=path/to/vemora-check to use a program built elsewhere)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -25,7 +27,7 @@ need_packages() {
 
 build_native() {
   need_packages cmake g++ make libgtest-dev libcli11-dev nlohmann-json3-dev libssl-dev \
-    python3-jsonschema
+    python3-jsonschema chromium
   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build build -j2
 }
@@ -37,6 +39,29 @@ build_windows() {
   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build build-win -j2 --target vemora vemora-check
+}
+
+# The page of the bundled example as headless Chromium draws it; the profile and HOME are
+# throw-away folders, so the run leaves nothing behind. VEMORA_CHECK names a vemora-check
+# built elsewhere; without it the native build is made first.
+screenshot() {
+  local check=${VEMORA_CHECK:-}
+  if [[ -z $check ]]; then
+    build_native >/dev/null
+    check=./build/vemora-check
+  fi
+  need_packages chromium
+  local scratch
+  scratch=$(mktemp -d "${TMPDIR:-/tmp}/vemora-screenshot.XXXXXX")
+  "$check" report Tev2 examples/tev2/memory.def examples/tev2/firmware.map \
+    --html "$scratch/report.html"
+  mkdir -p docs
+  HOME=$scratch timeout 120 chromium --headless --no-sandbox --disable-gpu --hide-scrollbars \
+    --no-first-run --user-data-dir="$scratch/profile" --virtual-time-budget=5000 \
+    --window-size=1400,1500 --screenshot="$PWD/docs/html-report.png" \
+    "file://$scratch/report.html" 2>/dev/null
+  rm -rf "$scratch"
+  echo "dev.sh: wrote docs/html-report.png"
 }
 
 case "${1:-}" in
@@ -53,8 +78,11 @@ case "${1:-}" in
     build_windows
     echo "dev.sh: built build-win/Vemora.exe and build-win/vemora-check.exe"
     ;;
+  screenshot)
+    screenshot
+    ;;
   *)
-    echo "usage: ./dev.sh example|test|windows" >&2
+    echo "usage: ./dev.sh example|test|windows|screenshot" >&2
     exit 2
     ;;
 esac

@@ -9,6 +9,7 @@
 #include "check/explain.h"
 #include "check/lint_command.h"
 #include "check/summary.h"
+#include "formats/html_report.h"
 #include "formats/lint_formats.h"
 #include "formats/report_formats.h"
 
@@ -18,6 +19,7 @@ struct report_options {
   std::string csv;
   std::string csv_ranges;
   std::string markdown;
+  std::string html;
 };
 
 int run_report(const input_options& inputs, const report_options& options,
@@ -44,6 +46,10 @@ int run_report(const input_options& inputs, const report_options& options,
   if (given[3]->count() > 0) {
     outputs.push_back(
         {options.markdown, [&](std::ostream& to) { write_markdown_report(to, result, context); }});
+  }
+  if (given[4]->count() > 0) {
+    outputs.push_back(
+        {options.html, [&](std::ostream& to) { write_html_report(to, result, context); }});
   }
   if (outputs.empty()) {
     write_summary(out, result, context);
@@ -129,6 +135,8 @@ int run_parsed(int argc, const char* const* argv, std::ostream& out, std::ostrea
       report_command->add_option("--csv-ranges", report.csv_ranges, "CSV, one row per range")
           ->type_name("FILE"),
       report_command->add_option("--markdown", report.markdown, "Markdown summary")
+          ->type_name("FILE"),
+      report_command->add_option("--html", report.html, "HTML page: fill bars, treemap, tables")
           ->type_name("FILE")};
   report_command->footer(k_exit_codes);
 

@@ -160,6 +160,33 @@ std::string markdown_cell(std::string_view text) {
   return out;
 }
 
+std::string html_text(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : utf8_with_latin1_fallback(text)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '&') {
+      out += "&amp;";
+    } else if (c == '<') {
+      out += "&lt;";
+    } else if (c == '>') {
+      out += "&gt;";
+    } else if (c == '"') {
+      out += "&quot;";
+    } else if (c == '\'') {
+      out += "&#39;";
+    } else if ((byte < 0x20 && c != '\t' && c != '\n' && c != '\r') || byte == 0x7F) {
+      // U+2400 + byte (U+2421 for DEL) in UTF-8: E2 90 80+.
+      const unsigned picture = byte == 0x7F ? 0x21 : byte;
+      out += "\xE2\x90";
+      out += static_cast<char>(0x80 | picture);
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string hex_address(std::uint32_t address) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(address));

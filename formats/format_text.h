@@ -1,6 +1,6 @@
 // The text pieces every report format is made of: UTF-8 that stays valid
-// whatever bytes a map gives a name, JSON strings and numbers, CSV fields and
-// Markdown cells. Kept apart from the writers so each rule is tested alone.
+// whatever bytes a map gives a name, JSON strings and numbers, CSV fields,
+// Markdown cells and HTML text. Kept apart from the writers so each rule is tested alone.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +34,12 @@ std::string csv_field(std::string_view text);
 /// A Markdown table cell: "|" as "\|", CR and LF as blanks, invalid UTF-8 as
 /// in utf8_with_latin1_fallback.
 std::string markdown_cell(std::string_view text);
+
+/// HTML text, also fit for a quoted attribute value: &, <, >, " and ' as
+/// character references, invalid UTF-8 as in utf8_with_latin1_fallback, and
+/// the control characters HTML has no use for (all below 0x20 but tab, LF and
+/// CR, and 0x7F) as their visible pictures U+2400 to U+2421.
+std::string html_text(std::string_view text);
 
 /// "0x" and eight upper-case hexadecimal digits.
 std::string hex_address(std::uint32_t address);

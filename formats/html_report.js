@@ -1,0 +1,479 @@
+// Draws the parts of the HTML report that need the data as a whole: the
+// treemaps (range, SEARCH group, section; a squarified layout), the sortable
+// section table and, when the inlined report has one, the diff. It reads the
+// report from the JSON block of the page only and fetches nothing; when all is
+// drawn it sets data-status="ok" on the body, or "error" with the reason.
+(function () {
+  'use strict';
+
+  const k_page_rows = 500;  // table rows a page: the DOM stays small for any listing
+  const k_colours = 10;     // classes c0 ... c9 of the style sheet
+  const k_dom_tiles = 4000;  // above this many sections a treemap is a canvas
+  const k_escapes = {'&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;', "'": '&#39;'};
+
+  function esc(text) {
+    return String(text).replace(/[&<>"']/g, function (c) {
+      return k_escapes[c];
+    });
+  }
+
+  function hex(value) {
+    return '0x' + value.toString(16).toUpperCase().padStart(8, '0');
+  }
+
+  function bytes_of(section) {
+    return section.unit === 'bits' ? section.size / 8 : section.size;
+  }
+
+  function size_text(section) {
+    return section.size + (section.unit === 'bits' ? ' bits' : ' bytes');
+  }
+
+  function group_text(report, group) {
+    if (group === null || group === undefined) {
+      return 'not in any group';
+    }
+    const entry = report.groups[group];
+    return entry ? 'SEARCH ' + entry.search.trim() : 'group ' + group;
+  }
+
+  // ---- squarified layout ------------------------------------------------
+  // Lays items (sorted by value, largest first, every value > 0) into the
+  // rectangle; each item gets x, y, w, h. Rows are closed as soon as the next
+  // item would make the worst aspect ratio of the row worse; the running sums
+  // keep it linear in the number of items.
+  function squarify(items, x, y, w, h) {
+    let total = 0;
+    for (const item of items) {
+      total += item.value;
+    }
+    if (total <= 0 || w <= 0 || h <= 0) {
+      for (const item of items) {
+        item.x = x;
+        item.y = y;
+        item.w = 0;
+        item.h = 0;
+      }
+      return;
+    }
+    const scale = (w * h) / total;
+    let start = 0;
+    while (start < items.length) {
+      const side = Math.min(w, h);
+      const side2 = side * side;
+      let sum = items[start].value * scale;
+      const largest = sum;
+      let worst = Math.max((side2 * largest) / (sum * sum), (sum * sum) / (side2 * largest));
+      let end = start + 1;
+      while (end < items.length) {
+        const area = items[end].value * scale;
+        const next = sum + area;
+        const next_worst = Math.max((side2 * largest) / (next * next), (next * next) / (side2 * area));
+        if (next_worst > worst) {
+          break;
+        }
+        sum = next;
+        worst = next_worst;
+        ++end;
+      }
+      // The row runs along the shorter side; it is sum / side thick.
+      const thick = Math.min(sum / side, w >= h ? w : h);
+      let along = 0;
+      for (let i = start; i < end; ++i) {
+        const length = (items[i].value * scale) / thick;
+        if (w >= h) {
+          items[i].x = x;
+          items[i].y = y + along;
+          items[i].w = thick;
+          items[i].h = length;
+        } else {
+          items[i].x = x + along;
+          items[i].y = y;
+          items[i].w = length;
+          items[i].h = thick;
+        }
+        along += length;
+      }
+      if (w >= h) {
+        x += thick;
+        w -= thick;
+      } else {
+        y += thick;
+        h -= thick;
+      }
+      start = end;
+    }
+  }
+
+  // Items with a value of 0 get no area: they sit at the corner with no size,
+  // so that every counted section still has its tile.
+  function lay_out(items, x, y, w, h) {
+    const sized = items.filter(function (item) {
+      return item.value > 0;
+    });
+    sized.sort(function (a, b) {
+      return b.value - a.value;
+    });
+    squarify(sized, x, y, w, h);
+    for (const item of items) {
+      if (!(item.value > 0)) {
+        item.x = x;
+        item.y = y;
+        item.w = 0;
+        item.h = 0;
+      }
+    }
+  }
+
+  // ---- treemap ----------------------------------------------------------
+  // range -> group (program ranges: the SEARCH entry that counted the bytes,
+  // or none) -> section; memory ranges go straight to their sections.
+  function build_tree(report, kind) {
+    const ranges = new Map();
+    for (const range of report.ranges) {
+      if (range.kind === kind) {
+        ranges.set(range.id, {range: range, value: 0, groups: new Map()});
+      }
+    }
+    report.sections.forEach(function (section, index) {
+      if (section.fate !== 'counted') {
+        return;
+      }
+      const node = ranges.get(section.range);
+      if (!node) {
+        return;
+      }
+      const key = kind === 'program' ? (section.group === null ? -1 : section.group) : -2;
+      let group = node.groups.get(key);
+      if (!group) {
+        group = {key: key, value: 0, sections: []};
+        node.groups.set(key, group);
+      }
+      const value = bytes_of(section);
+      group.sections.push({index: index, value: value});
+      group.value += value;
+      node.value += value;
+    });
+    return Array.from(ranges.values());
+  }
+
+  function colour_class(key) {
+    return key < 0 ? 'cnone' : 'c' + (key % k_colours);
+  }
+
+  function percent(part, whole) {
+    return ((part * 100) / whole).toFixed(4) + '%';
+  }
+
+  // Every box and tile of one treemap, in drawing order, in pixels.
+  function lay_out_treemap(report, kind, width, height) {
+    const nodes = build_tree(report, kind);
+    const boxes = [];
+    const leaves = [];
+    // A box keeps a strip for its label when it is large enough to show one.
+    function inner(node, pad, head) {
+      const top = node.h > 3 * head && node.w > 40 ? head : pad;
+      return [node.x + pad, node.y + top, Math.max(node.w - 2 * pad, 0),
+              Math.max(node.h - top - pad, 0)];
+    }
+    lay_out(nodes, 0, 0, width, height);
+    for (const node of nodes) {
+      const range = node.range;
+      const title = range.id + (range.label ? ' ' + range.label : '') + ': ' + range.used +
+                    ' of ' + range.size + ' bytes';
+      boxes.push({x: node.x, y: node.y, w: node.w, h: node.h, cls: 'box range', title: title});
+      const groups = Array.from(node.groups.values());
+      const area = inner(node, 2, 16);
+      lay_out(groups, area[0], area[1], area[2], area[3]);
+      for (const group of groups) {
+        let group_area = [group.x, group.y, group.w, group.h];
+        if (kind === 'program') {
+          const group_title = group_text(report, group.key === -1 ? null : group.key) + ': ' +
+                              group.value + ' bytes in ' + range.id;
+          boxes.push({x: group.x, y: group.y, w: group.w, h: group.h, cls: 'box group',
+                      title: group_title});
+          group_area = inner(group, 1, 15);
+        }
+        lay_out(group.sections, group_area[0], group_area[1], group_area[2], group_area[3]);
+        // Memory ranges have no groups: their tiles take a colour per range.
+        const colour = kind === 'program' ? colour_class(group.key)
+                                          : 'c' + ((range.index + 6) % k_colours);
+        for (const leaf of group.sections) {
+          leaves.push({x: leaf.x, y: leaf.y, w: leaf.w, h: leaf.h, colour: colour,
+                       index: leaf.index, range: range.id});
+        }
+      }
+    }
+    return {boxes: boxes, leaves: leaves};
+  }
+
+  function leaf_title(report, leaf) {
+    const section = report.sections[leaf.index];
+    return section.name + ': ' + size_text(section) + ' at ' + hex(section.start) + ', ' +
+           leaf.range;
+  }
+
+  // One absolutely placed div a box or tile, made as one string.
+  function render_dom(report, layout, element, width, height) {
+    const html = [];
+    function place(item, cls, extra, title, label) {
+      html.push('<div class="', cls, '"', extra, ' style="left:', percent(item.x, width),
+                ';top:', percent(item.y, height), ';width:', percent(item.w, width),
+                ';height:', percent(item.h, height), '" title="', esc(title), '">', label,
+                '</div>');
+    }
+    for (const box of layout.boxes) {
+      place(box, box.cls, '', box.title, box.h > 42 && box.w > 40 ? esc(box.title) : '');
+    }
+    for (const leaf of layout.leaves) {
+      const section = report.sections[leaf.index];
+      place(leaf, 'tile ' + leaf.colour, ' data-i="' + leaf.index + '"', leaf_title(report, leaf),
+            leaf.w > 48 && leaf.h > 14 ? esc(section.name) : '');
+    }
+    element.innerHTML = html.join('');
+  }
+
+  // The colours of the style sheet's classes, read once from elements made for it.
+  function class_colours(element) {
+    const colours = new Map();
+    const probe = document.createElement('span');
+    element.appendChild(probe);
+    for (const cls of ['cnone'].concat(Array.from({length: k_colours}, (_, i) => 'c' + i))) {
+      probe.className = cls;
+      colours.set(cls, getComputedStyle(probe).backgroundColor);
+    }
+    element.removeChild(probe);
+    return colours;
+  }
+
+  // A large treemap as one canvas: the hover label is looked up from the pointer.
+  function render_canvas(report, layout, element, width, height) {
+    const colours = class_colours(element);
+    const ratio = window.devicePixelRatio || 1;
+    const canvas = document.createElement('canvas');
+    canvas.width = Math.round(width * ratio);
+    canvas.height = Math.round(height * ratio);
+    const context = canvas.getContext('2d');
+    context.scale(ratio, ratio);
+    context.font = '11px sans-serif';
+    context.textBaseline = 'top';
+    function label(item, text, weight) {
+      if (item.w > 48 && item.h > 14) {
+        context.save();
+        context.beginPath();
+        context.rect(item.x, item.y, item.w, item.h);
+        context.clip();
+        context.fillStyle = '#10151c';
+        context.font = weight + ' 11px sans-serif';
+        context.fillText(text, item.x + 3, item.y + 1);
+        context.restore();
+      }
+    }
+    for (const box of layout.boxes) {
+      context.fillStyle = box.cls === 'box range' ? '#dfe4ea' : 'rgba(255, 255, 255, 0.35)';
+      context.fillRect(box.x, box.y, box.w, box.h);
+      context.strokeStyle = box.cls === 'box range' ? '#6b7686' : '#8d97a6';
+      context.strokeRect(box.x + 0.5, box.y + 0.5, Math.max(box.w - 1, 0), Math.max(box.h - 1, 0));
+      if (box.h > 42) {
+        label(box, box.title, box.cls === 'box range' ? '600' : '500');
+      }
+    }
+    context.strokeStyle = 'rgba(255, 255, 255, 0.75)';
+    for (const leaf of layout.leaves) {
+      context.fillStyle = colours.get(leaf.colour);
+      context.fillRect(leaf.x, leaf.y, leaf.w, leaf.h);
+      if (leaf.w > 3 && leaf.h > 3) {
+        context.strokeRect(leaf.x + 0.5, leaf.y + 0.5, leaf.w - 1, leaf.h - 1);
+      }
+      label(leaf, report.sections[leaf.index].name, '400');
+    }
+    canvas.addEventListener('mousemove', function (event) {
+      const scale = width / canvas.clientWidth;
+      const x = event.offsetX * scale;
+      const y = event.offsetY * (height / canvas.clientHeight);
+      for (const leaf of layout.leaves) {
+        if (x >= leaf.x && x < leaf.x + leaf.w && y >= leaf.y && y < leaf.y + leaf.h) {
+          canvas.title = leaf_title(report, leaf);
+          return;
+        }
+      }
+      canvas.title = '';
+    });
+    element.textContent = '';
+    element.appendChild(canvas);
+  }
+
+  // Up to k_dom_tiles tiles each section is a div of its own (hover shows its label);
+  // beyond that one canvas draws them, which stays fast for any listing.
+  function draw_treemap(report, kind, element) {
+    const width = Math.max(element.clientWidth, 200);
+    const height = Math.max(element.clientHeight, 100);
+    const layout = lay_out_treemap(report, kind, width, height);
+    const drawn = layout.leaves.length <= k_dom_tiles ? 'dom' : 'canvas';
+    if (drawn === 'dom') {
+      render_dom(report, layout, element, width, height);
+    } else {
+      render_canvas(report, layout, element, width, height);
+    }
+    element.setAttribute('data-drawn', drawn);
+    element.setAttribute('data-tiles', String(layout.leaves.length));
+    return layout.leaves.length;
+  }
+
+  function draw_legend(report, element) {
+    const used = new Set();
+    for (const section of report.sections) {
+      if (section.fate === 'counted' && section.range && section.range.startsWith('program')) {
+        used.add(section.group === null ? -1 : section.group);
+      }
+    }
+    const keys = Array.from(used).sort(function (a, b) {
+      return a - b;
+    });
+    element.innerHTML = keys
+        .map(function (key) {
+          return '<span><i class="' + colour_class(key) + '"></i>' +
+                 esc(group_text(report, key < 0 ? null : key)) + '</span>';
+        })
+        .join('');
+  }
+
+  // ---- section table ----------------------------------------------------
+  function section_table(report, element, pager) {
+    const rows = [];
+    report.sections.forEach(function (section, index) {
+      if (section.fate === 'counted') {
+        rows.push(index);
+      }
+    });
+    const columns = [
+      {key: 'name', text: function (s) { return esc(s.name); }, cls: 'name',
+       value: function (s) { return s.name; }},
+      {key: 'range', text: function (s) { return esc(s.range); }, cls: '',
+       value: function (s) { return s.range; }},
+      {key: 'group', text: function (s) { return s.range && s.range.startsWith('memory') ? '' : esc(group_text(report, s.group)); }, cls: 'group',
+       value: function (s) { return s.group === null ? -1 : s.group; }},
+      {key: 'start', text: function (s) { return hex(s.start); }, cls: 'num mono',
+       value: function (s) { return s.start; }},
+      {key: 'size', text: function (s) { return s.unit === 'bits' ? s.size + ' bits' : String(s.size); }, cls: 'num nowrap',
+       value: function (s) { return bytes_of(s); }},
+      {key: 'line', text: function (s) { return s.line === null ? '' : String(s.line); },
+       cls: 'num', value: function (s) { return s.line === null ? 0 : s.line; }},
+    ];
+    let page = 0;
+    const head = element.querySelectorAll('th');
+
+    function draw() {
+      const first = page * k_page_rows;
+      const last = Math.min(rows.length, first + k_page_rows);
+      const html = [];
+      for (let i = first; i < last; ++i) {
+        const section = report.sections[rows[i]];
+        html.push('<tr data-i="', rows[i], '">');
+        for (const column of columns) {
+          const text = column.text(section);
+          html.push('<td class="', column.cls, '"', column.key === 'group' ? ' title="' + text + '"' : '',
+                    '>', text, '</td>');
+        }
+        html.push('</tr>');
+      }
+      element.tBodies[0].innerHTML = html.join('');
+      if (rows.length <= k_page_rows) {
+        pager.innerHTML = '<span class="note">' + rows.length + ' counted sections</span>';
+        return;
+      }
+      pager.innerHTML = '<button type="button" data-step="-1"' + (page === 0 ? ' disabled' : '') +
+                        '>previous</button><button type="button" data-step="1"' +
+                        (last >= rows.length ? ' disabled' : '') + '>next</button>' +
+                        '<span class="note">rows ' + (first + 1) + '\u2013' + last + ' of ' +
+                        rows.length + ' counted sections</span>';
+    }
+
+    pager.addEventListener('click', function (event) {
+      const step = Number(event.target.getAttribute('data-step'));
+      if (step) {
+        page = Math.max(0, Math.min(page + step, Math.ceil(rows.length / k_page_rows) - 1));
+        draw();
+      }
+    });
+    head.forEach(function (th, at) {
+      th.addEventListener('click', function () {
+        const ascending = th.getAttribute('aria-sort') !== 'ascending';
+        head.forEach(function (other) {
+          other.removeAttribute('aria-sort');
+        });
+        th.setAttribute('aria-sort', ascending ? 'ascending' : 'descending');
+        const value = columns[at].value;
+        const keys = new Map();
+        for (const index of rows) {
+          keys.set(index, value(report.sections[index]));
+        }
+        const direction = ascending ? 1 : -1;
+        rows.sort(function (a, b) {
+          const x = keys.get(a);
+          const y = keys.get(b);
+          const order = x < y ? -1 : x > y ? 1 : a - b;
+          return order * direction;
+        });
+        page = 0;
+        draw();
+      });
+    });
+    draw();
+  }
+
+  // ---- diff -------------------------------------------------------------
+  // Rows {name, base, current, delta, status}: growth red, shrinkage green.
+  function draw_diff(report) {
+    const diff = report.diff;
+    const rows = Array.isArray(diff) ? diff : diff && Array.isArray(diff.rows) ? diff.rows : null;
+    if (!rows) {
+      return;
+    }
+    const part = document.getElementById('diff');
+    const html = [];
+    for (const row of rows) {
+      const delta = Number(row.delta);
+      const cls = delta > 0 ? 'grow' : delta < 0 ? 'shrink' : 'same';
+      const shown = function (value) {
+        return value === null || value === undefined ? '' : esc(value);
+      };
+      html.push('<tr class="', cls, '"><td>', shown(row.name), '</td><td class="num">',
+                shown(row.base), '</td><td class="num">', shown(row.current),
+                '</td><td class="num delta">', delta > 0 ? '+' : '', shown(row.delta),
+                '</td><td class="status">', shown(row.status), '</td></tr>');
+    }
+    part.querySelector('tbody').innerHTML = html.join('');
+    part.hidden = false;
+  }
+
+  const body = document.body;
+  const started = performance.now();
+  try {
+    const report = JSON.parse(document.getElementById('vemora-report').textContent);
+    let tiles = 0;
+    for (const kind of ['program', 'memory']) {
+      const element = document.getElementById('treemap-' + kind);
+      if (element) {
+        tiles += draw_treemap(report, kind, element);
+      }
+    }
+    const legend = document.getElementById('treemap-legend');
+    if (legend) {
+      draw_legend(report, legend);
+    }
+    section_table(report, document.getElementById('section-table'),
+                  document.getElementById('section-pager'));
+    draw_diff(report);
+    body.setAttribute('data-tiles', String(tiles));
+    body.setAttribute('data-draw-ms', String(Math.round(performance.now() - started)));
+    body.setAttribute('data-status', 'ok');
+  } catch (error) {
+    const note = document.getElementById('script-error');
+    if (note) {
+      note.textContent = 'The treemap and the section table could not be drawn: ' + error;
+      note.hidden = false;
+    }
+    body.setAttribute('data-status', 'error');
+  }
+})();

@@ -1,0 +1,272 @@
+#!/usr/bin/env python3
+"""Renders vemora-check's HTML page in headless Chromium and checks what a reader sees.
+
+  check_html_report.py --check EXE --chromium EXE --source DIR [--keep DIR]
+
+The bundled Tev2 example: the script finished (data-status="ok"), every range's card shows
+the used % that the ranges CSV of the same run gives, the treemaps hold one tile per section
+that `explain --fate counted` lists, the page loads nothing (no http:/https: in the file).
+Then a listing whose names and labels hold markup, quotes and bytes that are not UTF-8: the
+page still finishes, no name became an element, and the names read as their text. Last, the
+page of 100 000 counted sections (bench/html_report_bench.sh) opens and finishes in time.
+"""
+import argparse
+import csv
+import html.parser
+import io
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+k_void = {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "source",
+          "track", "wbr"}
+
+
+class page_dom(html.parser.HTMLParser):
+    """What the checks read from the DOM Chromium dumped."""
+
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.stack = []  # (tag, attributes, classes) of the open elements
+        self.body = {}
+        self.tags = {}  # tag -> count
+        self.used_pct = {}  # range id -> the text of its used-pct span
+        self.tiles = 0
+        self.names = []  # the name cells of the section table
+        self.diff_shown = False
+        self.diff_rows = []  # (class, delta text) of the diff table's rows
+        self.json_text = ""
+
+    def inside(self, test):
+        return any(test(tag, attributes, classes) for tag, attributes, classes in self.stack)
+
+    def range_id(self):
+        for _, attributes, _ in reversed(self.stack):
+            element_id = attributes.get("id") or ""
+            if element_id.startswith("range-"):
+                return element_id[len("range-"):]
+        return None
+
+    def handle_starttag(self, tag, attrs):
+        attributes = dict(attrs)
+        classes = (attributes.get("class") or "").split()
+        self.tags[tag] = self.tags.get(tag, 0) + 1
+        if tag == "body":
+            self.body = attributes
+        if tag == "div" and "tile" in classes and self.inside(
+                lambda _t, _a, c: "treemap" in c):
+            self.tiles += 1
+        if tag == "section" and attributes.get("id") == "diff":
+            self.diff_shown = "hidden" not in attributes
+        if tag == "tr" and self.inside(lambda _t, a, _c: a.get("id") == "diff") and self.inside(
+                lambda t, _a, _c: t == "tbody"):
+            self.diff_rows.append([attributes.get("class"), ""])
+        if tag == "td" and "name" in classes and self.inside(
+                lambda _t, a, _c: a.get("id") == "section-table"):
+            self.names.append("")
+        if tag not in k_void:
+            self.stack.append((tag, attributes, classes))
+
+    def handle_startendtag(self, tag, attrs):
+        self.handle_starttag(tag, attrs)
+        if tag not in k_void:
+            self.stack.pop()
+
+    def handle_endtag(self, tag):
+        for at in range(len(self.stack) - 1, -1, -1):
+            if self.stack[at][0] == tag:
+                del self.stack[at:]
+                return
+
+    def handle_data(self, data):
+        if not self.stack:
+            return
+        tag, attributes, classes = self.stack[-1]
+        if tag == "script" and attributes.get("id") == "vemora-report":
+            self.json_text += data
+        elif "used-pct" in classes and self.range_id() is not None:
+            self.used_pct[self.range_id()] = self.used_pct.get(self.range_id(), "") + data
+        elif tag == "td" and "name" in classes and self.names:
+            self.names[-1] += data
+        elif tag == "td" and "delta" in classes and self.diff_rows:
+            self.diff_rows[-1][1] += data
+
+
+class checker:
+    def __init__(self, args, work):
+        self.args = args
+        self.work = work
+        self.failures = 0
+
+    def fail(self, case, message):
+        print(f"FAIL [{case}] {message}")
+        self.failures += 1
+
+    def run(self, *arguments, cwd):
+        result = subprocess.run([self.args.check, *arguments], cwd=cwd, capture_output=True,
+                                timeout=120)
+        if result.returncode != 0:
+            raise RuntimeError(f"vemora-check {' '.join(arguments)} exited {result.returncode}: "
+                               f"{result.stderr.decode(errors='replace')}")
+        return result.stdout
+
+    def render(self, page):
+        profile = tempfile.mkdtemp(prefix="profile.", dir=self.work)
+        environment = dict(os.environ, HOME=self.work)
+        result = subprocess.run(
+            [self.args.chromium, "--headless", "--no-sandbox", "--disable-gpu",
+             "--no-first-run", f"--user-data-dir={profile}", "--virtual-time-budget=5000",
+             "--dump-dom", "file://" + os.path.abspath(page)],
+            capture_output=True, timeout=180, env=environment)
+        shutil.rmtree(profile, ignore_errors=True)
+        dom = page_dom()
+        dom.feed(result.stdout.decode("utf-8"))
+        dom.close()
+        return dom
+
+    def check_loads_nothing(self, case, page):
+        text = open(page, "rb").read().decode("utf-8").lower()
+        for piece in ("http:", "https:", "src=", "href="):
+            if piece in text:
+                self.fail(case, f"the page holds {piece!r}")
+
+    def check_example(self):
+        case = "tev2 example"
+        examples = os.path.join(self.args.source, "examples", "tev2")
+        inputs = ["Tev2", os.path.join(examples, "memory.def"),
+                  os.path.join(examples, "firmware.map")]
+        page = os.path.join(self.work, "tev2.html")
+        ranges_csv = os.path.join(self.work, "tev2_ranges.csv")
+        self.run("report", *inputs, "--html", page, "--csv-ranges", ranges_csv, cwd=self.work)
+        counted = list(csv.DictReader(io.StringIO(
+            self.run("explain", *inputs, "--fate", "counted", "--format", "csv",
+                     cwd=self.work).decode("utf-8"))))
+        ranges = list(csv.DictReader(open(ranges_csv, newline="", encoding="utf-8")))
+
+        self.check_loads_nothing(case, page)
+        dom = self.render(page)
+        if dom.body.get("data-status") != "ok":
+            self.fail(case, f"data-status is {dom.body.get('data-status')!r}, not 'ok'")
+        if len(ranges) != 4:
+            self.fail(case, f"{len(ranges)} ranges in the CSV, the example has 4")
+        for row in ranges:
+            expected = "n/a" if row["used_pct"] == "" else f"{float(row['used_pct']):.2f}%"
+            shown = dom.used_pct.get(row["id"])
+            if shown != expected:
+                self.fail(case, f"range {row['id']} shows {shown!r}, expected {expected!r}")
+        if set(dom.used_pct) != {row["id"] for row in ranges}:
+            self.fail(case, f"bars of {sorted(dom.used_pct)}, ranges {[r['id'] for r in ranges]}")
+        if not counted or dom.tiles != len(counted):
+            self.fail(case, f"{dom.tiles} tiles for {len(counted)} counted sections")
+        if sorted(dom.names) != sorted(row["name"] for row in counted):
+            self.fail(case, f"the section table lists {len(dom.names)} names, not the counted ones")
+        if dom.diff_shown:
+            self.fail(case, "a diff table without a diff in the data")
+
+        # The same page once its data carries a diff: growth and shrinkage each get their class.
+        case = "tev2 example with a diff"
+        text = open(page, encoding="utf-8").read()
+        diff = ('"diff": [{"name": "program0", "base": 800, "current": 896, "delta": 96, '
+                '"status": "grown"}, {"name": "memory0", "base": 17000, "current": 16608, '
+                '"delta": -392, "status": "shrunk"}, {"name": "memory1", "base": 3428, '
+                '"current": 3428, "delta": 0, "status": "same"}],\n  "diagnostics": [')
+        with_diff = os.path.join(self.work, "tev2_diff.html")
+        with open(with_diff, "w", encoding="utf-8") as out:
+            out.write(text.replace('"diagnostics": [', diff, 1))
+        dom = self.render(with_diff)
+        if dom.body.get("data-status") != "ok" or not dom.diff_shown:
+            self.fail(case, f"status {dom.body.get('data-status')!r}, diff shown {dom.diff_shown}")
+        expected = [["grow", "+96"], ["shrink", "-392"], ["same", "0"]]
+        if dom.diff_rows != expected:
+            self.fail(case, f"diff rows {dom.diff_rows!r}, expected {expected!r}")
+
+    def check_hostile_names(self):
+        case = "hostile names"
+        folder = os.path.join(self.work, "hostile")
+        os.makedirs(folder, exist_ok=True)
+        # An Altium map: a name runs up to its first full stop (the blank before the dots
+        # included), the start in column 33, the length in column 55.
+        names = [b"</script><b>x</b>", b"A&amp;B<C>\"D\"'E'_CODE", b"CAF\xe9_CODE", b"<!--Z-->",
+                 b"X\x80Y_ROM"]
+        rows = [b"Memory map of hostile names\n\n"
+                b"Name                            Start     End         Length   Space Type\n"
+                b"-------------------------------------------------------------------------\n"
+                b"\nCode memory:\n"]
+        start = 0xC04000
+        for name in names:
+            rows.append(name + b" " + b"." * (31 - len(name)) +
+                        b"%06XH   %06XH     000100H  ROM  CODE\n" % (start, start + 0xFF))
+            start += 0x100
+        ram = b"R</script>AM"
+        rows.append(b"\nData memory:\n" + ram + b" " + b"." * (31 - len(ram)) +
+                    b"00C000H   00C0FFH     000100H  RAM  DATA\n")
+        with open(os.path.join(folder, "hostile.map"), "wb") as out:
+            out.write(b"".join(rows))
+        with open(os.path.join(folder, "hostile.def"), "wb") as out:
+            out.write(b"PROGRAM 0xC00000 0x010000 // fl<a>sh & \"x\" 'y' \xe4 </script>\n"
+                      b"MEMORY  0x00C000 0x002000 // ram <!-- x\n"
+                      b"SEARCH CODE\nSEARCH </script><b>x\n")
+        page = os.path.join(folder, "hostile.html")
+        self.run("report", "Orm6", "hostile.def", "hostile.map", "--html", page, cwd=folder)
+
+        self.check_loads_nothing(case, page)
+        dom = self.render(page)
+        if dom.body.get("data-status") != "ok":
+            self.fail(case, f"data-status is {dom.body.get('data-status')!r}, not 'ok'")
+        for tag in ("b", "a"):
+            if dom.tags.get(tag):
+                self.fail(case, f"a name or label became {dom.tags[tag]} <{tag}> elements")
+        if dom.tags.get("script") != 2:
+            self.fail(case, f"{dom.tags.get('script')} script elements, expected 2")
+        expected = ["</script><b>x</b> ", "A&amp;B<C>\"D\"'E'_CODE ", "CAF\u00e9_CODE ",
+                    "<!--Z--> ", "X\u0080Y_ROM ", "R</script>AM "]
+        if sorted(dom.names) != sorted(expected):
+            self.fail(case, f"the section table reads {dom.names!r}")
+        if dom.tiles != 6:
+            self.fail(case, f"{dom.tiles} tiles for 6 counted sections")
+        if dom.used_pct.get("program0") != "1.95%":  # five sections of 256 bytes in 65536
+            self.fail(case, f"program0 shows {dom.used_pct.get('program0')!r}, expected '1.95%'")
+
+    def check_many_sections(self):
+        case = "100 000 sections"
+        script = os.path.join(self.args.source, "bench", "html_report_bench.sh")
+        folder = os.path.join(self.work, "many")
+        result = subprocess.run(["bash", script, self.args.check, folder, "100000"],
+                                capture_output=True, timeout=240,
+                                env=dict(os.environ, CHROMIUM=self.args.chromium))
+        output = result.stdout.decode("utf-8", errors="replace")
+        for expected in ("counted sections: 100000", 'data-tiles="100000"', 'data-status="ok"'):
+            if result.returncode != 0 or expected not in output:
+                self.fail(case, f"no {expected!r} in: {output} {result.stderr[-2000:]!r}")
+                return
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--check", required=True)
+    parser.add_argument("--chromium", required=True)
+    parser.add_argument("--source", required=True)
+    parser.add_argument("--keep", help="write into this folder and keep it")
+    args = parser.parse_args()
+    work = args.keep or tempfile.mkdtemp(prefix="vemora_html.")
+    os.makedirs(work, exist_ok=True)
+    check = checker(args, os.path.abspath(work))
+    try:
+        check.check_example()
+        check.check_hostile_names()
+        check.check_many_sections()
+    finally:
+        if not args.keep and check.failures == 0:
+            shutil.rmtree(work, ignore_errors=True)
+    if check.failures:
+        print(f"{check.failures} failures; the pages are in {work}")
+        return 1
+    print("html report: the example and the hostile names render and check out")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
