@@ -1,0 +1,37 @@
+// The text pieces the diff and budget writers share: amounts (bits as
+// eighths of a byte, so up to three decimals), signed deltas, percentages,
+// and tables aligned for a terminal or written as Markdown. Each writer only
+// formats figures its result model already holds.
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace compare_text {
+
+/// "1024", "64.125": a whole amount without decimals, else as many as its eighths need.
+std::string amount(double value);
+/// The same with a sign: "+44", "-8", "0".
+std::string signed_amount(double value);
+/// Two decimals ("37.50"), or "n/a" for none.
+std::string percent(std::optional<double> value);
+/// The same with a sign: "+17.19", "-2.00", "0.00".
+std::string signed_percent(std::optional<double> value);
+/// A JSON number: a whole amount as an integer, else its shortest double.
+std::string json_amount(double value);
+
+/// align holds 'l' or 'r' per column.
+struct table {
+  std::vector<std::string> header;
+  std::string align;
+  std::vector<std::vector<std::string>> rows;
+};
+
+/// Columns padded to their widest cell (counted in UTF-8 characters), two blanks apart.
+void write_text_table(std::ostream& out, const table& rows);
+/// A Markdown table; cells are written as they are (escape them first).
+void write_markdown_table(std::ostream& out, const table& rows);
+
+}  // namespace compare_text
