@@ -6,7 +6,8 @@
 #include "formats/report_formats.h"
 
 namespace {
-using json = nlohmann::json;
+// Ordered, so that the dropped sums keep the order the report gives them (fate order).
+using json = nlohmann::ordered_json;
 
 /// A report that cannot be read, with the place of its first fault.
 struct refusal {
