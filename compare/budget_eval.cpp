@@ -262,12 +262,12 @@ std::vector<std::string> applied_lines(const budget& the_budget) {
   return lines;
 }
 
-std::string as_is(std::string_view text) { return utf8_with_latin1_fallback(text); }
+std::string as_is(std::string_view text) { return compare_text::terminal_text(text); }
 
 /// The data of a workflow command: %, CR and LF are escaped, as GitHub reads them.
 std::string github_data(std::string_view text) {
   std::string out;
-  for (const char c : utf8_with_latin1_fallback(text)) {
+  for (const char c : compare_text::terminal_text(text)) {
     if (c == '%') {
       out += "%25";
     } else if (c == '\r') {

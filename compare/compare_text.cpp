@@ -51,6 +51,16 @@ std::string json_amount(double value) {
   return json_number(value);
 }
 
+std::string terminal_text(std::string_view text) {
+  std::string out = utf8_with_latin1_fallback(text);
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      c = ' ';
+    }
+  }
+  return out;
+}
+
 namespace {
 std::size_t width(const std::string& text) {
   std::size_t characters = 0;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace compare_text {
@@ -21,6 +22,10 @@ std::string percent(std::optional<double> value);
 std::string signed_percent(std::optional<double> value);
 /// A JSON number: a whole amount as an integer, else its shortest double.
 std::string json_amount(double value);
+
+/// Text for a terminal: valid UTF-8 (other bytes as their Latin-1 character), control
+/// characters as blanks, so that a name from a file cannot move the cursor or end a line.
+std::string terminal_text(std::string_view text);
 
 /// align holds 'l' or 'r' per column.
 struct table {

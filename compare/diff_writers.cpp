@@ -70,7 +70,7 @@ std::string used_pct_change(const range_diff& row) {
 
 using cell_of = std::string (*)(std::string_view);
 
-std::string as_is(std::string_view text) { return utf8_with_latin1_fallback(text); }
+std::string as_is(std::string_view text) { return compare_text::terminal_text(text); }
 
 table totals_table(const report_diff& diff) {
   table rows{{"Area", "Base", "Current", "\xCE\x94 bytes", "\xCE\x94 %", "Used %"}, "lrrrrr", {}};
@@ -161,7 +161,7 @@ std::string header_line(const diff_view& view, const char* arrow) {
 
 void write_diff_text(std::ostream& out, const report_diff& diff, const diff_view& view) {
   const shown_rows shown = select(diff, view);
-  out << header_line(view, " -> ") << "\n\n";
+  out << as_is(header_line(view, " -> ")) << "\n\n";
   out << "Totals\n";
   compare_text::write_text_table(out, totals_table(diff));
   out << "\nRanges\n";

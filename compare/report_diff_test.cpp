@@ -227,3 +227,15 @@ TEST(RangeDiff, NewBoundsAloneMakeARangeChanged) {
 }
 
 }  // namespace
+
+namespace {
+TEST(DiffText, ANameCannotDriveTheTerminal) {
+  report_model base;
+  report_model current;
+  current.sections = {{".a\x1b[2J\nb\xe9", true, "program0", "", 4}};
+  std::ostringstream out;
+  write_diff_text(out, compute_diff(base, current), diff_view{});
+  EXPECT_NE(out.str().find(".a [2J b\xc3\xa9  program0"), std::string::npos);
+  EXPECT_EQ(out.str().find('\x1b'), std::string::npos);
+}
+}  // namespace
