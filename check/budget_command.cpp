@@ -1,5 +1,7 @@
 #include "check/budget_command.h"
 
+#include <filesystem>
+
 #include "check/diff_command.h"
 #include "check/run_check.h"
 #include "compare/budget.h"
@@ -25,6 +27,20 @@ CLI::App* add_budget_command(CLI::App& app, budget_options& options) {
   return command;
 }
 
+namespace {
+/// The verdicts' file must not replace the budget or the baseline it was made from.
+void refuse_overwrite(const budget_options& options) {
+  for (const std::string* input : {&options.budget, &options.baseline}) {
+    std::error_code error;
+    if (!input->empty() && options.json != "-" &&
+        std::filesystem::equivalent(options.json, *input, error) && !error) {
+      throw check_error{check_exit_input,
+                        options.json + ": is an input of this run and is not overwritten"};
+    }
+  }
+}
+}  // namespace
+
 int run_budget_check(const budget_options& options, std::ostream& out) {
   const checked_inputs checked = check_inputs(options.inputs);
   // The budget and the baseline are refused before the analysis is paid for.
@@ -44,6 +60,7 @@ int run_budget_check(const budget_options& options, std::ostream& out) {
   const budget_result verdicts = evaluate_budget(the_budget, current, base ? &*base : nullptr);
 
   if (!options.json.empty()) {
+    refuse_overwrite(options);
     write_output({options.json, [&](std::ostream& to) { write_budget_json(to, verdicts); }},
                  checked.context, out);
   }

@@ -114,6 +114,9 @@ TEST_F(budget_folder, ExitCodesAndTheirMessages) {
        with(k_check, {"--budget", "pass.json", "--baseline", "major2.json"}), 3,
        "vemora-check: major2.json: is a report of schema version 2.0.0; this vemora-check reads "
        "version 1 reports only\n"},
+      {"verdicts that would replace the budget",
+       with(k_check, {"--budget", "pass.json", "--json", "pass.json"}), 3,
+       "vemora-check: pass.json: is an input of this run and is not overwritten\n"},
       {"a diff", {"diff", "base.json", "base.json"}, 0, ""},
       {"a diff as Markdown", {"diff", "base.json", "base.json", "--format", "markdown"}, 0, ""},
       {"a diff of a missing report",
@@ -203,6 +206,37 @@ TEST_F(budget_folder, ReportWithABaselineCarriesTheDiff) {
   // Without a baseline the report has no diff at all.
   const check_run plain = run({"report", "Tev2", "memory.def", "small.map", "--json", "-"});
   EXPECT_FALSE(nlohmann::json::parse(plain.out).contains("diff"));
+}
+
+// The two budgets of the README's worked example: the later build of the
+// example keeps the first and breaks the second.
+TEST(WorkedExample, OneBudgetHoldsAndTheStrictOneFails) {
+  test_support::scoped_temp_dir dir;
+  const std::string examples = test_support::source_dir() + "/examples/";
+  const std::string definition = examples + "tev2/memory.def";
+  const std::string eeprom = examples + "tev2/EepPrj.src";
+  const std::string base = dir.file("main.json");
+  ASSERT_EQ(
+      run({"report", "Tev2", definition, examples + "tev2/firmware.map", eeprom, "--json", base})
+          .code,
+      0);
+  const std::vector<std::string> next = {"check", "Tev2", definition,
+                                         examples + "tev2-next/firmware.map", eeprom};
+  const check_run holds =
+      run(with(next, {"--budget", examples + "tev2/budget.json", "--baseline", base}));
+  EXPECT_EQ(holds.code, 0) << holds.out;
+  EXPECT_EQ(holds.out.rfind("vemora-check check: pass (12 rules: 12 pass, 0 warn, 0 fail, 0 "
+                            "skipped)\n",
+                            0),
+            0u);
+  const check_run breaks = run(with(next, {"--budget", examples + "tev2/budget-strict.json",
+                                           "--baseline", base, "--format", "github"}));
+  EXPECT_EQ(breaks.code, 1);
+  // 4096 bytes of growth of the code flash against 2048 allowed.
+  EXPECT_NE(breaks.out.find("::error title=vemora-check budget::ranges.program1 "
+                            "max_growth_bytes: grew by 4096 bytes, over the limit of 2048 "
+                            "bytes\n"),
+            std::string::npos);
 }
 
 }  // namespace
