@@ -132,6 +132,7 @@ TEST_F(budget_folder, ExitCodesAndTheirMessages) {
        {"diff", "base.json", "base.json", "--format", "html"},
        2,
        nullptr},
+      {"a negative --top", {"diff", "base.json", "base.json", "--top", "-1"}, 2, nullptr},
       {"a negative --min-delta",
        {"diff", "base.json", "base.json", "--min-delta", "-1"},
        2,

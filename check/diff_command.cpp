@@ -50,7 +50,8 @@ CLI::App* add_diff_command(CLI::App& app, diff_options& options) {
       ->add_option("--top", options.top,
                    "Section rows listed (default 20); Markdown folds the rest, JSON and CSV "
                    "list all")
-      ->type_name("N");
+      ->type_name("N")
+      ->check(CLI::NonNegativeNumber);
   command
       ->add_option("--min-delta", options.min_delta,
                    "Leave out changed rows whose delta is below BYTES (text, Markdown)")

@@ -350,7 +350,8 @@ bool parse_budget(std::string_view text, const report_model& current, budget& ou
     read_budget(file, current, out);
     return true;
   } catch (const refusal& refused) {
-    error = refused.message;
+    // Keys come from the file: the message goes to a terminal without their control characters.
+    error = compare_text::terminal_text(refused.message);
   } catch (const json::exception& failure) {
     std::string why = failure.what();
     const std::size_t end = why.find("] ");

@@ -316,6 +316,8 @@ INSTANTIATE_TEST_SUITE_P(
                      v1("\"ranges\": {\"program0\": {\"max_used_pct\": 90, \"max_used_pct\": "
                         "95}}"),
                      "ranges.program0.max_used_pct: given twice"},
+        invalid_case{"a key with control characters", v1("\"ranges\": {\"a\\u001b[2J\\nb\": {}}"),
+                     "ranges.a [2J b: no such range"},
         invalid_case{"a section of the file given twice",
                      v1("\"ranges\": {}, \"ranges\": {\"program7\": {}}"), "ranges: given twice"}),
     [](const ::testing::TestParamInfo<invalid_case>& param) {

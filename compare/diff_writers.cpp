@@ -181,7 +181,9 @@ void write_diff_text(std::ostream& out, const report_diff& diff, const diff_view
     out << "No section changed.\n";
     return;
   }
-  compare_text::write_text_table(out, sections_table(shown.sections, 0, view.top, as_is));
+  if (view.top > 0) {
+    compare_text::write_text_table(out, sections_table(shown.sections, 0, view.top, as_is));
+  }
   if (shown.sections.size() > view.top) {
     out << "... and " << shown.sections.size() - view.top
         << " more sections (--top sets how many are listed)\n";
@@ -210,10 +212,12 @@ void write_diff_markdown(std::ostream& out, const report_diff& diff, const diff_
     out << "No section changed.\n";
     return;
   }
-  compare_text::write_markdown_table(out,
-                                     sections_table(shown.sections, 0, view.top, markdown_cell));
+  if (view.top > 0) {
+    compare_text::write_markdown_table(out,
+                                       sections_table(shown.sections, 0, view.top, markdown_cell));
+  }
   if (shown.sections.size() > view.top) {
-    out << "\n<details><summary>" << shown.sections.size() - view.top
+    out << (view.top > 0 ? "\n" : "") << "<details><summary>" << shown.sections.size() - view.top
         << " more sections</summary>\n\n";
     compare_text::write_markdown_table(
         out, sections_table(shown.sections, view.top, shown.sections.size(), markdown_cell));

@@ -239,3 +239,19 @@ TEST(DiffText, ANameCannotDriveTheTerminal) {
   EXPECT_EQ(out.str().find('\x1b'), std::string::npos);
 }
 }  // namespace
+
+namespace {
+TEST(DiffMarkdown, TopZeroFoldsEverySectionRow) {
+  report_model base;
+  report_model current;
+  current.sections = {{".a", true, "program0", "", 4}};
+  diff_view view;
+  view.top = 0;
+  std::ostringstream out;
+  write_diff_markdown(out, compute_diff(base, current), view);
+  const std::string text = out.str();
+  EXPECT_NE(text.find("#### Sections\n\n<details><summary>1 more sections</summary>\n\n| Section "),
+            std::string::npos);
+  EXPECT_EQ(text.substr(text.size() - 12), "\n</details>\n");
+}
+}  // namespace

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "compare/compare_text.h"
 #include "formats/report_formats.h"
 
 namespace {
@@ -297,7 +298,8 @@ bool read_report_model(std::string_view text, report_model& model, std::string& 
     read_report(report, model);
     return true;
   } catch (const refusal& refused) {
-    error = refused.message;
+    // Keys come from the file: the message goes to a terminal without their control characters.
+    error = compare_text::terminal_text(refused.message);
   } catch (const json::exception& failure) {
     // nlohmann's "[json.exception.parse_error.101] " prefix says nothing to a user.
     std::string why = failure.what();
