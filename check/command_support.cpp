@@ -14,10 +14,12 @@
 const char* const k_exit_codes =
     "Exit codes:\n"
     "  0  done (also when no section falls into any range: all are then dropped)\n"
-    "  1  a check failed (lint: a finding at or above --fail-on)\n"
+    "  1  a check failed: lint, a finding at or above --fail-on; check, a budget\n"
+    "     rule failed (or warned, with --warnings-as-errors)\n"
     "  2  usage error: unknown option or subcommand, missing argument, unknown keyword\n"
     "  3  input error: a file missing or unreadable, a definition file without any range\n"
-    "     line, an EEPROM source whose scan fails, an output file that cannot be written\n"
+    "     line, an EEPROM source whose scan fails, an output file that cannot be written,\n"
+    "     a budget or report file that cannot be used (the key or the reason named)\n"
     "  4  internal error";
 
 namespace {

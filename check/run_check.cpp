@@ -2,13 +2,18 @@
 
 #include <CLI/CLI.hpp>
 #include <functional>
+#include <optional>
+#include <sstream>
 #include <vector>
 
 #include "analysis/analysis.h"
+#include "check/budget_command.h"
 #include "check/command_support.h"
+#include "check/diff_command.h"
 #include "check/explain.h"
 #include "check/lint_command.h"
 #include "check/summary.h"
+#include "compare/report_diff.h"
 #include "formats/html_report.h"
 #include "formats/lint_formats.h"
 #include "formats/report_formats.h"
@@ -20,16 +25,32 @@ struct report_options {
   std::string csv_ranges;
   std::string markdown;
   std::string html;
+  std::string baseline;
 };
 
 int run_report(const input_options& inputs, const report_options& options,
                const std::vector<const CLI::Option*>& given, std::ostream& out) {
   const checked_inputs checked = check_inputs(inputs);
+  if (!options.baseline.empty() && given[0]->count() == 0 && given[3]->count() == 0) {
+    throw check_error{check_exit_usage,
+                      "--baseline adds the diff to --json or --markdown: give one"};
+  }
+  std::optional<report_model> base;
+  if (!options.baseline.empty()) {
+    base = read_report_file(options.baseline);
+  }
   const analysis_result result = analyse_inputs(inputs, checked);
   report_context context = checked.context;
   // The map's findings too, made where lint makes them.
   context.diagnostics = report_diagnostics_of(lint_findings(
       checked.diagnosis, inputs.definition, {&result.memory, inputs.keyword, inputs.map}));
+  std::optional<report_diff> diff;
+  if (base) {
+    diff = compute_diff(*base, model_of_analysis(result));
+    std::ostringstream text;
+    write_diff_json(text, *diff, "  ");
+    context.diff_json = text.str();
+  }
 
   std::vector<output_request> outputs;
   if (given[0]->count() > 0) {
@@ -44,8 +65,13 @@ int run_report(const input_options& inputs, const report_options& options,
         {options.csv_ranges, [&](std::ostream& to) { write_ranges_csv(to, result); }});
   }
   if (given[3]->count() > 0) {
-    outputs.push_back(
-        {options.markdown, [&](std::ostream& to) { write_markdown_report(to, result, context); }});
+    outputs.push_back({options.markdown, [&](std::ostream& to) {
+                         write_markdown_report(to, result, context);
+                         if (diff) {
+                           to << '\n';
+                           write_diff_markdown(to, *diff, {options.baseline, context.map.path});
+                         }
+                       }});
   }
   if (given[4]->count() > 0) {
     outputs.push_back(
@@ -138,6 +164,11 @@ int run_parsed(int argc, const char* const* argv, std::ostream& out, std::ostrea
           ->type_name("FILE"),
       report_command->add_option("--html", report.html, "HTML page: fill bars, treemap, tables")
           ->type_name("FILE")};
+  report_command
+      ->add_option("--baseline", report.baseline,
+                   "Report of an earlier build: the change since it goes into --json and "
+                   "--markdown")
+      ->type_name("BASE.json");
   report_command->footer(k_exit_codes);
 
   explain_options explain;
@@ -161,11 +192,17 @@ int run_parsed(int argc, const char* const* argv, std::ostream& out, std::ostrea
 
   lint_options lint;
   CLI::App* lint_command = add_lint_command(app, lint);
+  diff_options diff;
+  CLI::App* diff_command = add_diff_command(app, diff);
+  budget_options budget;
+  CLI::App* budget_command = add_budget_command(app, budget);
 
   CLI::App* schema_command = app.add_subcommand("schema", "The JSON Schema of the report");
   schema_command->footer(k_exit_codes);
-  for (CLI::App* command : {report_command, explain_command, lint_command, schema_command}) {
+  for (CLI::App* command : {report_command, explain_command, lint_command, diff_command,
+                            budget_command, schema_command}) {
     command->set_version_flag("--version", "vemora-check " + version_text());
+    command->footer(k_exit_codes);
   }
 
   try {
@@ -183,6 +220,12 @@ int run_parsed(int argc, const char* const* argv, std::ostream& out, std::ostrea
   }
   if (lint_command->parsed()) {
     return run_lint(lint, out);
+  }
+  if (diff_command->parsed()) {
+    return run_diff(diff, out);
+  }
+  if (budget_command->parsed()) {
+    return run_budget_check(budget, out);
   }
   out << report_schema();
   return check_exit_done;

@@ -195,7 +195,7 @@ TEST_F(check_folder, ExitCodesAndTheirMessages) {
 
 TEST_F(check_folder, HelpNamesTheExitCodes) {
   const scoped_working_dir here(m_dir.path());
-  for (const char* command : {"", "report", "explain", "lint", "schema"}) {
+  for (const char* command : {"", "report", "explain", "lint", "diff", "check", "schema"}) {
     SCOPED_TRACE(command);
     std::vector<std::string> arguments;
     if (*command != '\0') {

@@ -315,6 +315,9 @@ void write_json_report(std::ostream& out, const analysis_result& result,
   out << "  ";
   write_json_array(out, "diagnostics", diagnostics.size(),
                    [&diagnostics](std::size_t i) { return json_diagnostic(diagnostics[i]); });
+  if (!context.diff_json.empty()) {
+    out << ",\n  " << json_key("diff") << context.diff_json;
+  }
   out << "\n}\n";
 }
 

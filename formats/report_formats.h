@@ -40,6 +40,8 @@ struct report_context {
   report_input map;
   std::optional<report_input> eeprom_source;
   std::vector<report_diagnostic> diagnostics;
+  /// The JSON of the change since a baseline, written last as "diff"; none when empty.
+  std::string diff_json;
 };
 
 /// The JSON report (schema "vemora-report", version k_report_schema_version;
@@ -67,7 +69,7 @@ void write_json_diagnostics(std::ostream& out, const std::vector<report_diagnost
 /// The JSON Schema of that report, as the repository keeps it.
 std::string_view report_schema();
 
-constexpr const char* k_report_schema_version = "1.0.0";
+constexpr const char* k_report_schema_version = "1.1.0";
 
 /// CSV as RFC 4180 has it: CR LF after every row, the header row first (frozen
 /// for a schema major version), numbers unquoted, a field quoted (its quotes

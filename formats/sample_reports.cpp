@@ -1,12 +1,16 @@
 // Writes the JSON reports of the bundled examples and of edge cases into a
 // folder, for the schema check that runs on them: a program of its own, so
-// that the check also covers the Windows build (run under Wine).
+// that the check also covers the Windows build (run under Wine). A sample
+// with a baseline map carries the diff that report --baseline adds.
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "compare/report_diff.h"
 #include "formats/report_formats.h"
 
 namespace fs = std::filesystem;
@@ -36,7 +40,17 @@ report_input input_of(const fs::path& path) {
   return input;
 }
 
-bool write_sample(const sample& s, const fs::path& folder) {
+analysis_result analyse_map(const sample& s, const fs::path& map) {
+  analysis_request request;
+  request.type_keyword = s.keyword;
+  request.definition_path = s.definition.string();
+  request.map_path = map.string();
+  request.collect_fates = true;
+  return analyse(request);
+}
+
+/// baseline_map: none for a report without a diff, else the map of the baseline build.
+bool write_sample(const sample& s, const fs::path& folder, const fs::path& baseline_map = {}) {
   analysis_request request;
   request.type_keyword = s.keyword;
   request.definition_path = s.definition.string();
@@ -54,6 +68,13 @@ bool write_sample(const sample& s, const fs::path& folder) {
     context.eeprom_source = input_of(s.eeprom);
   }
   context.diagnostics.push_back({"VL000", "note", context.memory_definition.path, 1, 1, "sample"});
+  if (!baseline_map.empty()) {
+    const report_diff diff =
+        compute_diff(model_of_analysis(analyse_map(s, baseline_map)), model_of_analysis(result));
+    std::ostringstream text;
+    write_diff_json(text, diff, "  ");
+    context.diff_json = text.str();
+  }
   std::ofstream out(folder / (s.name + ".json"), std::ios::binary);
   write_json_report(out, result, context);
   return static_cast<bool>(out);
@@ -153,6 +174,24 @@ int main(int argc, char** argv) {
   int status = 0;
   for (const sample& s : samples) {
     if (!write_sample(s, folder)) {
+      std::cerr << "cannot write " << s.name << ".json\n";
+      status = 1;
+    }
+  }
+  // Reports with the diff since a baseline build: the next build of the
+  // Tev2 example, and the odd names against a build of one section.
+  const std::vector<std::pair<sample, fs::path>> with_baseline = {
+      {{"example_tev2_next_with_diff",
+        "Tev2",
+        examples / "tev2" / "memory.def",
+        examples / "tev2-next" / "firmware.map",
+        {}},
+       examples / "tev2" / "firmware.map"},
+      {{"odd_names_with_diff", "Tev2", inputs / "odd.def", inputs / "odd.map", {}},
+       inputs / "zero.map"},
+  };
+  for (const auto& [s, baseline_map] : with_baseline) {
+    if (!write_sample(s, folder, baseline_map)) {
       std::cerr << "cannot write " << s.name << ".json\n";
       status = 1;
     }

@@ -1,0 +1,243 @@
+// The exit codes of diff, check and report --baseline, in-process: a diff
+// always ends 0 once both reports are read, check ends 1 on a failed rule
+// (or a warning under --warnings-as-errors), and a budget or baseline that
+// cannot be used ends 3 with one line naming the file, the key and why.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "check/run_check.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using test_support::scoped_working_dir;
+
+struct check_run {
+  int code = 0;
+  std::string out;
+  std::string err;
+};
+
+check_run run(const std::vector<std::string>& arguments) {
+  std::vector<const char*> argv = {"vemora-check"};
+  for (const std::string& argument : arguments) {
+    argv.push_back(argument.c_str());
+  }
+  std::ostringstream out;
+  std::ostringstream err;
+  check_run result;
+  result.code = run_check(static_cast<int>(argv.size()), argv.data(), out, err);
+  result.out = out.str();
+  result.err = err.str();
+  return result;
+}
+
+// The small board of the report formats: program0 37.5 % used (192 of 512),
+// one section dropped for each of five reasons, straddles_range among them.
+class budget_folder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string small = test_support::source_dir() + "/formats/testdata/small/";
+    m_dir.write("memory.def", test_support::read_file(small + "memory.def"));
+    m_dir.write("small.map", test_support::read_file(small + "firmware.map"));
+    m_dir.write("pass.json", budget("\"ranges\": {\"program0\": {\"max_used_pct\": 50}}"));
+    m_dir.write("fail.json", budget("\"ranges\": {\"program0\": {\"max_used_pct\": 30}}"));
+    m_dir.write("warn.json", budget("\"warn_headroom_pct\": 15, \"ranges\": {\"boot | flash\": "
+                                    "{\"max_used_pct\": 50}}"));
+    m_dir.write("straddle.json", budget("\"dropped\": {\"straddles_range\": \"error\"}"));
+    m_dir.write("growth.json", budget("\"totals\": {\"program\": {\"max_growth_bytes\": 0}}"));
+    m_dir.write("typo.json", budget("\"ranges\": {\"program7\": {\"max_used_pct\": 50}}"));
+    m_dir.write("bad.json", "{\"budget_version\": 1,");
+    m_dir.write("array.json", "[1]");
+    m_dir.write("major2.json", "{\"schema\": \"vemora-report\", \"schema_version\": \"2.0.0\"}");
+  }
+
+  static std::string budget(const std::string& members) {
+    return "{\"budget_version\": 1, " + members + "}";
+  }
+
+  /// The report of the small board, as a baseline.
+  void write_baseline() {
+    ASSERT_EQ(run({"report", "Tev2", "memory.def", "small.map", "--json", "base.json"}).code, 0);
+  }
+
+  test_support::scoped_temp_dir m_dir;
+};
+
+struct exit_case {
+  const char* what;
+  std::vector<std::string> arguments;
+  int code;
+  const char* err;  ///< the whole of standard error, or nullptr: any text, not empty
+};
+
+const std::vector<std::string> k_check = {"check", "Tev2", "memory.def", "small.map"};
+
+std::vector<std::string> with(std::vector<std::string> front,
+                              const std::vector<std::string>& more) {
+  front.insert(front.end(), more.begin(), more.end());
+  return front;
+}
+
+TEST_F(budget_folder, ExitCodesAndTheirMessages) {
+  const scoped_working_dir here(m_dir.path());
+  write_baseline();
+  const std::vector<exit_case> cases = {
+      {"a budget that holds", with(k_check, {"--budget", "pass.json"}), 0, ""},
+      {"a breached budget", with(k_check, {"--budget", "fail.json"}), 1, ""},
+      {"a warning alone passes", with(k_check, {"--budget", "warn.json"}), 0, ""},
+      {"a warning as an error", with(k_check, {"--budget", "warn.json", "--warnings-as-errors"}), 1,
+       ""},
+      {"a dropped section as an error", with(k_check, {"--budget", "straddle.json"}), 1, ""},
+      {"a growth limit without a baseline is skipped, not failed",
+       with(k_check, {"--budget", "growth.json"}), 0, ""},
+      {"no growth since the baseline",
+       with(k_check, {"--budget", "growth.json", "--baseline", "base.json"}), 0, ""},
+      {"a range that does not exist", with(k_check, {"--budget", "typo.json"}), 3,
+       "vemora-check: typo.json: ranges.program7: no such range\n"},
+      {"a budget that is no JSON", with(k_check, {"--budget", "bad.json"}), 3,
+       "vemora-check: bad.json: is not valid JSON (parse error at line 1, column 22: syntax error "
+       "while parsing object key - unexpected end of input; expected string literal)\n"},
+      {"no budget file", with(k_check, {"--budget", "missing.json"}), 3,
+       "vemora-check: missing.json: no such file\n"},
+      {"no --budget", k_check, 2, nullptr},
+      {"check in an unknown form", with(k_check, {"--budget", "pass.json", "--format", "xml"}), 2,
+       nullptr},
+      {"a baseline that is no report",
+       with(k_check, {"--budget", "pass.json", "--baseline", "array.json"}), 3,
+       "vemora-check: array.json: is no vemora report (not a JSON object)\n"},
+      {"a baseline of another major version",
+       with(k_check, {"--budget", "pass.json", "--baseline", "major2.json"}), 3,
+       "vemora-check: major2.json: is a report of schema version 2.0.0; this vemora-check reads "
+       "version 1 reports only\n"},
+      {"verdicts that would replace the budget",
+       with(k_check, {"--budget", "pass.json", "--json", "pass.json"}), 3,
+       "vemora-check: pass.json: is an input of this run and is not overwritten\n"},
+      {"a diff", {"diff", "base.json", "base.json"}, 0, ""},
+      {"a diff as Markdown", {"diff", "base.json", "base.json", "--format", "markdown"}, 0, ""},
+      {"a diff of a missing report",
+       {"diff", "base.json", "next.json"},
+       3,
+       "vemora-check: next.json: no such file\n"},
+      {"a diff of no report",
+       {"diff", "array.json", "base.json"},
+       3,
+       "vemora-check: array.json: is no vemora report (not a JSON object)\n"},
+      {"a diff of one report", {"diff", "base.json"}, 2, nullptr},
+      {"a diff in an unknown form",
+       {"diff", "base.json", "base.json", "--format", "html"},
+       2,
+       nullptr},
+      {"a negative --top", {"diff", "base.json", "base.json", "--top", "-1"}, 2, nullptr},
+      {"a negative --min-delta",
+       {"diff", "base.json", "base.json", "--min-delta", "-1"},
+       2,
+       nullptr},
+      {"a baseline with nothing to add it to",
+       {"report", "Tev2", "memory.def", "small.map", "--baseline", "base.json"},
+       2,
+       "vemora-check: --baseline adds the diff to --json or --markdown: give one\n"},
+      {"a report with a baseline that is no report",
+       {"report", "Tev2", "memory.def", "small.map", "--json", "-", "--baseline", "bad.json"},
+       3,
+       "vemora-check: bad.json: is not valid JSON (parse error at line 1, column 22: syntax "
+       "error while parsing object key - unexpected end of input; expected string literal)\n"},
+  };
+  for (const exit_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const check_run result = run(c.arguments);
+    EXPECT_EQ(result.code, c.code);
+    if (c.err != nullptr) {
+      EXPECT_EQ(result.err, c.err);
+    } else {
+      EXPECT_FALSE(result.err.empty());
+    }
+    if (c.code <= 1) {
+      EXPECT_FALSE(result.out.empty());
+    }
+  }
+}
+
+TEST_F(budget_folder, JsonVerdictsGoToTheirFileAndTheTableToStandardOutput) {
+  const scoped_working_dir here(m_dir.path());
+  const check_run result = run(with(k_check, {"--budget", "fail.json", "--json", "verdicts.json"}));
+  EXPECT_EQ(result.code, 1);
+  EXPECT_EQ(result.out.rfind("vemora-check check: fail (1 rules: 0 pass, 0 warn, 1 fail, 0 "
+                             "skipped)\n",
+                             0),
+            0u);
+  const nlohmann::json verdicts =
+      nlohmann::json::parse(test_support::read_file(m_dir.file("verdicts.json")));
+  EXPECT_EQ(verdicts["schema"], "vemora-check");
+  EXPECT_EQ(verdicts["verdict"], "fail");
+  ASSERT_EQ(verdicts["rules"].size(), 1u);
+  EXPECT_EQ(verdicts["rules"][0]["target"], "ranges.program0");
+  EXPECT_EQ(verdicts["rules"][0]["value"], 37.5);
+  EXPECT_EQ(verdicts["rules"][0]["limit_value"], 30);
+}
+
+TEST_F(budget_folder, JsonToStandardOutputIsTheOnlyOutput) {
+  const scoped_working_dir here(m_dir.path());
+  const check_run result = run(with(k_check, {"--budget", "warn.json", "--json", "-"}));
+  EXPECT_EQ(result.code, 0);
+  EXPECT_EQ(nlohmann::json::parse(result.out)["verdict"], "warn");
+}
+
+TEST_F(budget_folder, ReportWithABaselineCarriesTheDiff) {
+  const scoped_working_dir here(m_dir.path());
+  write_baseline();
+  const check_run json =
+      run({"report", "Tev2", "memory.def", "small.map", "--json", "-", "--baseline", "base.json"});
+  ASSERT_EQ(json.code, 0) << json.err;
+  const nlohmann::json report = nlohmann::json::parse(json.out);
+  EXPECT_EQ(report["schema_version"], "1.1.0");
+  EXPECT_EQ(report["diff"]["schema"], "vemora-diff");
+  EXPECT_EQ(report["diff"]["totals"]["program"]["current"], 256);
+  EXPECT_EQ(report["diff"]["totals"]["program"]["delta"], 0);
+  EXPECT_EQ(report["diff"]["sections"].size(), report["sections"].size());
+
+  const check_run markdown = run(
+      {"report", "Tev2", "memory.def", "small.map", "--markdown", "-", "--baseline", "base.json"});
+  ASSERT_EQ(markdown.code, 0) << markdown.err;
+  EXPECT_NE(markdown.out.find("\n<!-- vemora-check diff -->\n"), std::string::npos);
+  // Without a baseline the report has no diff at all.
+  const check_run plain = run({"report", "Tev2", "memory.def", "small.map", "--json", "-"});
+  EXPECT_FALSE(nlohmann::json::parse(plain.out).contains("diff"));
+}
+
+// The two budgets of the README's worked example: the later build of the
+// example keeps the first and breaks the second.
+TEST(WorkedExample, OneBudgetHoldsAndTheStrictOneFails) {
+  test_support::scoped_temp_dir dir;
+  const std::string examples = test_support::source_dir() + "/examples/";
+  const std::string definition = examples + "tev2/memory.def";
+  const std::string eeprom = examples + "tev2/EepPrj.src";
+  const std::string base = dir.file("main.json");
+  ASSERT_EQ(
+      run({"report", "Tev2", definition, examples + "tev2/firmware.map", eeprom, "--json", base})
+          .code,
+      0);
+  const std::vector<std::string> next = {"check", "Tev2", definition,
+                                         examples + "tev2-next/firmware.map", eeprom};
+  const check_run holds =
+      run(with(next, {"--budget", examples + "tev2/budget.json", "--baseline", base}));
+  EXPECT_EQ(holds.code, 0) << holds.out;
+  EXPECT_EQ(holds.out.rfind("vemora-check check: pass (12 rules: 12 pass, 0 warn, 0 fail, 0 "
+                            "skipped)\n",
+                            0),
+            0u);
+  const check_run breaks = run(with(next, {"--budget", examples + "tev2/budget-strict.json",
+                                           "--baseline", base, "--format", "github"}));
+  EXPECT_EQ(breaks.code, 1);
+  // 4096 bytes of growth of the code flash against 2048 allowed.
+  EXPECT_NE(breaks.out.find("::error title=vemora-check budget::ranges.program1 "
+                            "max_growth_bytes: grew by 4096 bytes, over the limit of 2048 "
+                            "bytes\n"),
+            std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,31 @@
+// vemora-check diff: two JSON reports compared, written as text, Markdown,
+// JSON or CSV. Also the reading of a report file that check and report
+// --baseline share, so that every baseline is refused for the same reasons.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <cstddef>
+#include <ostream>
+#include <string>
+
+#include "compare/report_model.h"
+
+struct diff_options {
+  std::string base;
+  std::string current;
+  std::string format = "text";
+  std::size_t top = 20;
+  double min_delta = 0;
+  bool show_unchanged = false;
+};
+
+CLI::App* add_diff_command(CLI::App& app, diff_options& options);
+
+/// Always exit 0 when both reports are read: a diff reports, it does not judge.
+int run_diff(const diff_options& options, std::ostream& out);
+
+/// The whole file; a check_error (exit 3) naming it when it cannot be read.
+std::string read_input_text(const std::string& path);
+
+/// A report file as a model; a check_error (exit 3) naming the file and why.
+report_model read_report_file(const std::string& path);

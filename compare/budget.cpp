@@ -1,0 +1,365 @@
+#include "compare/budget.h"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <set>
+
+#include "compare/compare_text.h"
+
+namespace {
+using json = nlohmann::ordered_json;
+
+struct refusal {
+  std::string message;
+};
+
+[[noreturn]] void refuse(const std::string& path, const std::string& why) {
+  throw refusal{path + ": " + why};
+}
+
+// Limits above 2^53 bytes would not stay exact; no memory is that large.
+constexpr double k_largest = 9007199254740992.0;
+
+std::string list_of(const std::vector<std::string>& names) {
+  std::string out;
+  for (const std::string& name : names) {
+    out += (out.empty() ? "" : ", ") + name;
+  }
+  return out;
+}
+
+double percentage_of(const json& value, const std::string& path) {
+  if (!value.is_number()) {
+    refuse(path, "not a number");
+  }
+  const double number = value.get<double>();
+  if (!std::isfinite(number) || number > k_largest) {
+    refuse(path, "too large");
+  }
+  if (number < 0) {
+    refuse(path, "must not be negative");
+  }
+  return number;
+}
+
+double size_of(const json& value, const std::string& path, std::string& text) {
+  if (value.is_number_unsigned()) {
+    const std::uint64_t number = value.get<std::uint64_t>();
+    if (static_cast<double>(number) > k_largest) {
+      refuse(path, "too large");
+    }
+    text = std::to_string(number);
+    return static_cast<double>(number);
+  }
+  if (value.is_number()) {
+    if (value.get<double>() < 0) {
+      refuse(path, "must not be negative");
+    }
+    refuse(path, "not a whole number of bytes");
+  }
+  if (!value.is_string()) {
+    refuse(path, "not a size (a whole number, or a string such as \"16K\" or \"1M\")");
+  }
+  text = value.get<std::string>();
+  if (!text.empty() && text[0] == '-') {
+    refuse(path, "must not be negative");
+  }
+  const std::optional<std::uint64_t> size = parse_size_text(text);
+  if (!size) {
+    refuse(path, "\"" + text + "\" is not a size (digits, with K or M for 1024 or 1048576)");
+  }
+  return static_cast<double>(*size);
+}
+
+/// The limits a target takes; the group's own name is max_bytes.
+const std::vector<std::string>& limits_of(budget_target_kind kind) {
+  static const std::vector<std::string> k_area = {
+      "max_used_pct", "max_used_bytes", "min_free_bytes", "max_growth_bytes", "max_growth_pct"};
+  static const std::vector<std::string> k_group = {"max_bytes", "max_used_bytes",
+                                                   "max_growth_bytes", "max_growth_pct"};
+  return kind == budget_target_kind::group ? k_group : k_area;
+}
+
+bool is_percentage(const std::string& limit) {
+  return limit == "max_used_pct" || limit == "max_growth_pct";
+}
+
+void read_limits(const json& limits, const std::string& path, budget_rule target,
+                 std::vector<budget_rule>& rules) {
+  if (!limits.is_object()) {
+    refuse(path, "not an object of limits");
+  }
+  const std::vector<std::string>& known = limits_of(target.kind);
+  for (const auto& [limit, value] : limits.items()) {
+    const std::string place = path + "." + limit;
+    bool found = false;
+    for (const std::string& name : known) {
+      found = found || name == limit;
+    }
+    if (!found) {
+      refuse(place, "unknown limit (known: " + list_of(known) + ")");
+    }
+    budget_rule rule = target;
+    rule.limit = limit;
+    if (is_percentage(limit)) {
+      rule.limit_value = percentage_of(value, place);
+      rule.limit_text = compare_text::amount(rule.limit_value);
+    } else {
+      rule.limit_value = size_of(value, place, rule.limit_text);
+    }
+    rules.push_back(std::move(rule));
+  }
+}
+
+std::size_t resolve_range(const report_model& current, const std::string& name,
+                          const std::string& path) {
+  for (std::size_t i = 0; i < current.ranges.size(); ++i) {
+    if (current.ranges[i].id == name) {
+      return i;
+    }
+  }
+  std::vector<std::string> labelled;
+  std::size_t found = 0;
+  for (std::size_t i = 0; i < current.ranges.size(); ++i) {
+    if (current.ranges[i].label && *current.ranges[i].label == name) {
+      labelled.push_back(current.ranges[i].id);
+      found = i;
+    }
+  }
+  if (labelled.empty()) {
+    refuse(path, "no such range");
+  }
+  if (labelled.size() > 1) {
+    refuse(path, "the label of " + list_of(labelled) + "; name the range by its id");
+  }
+  return found;
+}
+
+std::size_t resolve_group(const report_model& current, const std::string& name,
+                          const std::string& path) {
+  if (!name.empty() && name[0] == '#') {
+    const std::string digits = name.substr(1);
+    if (digits.empty() || digits.size() > 9 ||
+        digits.find_first_not_of("0123456789") != std::string::npos) {
+      refuse(path, "no such group (\"#\" takes a group's index: #0, #1 ...)");
+    }
+    const std::size_t index = std::stoul(digits);
+    if (index >= current.groups.size()) {
+      refuse(path, "no such group");
+    }
+    return index;
+  }
+  std::vector<std::string> matching;
+  std::size_t found = 0;
+  for (std::size_t i = 0; i < current.groups.size(); ++i) {
+    if (current.groups[i].search == name) {
+      matching.push_back("#" + std::to_string(i));
+      found = i;
+    }
+  }
+  if (matching.empty()) {
+    refuse(path, "no such group");
+  }
+  if (matching.size() > 1) {
+    refuse(path, "the search text of " + list_of(matching) + "; name the group by its #index");
+  }
+  return found;
+}
+
+const char* const k_reasons[] = {"no_attribute_line", "debug_name",       "debugging_attribute",
+                                 "excluded_name",     "zero_size",        "straddles_range",
+                                 "outside_ranges",    "name_not_accepted"};
+
+void read_dropped(const json& dropped, std::vector<budget_rule>& rules) {
+  if (!dropped.is_object()) {
+    refuse("dropped", "not an object");
+  }
+  for (const auto& [reason, level] : dropped.items()) {
+    const std::string place = "dropped." + reason;
+    bool known = false;
+    std::vector<std::string> names;
+    for (const char* name : k_reasons) {
+      known = known || reason == name;
+      names.emplace_back(name);
+    }
+    if (!known) {
+      refuse(place, "unknown reason (known: " + list_of(names) + ")");
+    }
+    if (!level.is_string() || (level != "error" && level != "warning" && level != "ignore")) {
+      refuse(place, "must be \"error\", \"warning\" or \"ignore\"");
+    }
+    budget_rule rule;
+    rule.kind = budget_target_kind::dropped;
+    rule.key = place;
+    rule.target = place;
+    rule.limit = "level";
+    rule.limit_text = level.get<std::string>();
+    rules.push_back(std::move(rule));
+  }
+}
+
+void read_budget(const json& file, const report_model& current, budget& out) {
+  if (!file.is_object()) {
+    throw refusal{"is not a JSON object"};
+  }
+  const auto version = file.find("budget_version");
+  if (version == file.end()) {
+    refuse("budget_version", "missing (this vemora-check reads budget_version 1)");
+  }
+  if (!version->is_number_integer() || *version != 1) {
+    refuse("budget_version", version->dump() + " is not supported (this vemora-check reads 1)");
+  }
+  for (const auto& [key, value] : file.items()) {
+    if (key == "budget_version") {
+      continue;
+    }
+    if (key == "warn_headroom_pct") {
+      out.warn_headroom_pct = percentage_of(value, key);
+      if (out.warn_headroom_pct > 100) {
+        refuse(key, "must not be above 100");
+      }
+    } else if (key == "ranges" || key == "groups") {
+      if (!value.is_object()) {
+        refuse(key, "not an object");
+      }
+      const bool range = key == "ranges";
+      for (const auto& [name, limits] : value.items()) {
+        const std::string path = key + "." + name;
+        budget_rule target;
+        target.kind = range ? budget_target_kind::range : budget_target_kind::group;
+        target.key = path;
+        target.index =
+            range ? resolve_range(current, name, path) : resolve_group(current, name, path);
+        target.target = range ? "ranges." + current.ranges[target.index].id
+                              : "groups." + current.groups[target.index].search;
+        read_limits(limits, path, target, out.rules);
+      }
+    } else if (key == "totals") {
+      if (!value.is_object()) {
+        refuse(key, "not an object");
+      }
+      for (const auto& [name, limits] : value.items()) {
+        const std::string path = "totals." + name;
+        if (name != "program" && name != "memory") {
+          refuse(path, "unknown area (known: program, memory)");
+        }
+        budget_rule target;
+        target.kind = budget_target_kind::total;
+        target.key = path;
+        target.target = path;
+        target.index = name == "program" ? 0 : 1;
+        read_limits(limits, path, target, out.rules);
+      }
+    } else if (key == "eeprom") {
+      budget_rule target;
+      target.kind = budget_target_kind::eeprom;
+      target.key = key;
+      target.target = key;
+      read_limits(value, key, target, out.rules);
+    } else if (key == "dropped") {
+      read_dropped(value, out.rules);
+    } else {
+      refuse(key,
+             "unknown key (known: budget_version, warn_headroom_pct, ranges, totals, groups, "
+             "dropped, eeprom)");
+    }
+  }
+}
+
+/// nlohmann keeps the last of two equal keys without a word; a budget that
+/// names a limit twice is refused instead, so that no limit is lost.
+class duplicate_finder {
+ public:
+  bool operator()(int /*depth*/, json::parse_event_t event, json& parsed) {
+    switch (event) {
+      case json::parse_event_t::object_start:
+        m_keys.emplace_back();
+        m_path.push_back(m_pending);
+        break;
+      case json::parse_event_t::object_end:
+        m_keys.pop_back();
+        m_path.pop_back();
+        break;
+      case json::parse_event_t::key: {
+        const std::string key = parsed.get<std::string>();
+        if (!m_keys.empty() && !m_keys.back().insert(key).second && m_duplicate.empty()) {
+          m_duplicate = path_to(key);
+        }
+        m_pending = key;
+        break;
+      }
+      default:
+        break;
+    }
+    return true;
+  }
+  const std::string& duplicate() const { return m_duplicate; }
+
+ private:
+  std::string path_to(const std::string& key) const {
+    std::string path;
+    for (std::size_t i = 1; i < m_path.size(); ++i) {
+      path += m_path[i] + ".";
+    }
+    return path + key;
+  }
+
+  std::vector<std::set<std::string>> m_keys;
+  std::vector<std::string> m_path;
+  std::string m_pending;
+  std::string m_duplicate;
+};
+}  // namespace
+
+std::optional<std::uint64_t> parse_size_text(std::string_view text) {
+  std::uint64_t multiplier = 1;
+  if (!text.empty() && (text.back() == 'K' || text.back() == 'M')) {
+    multiplier = text.back() == 'K' ? 1024 : 1048576;
+    text.remove_suffix(1);
+  }
+  if (text.empty() || text.size() > 15) {
+    return std::nullopt;
+  }
+  std::uint64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') {
+      return std::nullopt;
+    }
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  // At most 15 digits times 2^20 stays far below 2^64; the 2^53 bound keeps it exact as a double.
+  const std::uint64_t size = value * multiplier;
+  if (static_cast<double>(size) > k_largest) {
+    return std::nullopt;
+  }
+  return size;
+}
+
+bool parse_budget(std::string_view text, const report_model& current, budget& out,
+                  std::string& error) {
+  out = budget{};
+  try {
+    duplicate_finder finder;
+    const json file = json::parse(text.begin(), text.end(),
+                                  [&finder](int depth, json::parse_event_t event, json& parsed) {
+                                    return finder(depth, event, parsed);
+                                  });
+    if (!finder.duplicate().empty()) {
+      throw refusal{finder.duplicate() + ": given twice"};
+    }
+    read_budget(file, current, out);
+    return true;
+  } catch (const refusal& refused) {
+    // Keys come from the file: the message goes to a terminal without their control characters.
+    error = compare_text::terminal_text(refused.message);
+  } catch (const json::exception& failure) {
+    std::string why = failure.what();
+    const std::size_t end = why.find("] ");
+    if (why.rfind("[json.exception.", 0) == 0 && end != std::string::npos) {
+      why.erase(0, end + 2);
+    }
+    error = "is not valid JSON (" + why + ")";
+  }
+  out = budget{};
+  return false;
+}

@@ -1,0 +1,77 @@
+// A memory budget: limits per range, area, SEARCH group and EEPROM, and what
+// to make of dropped sections, read from a JSON file and checked against one
+// build (and a baseline for the growth limits). Parsing refuses anything it
+// does not understand, naming the key path, so a typo never switches a limit off.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "compare/report_model.h"
+
+enum class budget_target_kind { range, total, group, eeprom, dropped };
+
+/// One limit of the budget, its target resolved against the current build.
+struct budget_rule {
+  budget_target_kind kind = budget_target_kind::range;
+  std::string key;     ///< the key path as the file writes it: "ranges.local RAM"
+  std::string target;  ///< "ranges.program1", "totals.program", "groups.text ", "eeprom",
+                       ///< "dropped.zero_size"
+  std::string limit;   ///< "max_used_pct" ...; "level" for dropped sections
+  double limit_value = 0;
+  std::string limit_text;  ///< as written: "16K", "90", "error"
+  std::size_t index = 0;   ///< the range or group in the model's lists
+};
+
+struct budget {
+  double warn_headroom_pct = 0;
+  std::vector<budget_rule> rules;  ///< in the file's order
+};
+
+/// Reads a budget file's text and resolves its targets against the current
+/// build. False with the reason in error, led by the key path
+/// ("ranges.program7: no such range"), for anything it does not take.
+bool parse_budget(std::string_view text, const report_model& current, budget& out,
+                  std::string& error);
+
+/// "16K" -> 16384, "1M" -> 1048576, "512" -> 512; none for anything else.
+std::optional<std::uint64_t> parse_size_text(std::string_view text);
+
+enum class rule_verdict { pass, warn, fail, skipped };
+
+/// "pass", "warn", "fail", "skipped".
+std::string_view rule_verdict_keyword(rule_verdict verdict);
+
+struct rule_result {
+  const budget_rule* rule = nullptr;
+  std::optional<double> value;  ///< none when skipped or without a figure (growth from 0)
+  rule_verdict verdict = rule_verdict::skipped;
+  std::string message;
+};
+
+struct budget_result {
+  std::vector<rule_result> rules;
+  rule_verdict verdict = rule_verdict::pass;  ///< fail, else warn, else pass
+  std::size_t counts[4] = {0, 0, 0, 0};       ///< per rule_verdict
+};
+
+/// Every rule against the current build; growth rules against base, and
+/// skipped without one. The result points into the_budget.
+budget_result evaluate_budget(const budget& the_budget, const report_model& current,
+                              const report_model* base);
+
+constexpr const char* k_check_schema_version = "1.0.0";
+
+/// The table of every rule, then the budget as applied.
+void write_budget_text(std::ostream& out, const budget& the_budget, const budget_result& result);
+void write_budget_markdown(std::ostream& out, const budget& the_budget,
+                           const budget_result& result);
+/// The "vemora-check" document.
+void write_budget_json(std::ostream& out, const budget_result& result);
+/// ::error, ::warning and ::notice workflow commands for failed, warned and skipped
+/// rules, then a summary line.
+void write_budget_github(std::ostream& out, const budget_result& result);

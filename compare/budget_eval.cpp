@@ -1,0 +1,347 @@
+// A budget's rules against one build and its baseline, and the writers of the
+// verdicts; the writers print what the evaluation holds.
+#include <cmath>
+
+#include "compare/budget.h"
+#include "compare/compare_text.h"
+#include "formats/format_text.h"
+
+std::string_view rule_verdict_keyword(rule_verdict verdict) {
+  switch (verdict) {
+    case rule_verdict::pass:
+      return "pass";
+    case rule_verdict::warn:
+      return "warn";
+    case rule_verdict::fail:
+      return "fail";
+    case rule_verdict::skipped:
+      return "skipped";
+  }
+  return "fail";
+}
+
+namespace {
+/// What a target holds in one build.
+struct target_values {
+  bool present = false;
+  double used = 0;
+  std::optional<double> free;
+  std::optional<double> used_pct;
+};
+
+target_values values_of(const budget_rule& rule, const report_model& model, bool by_position) {
+  target_values values;
+  switch (rule.kind) {
+    case budget_target_kind::range: {
+      // The current build is resolved by position, a baseline by the range's id.
+      const model_range* range = nullptr;
+      if (by_position) {
+        range = rule.index < model.ranges.size() ? &model.ranges[rule.index] : nullptr;
+      } else {
+        range = model.find_range(rule.target.substr(sizeof "ranges." - 1));
+      }
+      if (range != nullptr) {
+        values = {true, static_cast<double>(range->used), static_cast<double>(range->free),
+                  range->used_pct};
+      }
+      break;
+    }
+    case budget_target_kind::total: {
+      const model_area& area = rule.index == 0 ? model.program : model.memory;
+      values = {true, area.used, area.free, area.used_pct};
+      break;
+    }
+    case budget_target_kind::group: {
+      const std::string search = rule.target.substr(sizeof "groups." - 1);
+      if (by_position) {
+        if (rule.index < model.groups.size()) {
+          values = {true, static_cast<double>(model.groups[rule.index].bytes), std::nullopt,
+                    std::nullopt};
+        }
+        break;
+      }
+      for (const model_group& group : model.groups) {
+        if (group.search == search) {
+          values = {true, static_cast<double>(group.bytes), std::nullopt, std::nullopt};
+          break;
+        }
+      }
+      break;
+    }
+    case budget_target_kind::eeprom:
+      if (model.eeprom) {
+        values = {true, static_cast<double>(model.eeprom->used),
+                  static_cast<double>(model.eeprom->free), model.eeprom->used_pct};
+      }
+      break;
+    case budget_target_kind::dropped:
+      break;
+  }
+  return values;
+}
+
+std::string figure(const budget_rule& rule, double value) {
+  return rule.limit == "max_used_pct" || rule.limit == "max_growth_pct"
+             ? compare_text::percent(value) + " %"
+             : compare_text::amount(value) + " bytes";
+}
+
+std::string limit_figure(const budget_rule& rule) {
+  return rule.limit_text + (rule.limit == "max_used_pct" || rule.limit == "max_growth_pct" ? " %"
+                            : rule.limit_text.find_first_not_of("0123456789") == std::string::npos
+                                ? " bytes"
+                                : "");
+}
+
+/// A maximum: over it fails, within the headroom of it warns.
+rule_result against_maximum(const budget_rule& rule, double value, double warn_from,
+                            const std::string& subject, const std::string& headroom) {
+  rule_result result{&rule, value, rule_verdict::pass, ""};
+  const std::string text = subject + " " + figure(rule, value);
+  if (value > rule.limit_value) {
+    result.verdict = rule_verdict::fail;
+    result.message = text + ", over the limit of " + limit_figure(rule);
+  } else if (value > warn_from) {
+    result.verdict = rule_verdict::warn;
+    result.message = text + ", within " + headroom + " of the limit of " + limit_figure(rule);
+  } else {
+    result.message = text + " (limit " + limit_figure(rule) + ")";
+  }
+  return result;
+}
+
+rule_result skipped(const budget_rule& rule, const std::string& why) {
+  return {&rule, std::nullopt, rule_verdict::skipped, why};
+}
+
+rule_result evaluate_dropped(const budget_rule& rule, const report_model& current) {
+  const std::string reason = rule.target.substr(sizeof "dropped." - 1);
+  model_dropped sum{reason, 0, 0};
+  for (const model_dropped& dropped : current.dropped) {
+    if (dropped.reason == reason) {
+      sum = dropped;
+    }
+  }
+  rule_result result{&rule, static_cast<double>(sum.sections), rule_verdict::pass, ""};
+  result.message = std::to_string(sum.sections) + " sections (" + std::to_string(sum.bytes) +
+                   " bytes) dropped as " + reason;
+  if (rule.limit_text == "ignore") {
+    result.message += ", ignored";
+  } else if (sum.sections > 0) {
+    result.verdict = rule.limit_text == "error" ? rule_verdict::fail : rule_verdict::warn;
+  }
+  return result;
+}
+
+rule_result evaluate_rule(const budget_rule& rule, double headroom, const report_model& current,
+                          const report_model* base) {
+  if (rule.kind == budget_target_kind::dropped) {
+    return evaluate_dropped(rule, current);
+  }
+  const target_values now = values_of(rule, current, true);
+  if (!now.present) {
+    return skipped(rule, rule.kind == budget_target_kind::eeprom ? "no EEPROM source was read"
+                                                                 : "not in this build");
+  }
+  const std::string points = compare_text::amount(headroom) + " points";
+  const std::string share = compare_text::amount(headroom) + " %";
+  const double byte_margin = rule.limit_value * headroom / 100.0;
+  if (rule.limit == "max_used_pct") {
+    if (!now.used_pct) {
+      return skipped(rule, "no percentage: the size is 0");
+    }
+    return against_maximum(rule, *now.used_pct, rule.limit_value - headroom, "used", points);
+  }
+  if (rule.limit == "max_used_bytes" || rule.limit == "max_bytes") {
+    return against_maximum(rule, now.used, rule.limit_value - byte_margin, "used", share);
+  }
+  if (rule.limit == "min_free_bytes") {
+    if (!now.free) {
+      return skipped(rule, "no free size");
+    }
+    rule_result result{&rule, *now.free, rule_verdict::pass, ""};
+    const std::string text = "free " + figure(rule, *now.free);
+    if (*now.free < rule.limit_value) {
+      result.verdict = rule_verdict::fail;
+      result.message = text + ", under the minimum of " + limit_figure(rule);
+    } else if (*now.free < rule.limit_value + byte_margin) {
+      result.verdict = rule_verdict::warn;
+      result.message = text + ", within " + share + " of the minimum of " + limit_figure(rule);
+    } else {
+      result.message = text + " (minimum " + limit_figure(rule) + ")";
+    }
+    return result;
+  }
+  // The growth limits.
+  if (base == nullptr) {
+    return skipped(rule, "a growth limit needs --baseline");
+  }
+  const target_values before = values_of(rule, *base, false);
+  if (!before.present) {
+    return skipped(rule, "not in the baseline");
+  }
+  const double growth = now.used - before.used;
+  if (rule.limit == "max_growth_bytes") {
+    return against_maximum(rule, growth, rule.limit_value - byte_margin, "grew by", share);
+  }
+  if (before.used == 0) {
+    if (now.used == 0) {
+      return against_maximum(rule, 0, rule.limit_value - headroom, "grew by", points);
+    }
+    // No percentage of nothing: any growth from 0 is over every limit.
+    return {&rule, std::nullopt, rule_verdict::fail,
+            "grew from 0 to " + compare_text::amount(now.used) + " bytes, over the limit of " +
+                limit_figure(rule)};
+  }
+  return against_maximum(rule, growth * 100.0 / before.used, rule.limit_value - headroom, "grew by",
+                         points);
+}
+}  // namespace
+
+budget_result evaluate_budget(const budget& the_budget, const report_model& current,
+                              const report_model* base) {
+  budget_result result;
+  for (const budget_rule& rule : the_budget.rules) {
+    result.rules.push_back(evaluate_rule(rule, the_budget.warn_headroom_pct, current, base));
+    ++result.counts[static_cast<int>(result.rules.back().verdict)];
+  }
+  result.verdict = result.counts[static_cast<int>(rule_verdict::fail)] > 0   ? rule_verdict::fail
+                   : result.counts[static_cast<int>(rule_verdict::warn)] > 0 ? rule_verdict::warn
+                                                                             : rule_verdict::pass;
+  return result;
+}
+
+namespace {
+std::string summary_line(const budget_result& result) {
+  return "vemora-check check: " + std::string(rule_verdict_keyword(result.verdict)) + " (" +
+         std::to_string(result.rules.size()) + " rules: " + std::to_string(result.counts[0]) +
+         " pass, " + std::to_string(result.counts[1]) + " warn, " +
+         std::to_string(result.counts[2]) + " fail, " + std::to_string(result.counts[3]) +
+         " skipped)";
+}
+
+std::string value_cell(const rule_result& rule) {
+  if (!rule.value) {
+    return "-";
+  }
+  if (rule.rule->kind == budget_target_kind::dropped) {
+    return compare_text::amount(*rule.value);
+  }
+  return rule.rule->limit == "max_used_pct" || rule.rule->limit == "max_growth_pct"
+             ? compare_text::percent(rule.value)
+             : compare_text::amount(*rule.value);
+}
+
+using cell_of = std::string (*)(std::string_view);
+
+compare_text::table rules_table(const budget_result& result, cell_of cell) {
+  compare_text::table rows{
+      {"Verdict", "Target", "Limit", "Allowed", "Value", "Message"}, "lllrrl", {}};
+  for (const rule_result& rule : result.rules) {
+    rows.rows.push_back({std::string(rule_verdict_keyword(rule.verdict)), cell(rule.rule->target),
+                         rule.rule->limit, cell(rule.rule->limit_text), value_cell(rule),
+                         cell(rule.message)});
+  }
+  return rows;
+}
+
+/// One line per key of the file: what it names and its limits.
+std::vector<std::string> applied_lines(const budget& the_budget) {
+  std::vector<std::string> lines;
+  lines.push_back("warn_headroom_pct " + compare_text::amount(the_budget.warn_headroom_pct));
+  std::string key;
+  for (const budget_rule& rule : the_budget.rules) {
+    if (rule.key != key || lines.size() == 1) {
+      key = rule.key;
+      lines.push_back(rule.key + (rule.key != rule.target ? " (" + rule.target + ")" : "") + ": ");
+    } else {
+      lines.back() += ", ";
+    }
+    lines.back() += rule.limit + " " + rule.limit_text;
+  }
+  return lines;
+}
+
+std::string as_is(std::string_view text) { return compare_text::terminal_text(text); }
+
+/// The data of a workflow command: %, CR and LF are escaped, as GitHub reads them.
+std::string github_data(std::string_view text) {
+  std::string out;
+  for (const char c : compare_text::terminal_text(text)) {
+    if (c == '%') {
+      out += "%25";
+    } else if (c == '\r') {
+      out += "%0D";
+    } else if (c == '\n') {
+      out += "%0A";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+}  // namespace
+
+void write_budget_text(std::ostream& out, const budget& the_budget, const budget_result& result) {
+  out << summary_line(result) << "\n\n";
+  if (result.rules.empty()) {
+    out << "The budget sets no limit.\n";
+  } else {
+    compare_text::write_text_table(out, rules_table(result, as_is));
+  }
+  out << "\nBudget as applied:\n";
+  for (const std::string& line : applied_lines(the_budget)) {
+    out << "  " << as_is(line) << '\n';
+  }
+}
+
+void write_budget_markdown(std::ostream& out, const budget& the_budget,
+                           const budget_result& result) {
+  out << "<!-- vemora-check check -->\n";
+  out << "### " << markdown_cell(summary_line(result)) << "\n\n";
+  if (result.rules.empty()) {
+    out << "The budget sets no limit.\n";
+  } else {
+    compare_text::write_markdown_table(out, rules_table(result, markdown_cell));
+  }
+  out << "\n<details><summary>Budget as applied</summary>\n\n";
+  for (const std::string& line : applied_lines(the_budget)) {
+    out << "- " << markdown_cell(line) << '\n';
+  }
+  out << "\n</details>\n";
+}
+
+void write_budget_json(std::ostream& out, const budget_result& result) {
+  out << "{\n";
+  out << "  \"schema\": \"vemora-check\",\n";
+  out << "  \"schema_version\": " << json_string(k_check_schema_version) << ",\n";
+  out << "  \"verdict\": " << json_string(rule_verdict_keyword(result.verdict)) << ",\n";
+  out << "  \"rules\": [";
+  for (std::size_t i = 0; i < result.rules.size(); ++i) {
+    const rule_result& rule = result.rules[i];
+    const bool level = rule.rule->kind == budget_target_kind::dropped;
+    out << (i == 0 ? "\n" : ",\n") << "    {\"target\": " << json_string(rule.rule->target)
+        << ", \"limit\": " << json_string(rule.rule->limit) << ", \"limit_value\": "
+        << (level ? json_string(rule.rule->limit_text)
+                  : compare_text::json_amount(rule.rule->limit_value))
+        << ", \"value\": " << (rule.value ? compare_text::json_amount(*rule.value) : "null")
+        << ", \"verdict\": " << json_string(rule_verdict_keyword(rule.verdict))
+        << ", \"message\": " << json_string(rule.message) << "}";
+  }
+  out << (result.rules.empty() ? "]\n" : "\n  ]\n") << "}\n";
+}
+
+void write_budget_github(std::ostream& out, const budget_result& result) {
+  for (const rule_result& rule : result.rules) {
+    if (rule.verdict == rule_verdict::pass) {
+      continue;
+    }
+    // A skipped rule shows as a notice: it is no silent pass.
+    out << (rule.verdict == rule_verdict::fail   ? "::error"
+            : rule.verdict == rule_verdict::warn ? "::warning"
+                                                 : "::notice")
+        << " title=vemora-check budget::"
+        << github_data(rule.rule->target + " " + rule.rule->limit + ": " + rule.message) << '\n';
+  }
+  out << summary_line(result) << '\n';
+}

@@ -1,0 +1,348 @@
+// Budgets: every limit's pass, warn, fail and skipped in one table, every
+// refusal of a budget file with its key path, and the sizes a budget takes.
+// The builds are small models written out here, their figures chosen so
+// that each verdict falls clearly on one side of its bound.
+#include "compare/budget.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+namespace {
+
+/// program0 "boot": 850 of 1000 used (85 %), 150 free; memory0 and memory1
+/// share the label "RAM", memory1 has size 0; program1 is not in the baseline.
+report_model current_build() {
+  report_model model;
+  model.ranges = {{"program0", true, "boot", 0, 1000, 850, 150, 85.0},
+                  {"program1", true, "app", 4096, 100, 10, 90, 10.0},
+                  {"memory0", false, "RAM", 0x100000, 2000, 1000, 1000, 50.0},
+                  {"memory1", false, "RAM", 0x200000, 0, 0, 0, std::nullopt}};
+  model.program = {1100, 860, 240, 860 * 100.0 / 1100};
+  model.memory = {2000, 1000, 1000, 50.0};
+  model.groups = {{"text ", 500}, {"rodata ", 200}, {"rodata ", 100}};
+  model.dropped = {{"straddles_range", 2, 30}};
+  return model;
+}
+
+/// program0 used 800 (so 50 bytes or 6.25 % of growth), memory0 used
+/// nothing, the text group 400.
+report_model baseline_build() {
+  report_model model;
+  model.ranges = {{"program0", true, "boot", 0, 1000, 800, 200, 80.0},
+                  {"memory0", false, "RAM", 0x100000, 2000, 0, 2000, 0.0}};
+  model.program = {1000, 800, 200, 80.0};
+  model.memory = {2000, 0, 2000, 0.0};
+  model.groups = {{"text ", 400}};
+  model.eeprom = model_eeprom{100, 10, 90, 10.0};
+  return model;
+}
+
+struct limit_case {
+  const char* what;
+  std::string rules;  ///< the budget's members after the version
+  bool with_baseline;
+  rule_verdict verdict;
+  std::optional<double> value;
+  const char* message;
+};
+
+class BudgetLimit : public ::testing::TestWithParam<limit_case> {};
+
+TEST_P(BudgetLimit, EndsWithItsVerdict) {
+  const report_model current = current_build();
+  const report_model base = baseline_build();
+  budget the_budget;
+  std::string error;
+  ASSERT_TRUE(
+      parse_budget("{\"budget_version\": 1, " + GetParam().rules + "}", current, the_budget, error))
+      << error;
+  ASSERT_EQ(the_budget.rules.size(), 1u);
+  const budget_result result =
+      evaluate_budget(the_budget, current, GetParam().with_baseline ? &base : nullptr);
+  ASSERT_EQ(result.rules.size(), 1u);
+  const rule_result& rule = result.rules[0];
+  EXPECT_EQ(rule_verdict_keyword(rule.verdict), rule_verdict_keyword(GetParam().verdict));
+  EXPECT_EQ(rule.value, GetParam().value);
+  EXPECT_EQ(rule.message, GetParam().message);
+}
+
+const std::string k_h5 = "\"warn_headroom_pct\": 5, ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, BudgetLimit,
+    ::testing::Values(
+        // max_used_pct: program0 at 85 %; warns above limit - 5 points.
+        limit_case{"pct pass", k_h5 + "\"ranges\": {\"boot\": {\"max_used_pct\": 95}}", false,
+                   rule_verdict::pass, 85.0, "used 85.00 % (limit 95 %)"},
+        limit_case{"pct warn", k_h5 + "\"ranges\": {\"boot\": {\"max_used_pct\": 88}}", false,
+                   rule_verdict::warn, 85.0, "used 85.00 %, within 5 points of the limit of 88 %"},
+        limit_case{"pct fail", k_h5 + "\"ranges\": {\"program0\": {\"max_used_pct\": 80}}", false,
+                   rule_verdict::fail, 85.0, "used 85.00 %, over the limit of 80 %"},
+        limit_case{"pct skipped", k_h5 + "\"ranges\": {\"memory1\": {\"max_used_pct\": 80}}", false,
+                   rule_verdict::skipped, std::nullopt, "no percentage: the size is 0"},
+        limit_case{"pct at the limit without headroom",
+                   "\"ranges\": {\"program0\": {\"max_used_pct\": 85}}", false, rule_verdict::pass,
+                   85.0, "used 85.00 % (limit 85 %)"},
+        // max_used_bytes: 850 used; warns above 95 % of the limit.
+        limit_case{"bytes pass", k_h5 + "\"ranges\": {\"program0\": {\"max_used_bytes\": 1000}}",
+                   false, rule_verdict::pass, 850.0, "used 850 bytes (limit 1000 bytes)"},
+        limit_case{"bytes warn", k_h5 + "\"ranges\": {\"program0\": {\"max_used_bytes\": 880}}",
+                   false, rule_verdict::warn, 850.0,
+                   "used 850 bytes, within 5 % of the limit of 880 bytes"},
+        limit_case{"bytes fail", k_h5 + "\"ranges\": {\"program0\": {\"max_used_bytes\": 849}}",
+                   false, rule_verdict::fail, 850.0, "used 850 bytes, over the limit of 849 bytes"},
+        limit_case{"bytes skipped", k_h5 + "\"eeprom\": {\"max_used_bytes\": \"1K\"}", true,
+                   rule_verdict::skipped, std::nullopt, "no EEPROM source was read"},
+        // min_free_bytes: 150 free; warns below 105 % of the minimum.
+        limit_case{"free pass", k_h5 + "\"ranges\": {\"program0\": {\"min_free_bytes\": 100}}",
+                   false, rule_verdict::pass, 150.0, "free 150 bytes (minimum 100 bytes)"},
+        limit_case{"free warn", k_h5 + "\"ranges\": {\"program0\": {\"min_free_bytes\": 145}}",
+                   false, rule_verdict::warn, 150.0,
+                   "free 150 bytes, within 5 % of the minimum of 145 bytes"},
+        limit_case{"free fail", k_h5 + "\"ranges\": {\"program0\": {\"min_free_bytes\": \"1K\"}}",
+                   false, rule_verdict::fail, 150.0, "free 150 bytes, under the minimum of 1K"},
+        limit_case{"free skipped", k_h5 + "\"eeprom\": {\"min_free_bytes\": 10}", false,
+                   rule_verdict::skipped, std::nullopt, "no EEPROM source was read"},
+        // max_growth_bytes: program0 grew by 50.
+        limit_case{"growth pass", k_h5 + "\"ranges\": {\"program0\": {\"max_growth_bytes\": 100}}",
+                   true, rule_verdict::pass, 50.0, "grew by 50 bytes (limit 100 bytes)"},
+        limit_case{"growth warn", k_h5 + "\"ranges\": {\"program0\": {\"max_growth_bytes\": 52}}",
+                   true, rule_verdict::warn, 50.0,
+                   "grew by 50 bytes, within 5 % of the limit of 52 bytes"},
+        limit_case{"growth fail", k_h5 + "\"ranges\": {\"program0\": {\"max_growth_bytes\": 49}}",
+                   true, rule_verdict::fail, 50.0, "grew by 50 bytes, over the limit of 49 bytes"},
+        limit_case{"growth skipped without a baseline",
+                   k_h5 + "\"ranges\": {\"program0\": {\"max_growth_bytes\": 49}}", false,
+                   rule_verdict::skipped, std::nullopt, "a growth limit needs --baseline"},
+        limit_case{"growth skipped for a new range",
+                   k_h5 + "\"ranges\": {\"app\": {\"max_growth_bytes\": 0}}", true,
+                   rule_verdict::skipped, std::nullopt, "not in the baseline"},
+        // max_growth_pct: program0 grew by 6.25 %, the program total by 7.5 %; warns above
+        // limit - 5 points.
+        limit_case{"growth pct pass", k_h5 + "\"totals\": {\"program\": {\"max_growth_pct\": 13}}",
+                   true, rule_verdict::pass, 7.5, "grew by 7.50 % (limit 13 %)"},
+        limit_case{"growth pct warn", k_h5 + "\"ranges\": {\"program0\": {\"max_growth_pct\": 10}}",
+                   true, rule_verdict::warn, 6.25,
+                   "grew by 6.25 %, within 5 points of the limit of 10 %"},
+        limit_case{"growth pct fail", k_h5 + "\"ranges\": {\"program0\": {\"max_growth_pct\": 6}}",
+                   true, rule_verdict::fail, 6.25, "grew by 6.25 %, over the limit of 6 %"},
+        limit_case{"growth pct skipped", k_h5 + "\"groups\": {\"#0\": {\"max_growth_pct\": 6}}",
+                   false, rule_verdict::skipped, std::nullopt, "a growth limit needs --baseline"},
+        limit_case{"growth pct from nothing fails without a figure",
+                   "\"ranges\": {\"memory0\": {\"max_growth_pct\": 50}}", true, rule_verdict::fail,
+                   std::nullopt, "grew from 0 to 1000 bytes, over the limit of 50 %"},
+        // max_bytes of a group: text at 500.
+        limit_case{"group pass", k_h5 + "\"groups\": {\"text \": {\"max_bytes\": \"1K\"}}", false,
+                   rule_verdict::pass, 500.0, "used 500 bytes (limit 1K)"},
+        limit_case{"group warn", k_h5 + "\"groups\": {\"text \": {\"max_bytes\": 510}}", false,
+                   rule_verdict::warn, 500.0,
+                   "used 500 bytes, within 5 % of the limit of 510 bytes"},
+        limit_case{"group fail", k_h5 + "\"groups\": {\"#0\": {\"max_bytes\": 499}}", false,
+                   rule_verdict::fail, 500.0, "used 500 bytes, over the limit of 499 bytes"},
+        limit_case{"group growth", "\"groups\": {\"#0\": {\"max_growth_bytes\": 99}}", true,
+                   rule_verdict::fail, 100.0, "grew by 100 bytes, over the limit of 99 bytes"},
+        // Dropped sections: two straddle a range.
+        limit_case{"dropped error", "\"dropped\": {\"straddles_range\": \"error\"}", false,
+                   rule_verdict::fail, 2.0, "2 sections (30 bytes) dropped as straddles_range"},
+        limit_case{"dropped warning", "\"dropped\": {\"straddles_range\": \"warning\"}", false,
+                   rule_verdict::warn, 2.0, "2 sections (30 bytes) dropped as straddles_range"},
+        limit_case{"dropped ignored", "\"dropped\": {\"straddles_range\": \"ignore\"}", false,
+                   rule_verdict::pass, 2.0,
+                   "2 sections (30 bytes) dropped as straddles_range, ignored"},
+        limit_case{"none dropped", "\"dropped\": {\"outside_ranges\": \"error\"}", false,
+                   rule_verdict::pass, 0.0, "0 sections (0 bytes) dropped as outside_ranges"}),
+    [](const ::testing::TestParamInfo<limit_case>& param) {
+      return "Case" + std::to_string(param.index);
+    });
+
+TEST(BudgetVerdict, FailOutweighsWarnAndSkippedCountsForNothing) {
+  const report_model current = current_build();
+  budget the_budget;
+  std::string error;
+  ASSERT_TRUE(
+      parse_budget("{\"budget_version\": 1, \"warn_headroom_pct\": 5, \"ranges\": {\"boot\": "
+                   "{\"max_used_pct\": 88, \"max_growth_bytes\": 0}}, \"totals\": {\"memory\": "
+                   "{\"max_used_pct\": 40}}}",
+                   current, the_budget, error))
+      << error;
+  const budget_result result = evaluate_budget(the_budget, current, nullptr);
+  EXPECT_EQ(result.verdict, rule_verdict::fail);
+  EXPECT_EQ(result.counts[static_cast<int>(rule_verdict::warn)], 1u);
+  EXPECT_EQ(result.counts[static_cast<int>(rule_verdict::skipped)], 1u);
+  EXPECT_EQ(result.counts[static_cast<int>(rule_verdict::fail)], 1u);
+
+  budget warn_only;
+  ASSERT_TRUE(
+      parse_budget("{\"budget_version\": 1, \"warn_headroom_pct\": 5, \"ranges\": {\"boot\": "
+                   "{\"max_used_pct\": 88, \"max_growth_bytes\": 0}}}",
+                   current, warn_only, error));
+  EXPECT_EQ(evaluate_budget(warn_only, current, nullptr).verdict, rule_verdict::warn);
+}
+
+TEST(BudgetWriters, GithubEscapesPercentAndMarksSkippedRules) {
+  const report_model current = current_build();
+  budget the_budget;
+  std::string error;
+  ASSERT_TRUE(
+      parse_budget("{\"budget_version\": 1, \"ranges\": {\"boot\": {\"max_used_pct\": 80, "
+                   "\"max_growth_pct\": 1}}}",
+                   current, the_budget, error));
+  std::ostringstream out;
+  write_budget_github(out, evaluate_budget(the_budget, current, nullptr));
+  EXPECT_EQ(out.str(),
+            "::error title=vemora-check budget::ranges.program0 max_used_pct: used 85.00 %25, "
+            "over the limit of 80 %25\n"
+            "::notice title=vemora-check budget::ranges.program0 max_growth_pct: a growth limit "
+            "needs --baseline\n"
+            "vemora-check check: fail (2 rules: 0 pass, 0 warn, 1 fail, 1 skipped)\n");
+}
+
+TEST(BudgetWriters, JsonGivesEveryRule) {
+  const report_model current = current_build();
+  budget the_budget;
+  std::string error;
+  ASSERT_TRUE(
+      parse_budget("{\"budget_version\": 1, \"ranges\": {\"boot\": {\"min_free_bytes\": \"1K\"}}, "
+                   "\"dropped\": {\"straddles_range\": \"warning\"}}",
+                   current, the_budget, error));
+  std::ostringstream out;
+  write_budget_json(out, evaluate_budget(the_budget, current, nullptr));
+  EXPECT_EQ(out.str(),
+            "{\n"
+            "  \"schema\": \"vemora-check\",\n"
+            "  \"schema_version\": \"1.0.0\",\n"
+            "  \"verdict\": \"fail\",\n"
+            "  \"rules\": [\n"
+            "    {\"target\": \"ranges.program0\", \"limit\": \"min_free_bytes\", \"limit_value\": "
+            "1024, \"value\": 150, \"verdict\": \"fail\", \"message\": \"free 150 bytes, under "
+            "the minimum of 1K\"},\n"
+            "    {\"target\": \"dropped.straddles_range\", \"limit\": \"level\", \"limit_value\": "
+            "\"warning\", \"value\": 2, \"verdict\": \"warn\", \"message\": \"2 sections (30 "
+            "bytes) dropped as straddles_range\"}\n"
+            "  ]\n"
+            "}\n");
+}
+
+struct invalid_case {
+  const char* what;
+  std::string text;
+  const char* error;
+};
+
+class InvalidBudget : public ::testing::TestWithParam<invalid_case> {};
+
+TEST_P(InvalidBudget, IsRefusedWithItsKeyPath) {
+  budget the_budget;
+  std::string error;
+  EXPECT_FALSE(parse_budget(GetParam().text, current_build(), the_budget, error));
+  EXPECT_EQ(error, GetParam().error);
+  EXPECT_TRUE(the_budget.rules.empty());
+}
+
+std::string v1(const std::string& members) { return "{\"budget_version\": 1, " + members + "}"; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, InvalidBudget,
+    ::testing::Values(
+        invalid_case{"no JSON", "budget: none",
+                     "is not valid JSON (parse error at line 1, column 1: syntax error while "
+                     "parsing value - invalid literal; last read: 'b')"},
+        invalid_case{"an array", "[]", "is not a JSON object"},
+        invalid_case{"no version", "{}",
+                     "budget_version: missing (this vemora-check reads budget_version 1)"},
+        invalid_case{"another version", "{\"budget_version\": 2}",
+                     "budget_version: 2 is not supported (this vemora-check reads 1)"},
+        invalid_case{"an unknown key", v1("\"range\": {}"),
+                     "range: unknown key (known: budget_version, warn_headroom_pct, ranges, "
+                     "totals, groups, dropped, eeprom)"},
+        invalid_case{"no such range", v1("\"ranges\": {\"program7\": {\"max_used_pct\": 90}}"),
+                     "ranges.program7: no such range"},
+        invalid_case{"a label of two ranges", v1("\"ranges\": {\"RAM\": {\"max_used_pct\": 90}}"),
+                     "ranges.RAM: the label of memory0, memory1; name the range by its id"},
+        invalid_case{"an unknown limit", v1("\"ranges\": {\"boot\": {\"max_use_pct\": 90}}"),
+                     "ranges.boot.max_use_pct: unknown limit (known: max_used_pct, "
+                     "max_used_bytes, min_free_bytes, max_growth_bytes, max_growth_pct)"},
+        invalid_case{"a negative percentage",
+                     v1("\"ranges\": {\"program0\": {\"max_used_pct\": -1}}"),
+                     "ranges.program0.max_used_pct: must not be negative"},
+        invalid_case{"a percentage as text",
+                     v1("\"ranges\": {\"program0\": {\"max_used_pct\": \"90%\"}}"),
+                     "ranges.program0.max_used_pct: not a number"},
+        invalid_case{"a lower-case suffix",
+                     v1("\"ranges\": {\"program0\": {\"min_free_bytes\": \"16k\"}}"),
+                     "ranges.program0.min_free_bytes: \"16k\" is not a size (digits, with K or M "
+                     "for 1024 or 1048576)"},
+        invalid_case{"a negative size", v1("\"ranges\": {\"program0\": {\"min_free_bytes\": -5}}"),
+                     "ranges.program0.min_free_bytes: must not be negative"},
+        invalid_case{"a negative size as text",
+                     v1("\"ranges\": {\"program0\": {\"min_free_bytes\": \"-5K\"}}"),
+                     "ranges.program0.min_free_bytes: must not be negative"},
+        invalid_case{"a fraction of a byte",
+                     v1("\"ranges\": {\"program0\": {\"max_growth_bytes\": 1.5}}"),
+                     "ranges.program0.max_growth_bytes: not a whole number of bytes"},
+        invalid_case{"a size that is no number",
+                     v1("\"totals\": {\"memory\": {\"max_used_bytes\": true}}"),
+                     "totals.memory.max_used_bytes: not a size (a whole number, or a string "
+                     "such as \"16K\" or \"1M\")"},
+        invalid_case{"a size too large to be exact",
+                     v1("\"totals\": {\"memory\": {\"max_used_bytes\": \"8796093022208M\"}}"),
+                     "totals.memory.max_used_bytes: \"8796093022208M\" is not a size (digits, "
+                     "with K or M for 1024 or 1048576)"},
+        invalid_case{"limits that are no object", v1("\"ranges\": {\"program0\": 90}"),
+                     "ranges.program0: not an object of limits"},
+        invalid_case{"no such group", v1("\"groups\": {\"bss \": {\"max_bytes\": 1}}"),
+                     "groups.bss : no such group"},
+        invalid_case{"a group index past the end", v1("\"groups\": {\"#3\": {\"max_bytes\": 1}}"),
+                     "groups.#3: no such group"},
+        invalid_case{"a search text of two groups",
+                     v1("\"groups\": {\"rodata \": {\"max_bytes\": 1}}"),
+                     "groups.rodata : the search text of #1, #2; name the group by its #index"},
+        invalid_case{"a limit no group has", v1("\"groups\": {\"#0\": {\"min_free_bytes\": 1}}"),
+                     "groups.#0.min_free_bytes: unknown limit (known: max_bytes, max_used_bytes, "
+                     "max_growth_bytes, max_growth_pct)"},
+        invalid_case{"an unknown area", v1("\"totals\": {\"flash\": {\"max_used_pct\": 1}}"),
+                     "totals.flash: unknown area (known: program, memory)"},
+        invalid_case{"an unknown reason", v1("\"dropped\": {\"gone\": \"error\"}"),
+                     "dropped.gone: unknown reason (known: no_attribute_line, debug_name, "
+                     "debugging_attribute, excluded_name, zero_size, straddles_range, "
+                     "outside_ranges, name_not_accepted)"},
+        invalid_case{"an unknown level", v1("\"dropped\": {\"zero_size\": \"fail\"}"),
+                     "dropped.zero_size: must be \"error\", \"warning\" or \"ignore\""},
+        invalid_case{"too much headroom", v1("\"warn_headroom_pct\": 150"),
+                     "warn_headroom_pct: must not be above 100"},
+        invalid_case{"a limit given twice",
+                     v1("\"ranges\": {\"program0\": {\"max_used_pct\": 90, \"max_used_pct\": "
+                        "95}}"),
+                     "ranges.program0.max_used_pct: given twice"},
+        invalid_case{"a key with control characters", v1("\"ranges\": {\"a\\u001b[2J\\nb\": {}}"),
+                     "ranges.a [2J b: no such range"},
+        invalid_case{"a section of the file given twice",
+                     v1("\"ranges\": {}, \"ranges\": {\"program7\": {}}"), "ranges: given twice"}),
+    [](const ::testing::TestParamInfo<invalid_case>& param) {
+      return "Case" + std::to_string(param.index);
+    });
+
+struct size_case {
+  const char* text;
+  std::optional<std::uint64_t> size;
+};
+
+class SizeText : public ::testing::TestWithParam<size_case> {};
+
+TEST_P(SizeText, ReadsAsLinkerScriptsDo) {
+  EXPECT_EQ(parse_size_text(GetParam().text), GetParam().size);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, SizeText,
+    ::testing::Values(size_case{"0", 0}, size_case{"512", 512}, size_case{"16K", 16384},
+                      size_case{"1M", 1048576}, size_case{"K", std::nullopt},
+                      size_case{"16 K", std::nullopt}, size_case{"16KB", std::nullopt},
+                      size_case{"", std::nullopt}, size_case{"0x10", std::nullopt},
+                      size_case{"1234567890123456", std::nullopt},
+                      size_case{"8589934593M", std::nullopt},
+                      size_case{"8589934591M", std::uint64_t{8589934591} * 1048576}));
+
+}  // namespace

@@ -1,0 +1,369 @@
+#include "compare/report_model.h"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "compare/compare_text.h"
+#include "formats/report_formats.h"
+
+namespace {
+// Ordered, so that the dropped sums keep the order the report gives them (fate order).
+using json = nlohmann::ordered_json;
+
+/// A report that cannot be read, with the place of its first fault.
+struct refusal {
+  std::string message;
+};
+
+[[noreturn]] void refuse(const std::string& path, const std::string& why) {
+  throw refusal{path + ": " + why};
+}
+
+const json& member(const json& object, const char* key, const std::string& path) {
+  const auto found = object.find(key);
+  if (found == object.end()) {
+    refuse(path.empty() ? key : path + "." + key, "missing");
+  }
+  return *found;
+}
+
+std::string place(const std::string& path, const char* key) {
+  return path.empty() ? key : path + "." + key;
+}
+
+// Amounts above 2^53 would no longer be exact as doubles: no real image has
+// them, so a report that claims them is refused rather than rounded.
+constexpr double k_exact_limit = 9007199254740992.0;
+
+std::uint64_t count_of(const json& object, const char* key, const std::string& path) {
+  const json& value = member(object, key, path);
+  if (!value.is_number_unsigned()) {
+    if (value.is_number_integer()) {
+      refuse(place(path, key), "must not be negative");
+    }
+    refuse(place(path, key), "not a whole number");
+  }
+  const std::uint64_t number = value.get<std::uint64_t>();
+  if (static_cast<double>(number) > k_exact_limit) {
+    refuse(place(path, key), "too large");
+  }
+  return number;
+}
+
+std::int64_t signed_of(const json& object, const char* key, const std::string& path) {
+  const json& value = member(object, key, path);
+  if (!value.is_number_integer()) {
+    refuse(place(path, key), "not a whole number");
+  }
+  if (value.is_number_unsigned()) {
+    const std::uint64_t number = value.get<std::uint64_t>();
+    if (static_cast<double>(number) > k_exact_limit) {
+      refuse(place(path, key), "too large");
+    }
+    return static_cast<std::int64_t>(number);
+  }
+  const std::int64_t number = value.get<std::int64_t>();
+  if (static_cast<double>(number) < -k_exact_limit) {
+    refuse(place(path, key), "too large");
+  }
+  return number;
+}
+
+double amount_of(const json& object, const char* key, const std::string& path) {
+  const json& value = member(object, key, path);
+  if (!value.is_number()) {
+    refuse(place(path, key), "not a number");
+  }
+  const double number = value.get<double>();
+  if (!std::isfinite(number) || std::fabs(number) > k_exact_limit) {
+    refuse(place(path, key), "too large");
+  }
+  return number;
+}
+
+std::optional<double> quotient_of(const json& object, const char* key, const std::string& path) {
+  const json& value = member(object, key, path);
+  if (value.is_null()) {
+    return std::nullopt;
+  }
+  return amount_of(object, key, path);
+}
+
+std::string text_of(const json& object, const char* key, const std::string& path) {
+  const json& value = member(object, key, path);
+  if (!value.is_string()) {
+    refuse(place(path, key), "not a string");
+  }
+  return value.get<std::string>();
+}
+
+std::optional<std::string> optional_text_of(const json& object, const char* key,
+                                            const std::string& path) {
+  if (member(object, key, path).is_null()) {
+    return std::nullopt;
+  }
+  return text_of(object, key, path);
+}
+
+const json& object_of(const json& object, const char* key, const std::string& path) {
+  const json& value = member(object, key, path);
+  if (!value.is_object()) {
+    refuse(place(path, key), "not an object");
+  }
+  return value;
+}
+
+const json& array_of(const json& object, const char* key) {
+  const json& value = member(object, key, "");
+  if (!value.is_array()) {
+    refuse(key, "not an array");
+  }
+  return value;
+}
+
+std::string element(const char* key, std::size_t index) {
+  return std::string(key) + "[" + std::to_string(index) + "]";
+}
+
+const json& element_object(const json& array, const char* key, std::size_t index) {
+  const json& value = array[index];
+  if (!value.is_object()) {
+    refuse(element(key, index), "not an object");
+  }
+  return value;
+}
+
+/// The major version of "M.m.p", or none when the text is not of that shape.
+std::optional<unsigned long> major_version(const std::string& version) {
+  std::size_t dots = 0;
+  bool digit_before = false;
+  for (const char c : version) {
+    if (c == '.') {
+      if (!digit_before) {
+        return std::nullopt;
+      }
+      ++dots;
+      digit_before = false;
+    } else if (c >= '0' && c <= '9') {
+      digit_before = true;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (dots != 2 || !digit_before) {
+    return std::nullopt;
+  }
+  const std::string major = version.substr(0, version.find('.'));
+  return major.size() > 9 ? 1000000000UL : std::stoul(major);
+}
+
+void read_ranges(const json& report, report_model& model) {
+  const json& ranges = array_of(report, "ranges");
+  for (std::size_t i = 0; i < ranges.size(); ++i) {
+    const json& range = element_object(ranges, "ranges", i);
+    const std::string path = element("ranges", i);
+    model_range row;
+    row.id = text_of(range, "id", path);
+    const std::string kind = text_of(range, "kind", path);
+    if (kind != "program" && kind != "memory") {
+      refuse(path + ".kind", "neither \"program\" nor \"memory\"");
+    }
+    row.program = kind == "program";
+    row.label = optional_text_of(range, "label", path);
+    row.start = count_of(range, "start", path);
+    row.size = count_of(range, "size", path);
+    row.used = count_of(range, "used", path);
+    row.free = signed_of(range, "free", path);
+    row.used_pct = quotient_of(range, "used_pct", path);
+    if (model.find_range(row.id) != nullptr) {
+      refuse(path + ".id", "\"" + row.id + "\" is listed twice");
+    }
+    model.ranges.push_back(std::move(row));
+  }
+}
+
+model_area read_area(const json& totals, const char* key) {
+  const std::string path = std::string("totals.") + key;
+  const json& area = object_of(totals, key, "totals");
+  model_area out;
+  out.total = amount_of(area, "total", path);
+  out.used = amount_of(area, "used", path);
+  out.free = amount_of(area, "free", path);
+  out.used_pct = quotient_of(area, "used_pct", path);
+  return out;
+}
+
+void read_sections(const json& report, report_model& model) {
+  const json& sections = array_of(report, "sections");
+  model.sections.reserve(sections.size());
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    const json& section = element_object(sections, "sections", i);
+    const std::string path = element("sections", i);
+    model_section row;
+    row.name = text_of(section, "name", path);
+    const std::uint64_t size = count_of(section, "size", path);
+    const std::string unit = text_of(section, "unit", path);
+    if (unit != "bytes" && unit != "bits") {
+      refuse(path + ".unit", "neither \"bytes\" nor \"bits\"");
+    }
+    row.bytes = unit == "bits" ? static_cast<double>(size) / 8 : static_cast<double>(size);
+    const std::string fate = text_of(section, "fate", path);
+    if (fate == "counted") {
+      row.counted = true;
+      row.range = optional_text_of(section, "range", path).value_or("");
+    } else if (fate == "dropped") {
+      const std::optional<std::string> reason = optional_text_of(section, "reason", path);
+      if (!reason || reason->empty()) {
+        refuse(path + ".reason", "a dropped section needs its reason");
+      }
+      row.reason = *reason;
+    } else {
+      refuse(path + ".fate", "neither \"counted\" nor \"dropped\"");
+    }
+    model.sections.push_back(std::move(row));
+  }
+}
+
+void read_eeprom(const json& report, report_model& model) {
+  const json& eeprom = member(report, "eeprom", "");
+  if (eeprom.is_null()) {
+    return;
+  }
+  if (!eeprom.is_object()) {
+    refuse("eeprom", "neither null nor an object");
+  }
+  const json& overall = object_of(eeprom, "overall", "eeprom");
+  model_eeprom out;
+  out.total = count_of(overall, "total", "eeprom.overall");
+  out.used = count_of(overall, "used", "eeprom.overall");
+  out.free = count_of(overall, "free", "eeprom.overall");
+  out.used_pct = quotient_of(overall, "used_pct", "eeprom.overall");
+  model.eeprom = out;
+}
+
+void read_report(const json& report, report_model& model) {
+  if (!report.is_object()) {
+    throw refusal{"is no vemora report (not a JSON object)"};
+  }
+  const auto schema = report.find("schema");
+  if (schema == report.end() || !schema->is_string() || *schema != "vemora-report") {
+    throw refusal{"is no vemora report (its \"schema\" is not \"vemora-report\")"};
+  }
+  model.schema_version = text_of(report, "schema_version", "");
+  const std::optional<unsigned long> major = major_version(model.schema_version);
+  if (!major) {
+    refuse("schema_version", "\"" + model.schema_version + "\" is no version number");
+  }
+  if (*major != 1) {
+    throw refusal{"is a report of schema version " + model.schema_version +
+                  "; this vemora-check reads version 1 reports only"};
+  }
+  read_ranges(report, model);
+  const json& totals = object_of(report, "totals", "");
+  model.program = read_area(totals, "program");
+  model.memory = read_area(totals, "memory");
+  const json& groups = array_of(report, "groups");
+  for (std::size_t i = 0; i < groups.size(); ++i) {
+    const json& group = element_object(groups, "groups", i);
+    const std::string path = element("groups", i);
+    model.groups.push_back({text_of(group, "search", path), count_of(group, "bytes", path)});
+  }
+  read_sections(report, model);
+  const json& dropped = object_of(report, "dropped", "");
+  for (const auto& [reason, sum] : dropped.items()) {
+    const std::string path = "dropped." + reason;
+    if (!sum.is_object()) {
+      refuse(path, "not an object");
+    }
+    model.dropped.push_back(
+        {reason, count_of(sum, "sections", path), count_of(sum, "bytes", path)});
+  }
+  read_eeprom(report, model);
+}
+}  // namespace
+
+const model_range* report_model::find_range(std::string_view id) const {
+  for (const model_range& range : ranges) {
+    if (range.id == id) {
+      return &range;
+    }
+  }
+  return nullptr;
+}
+
+bool read_report_model(std::string_view text, report_model& model, std::string& error) {
+  model = report_model{};
+  try {
+    const json report = json::parse(text.begin(), text.end());
+    read_report(report, model);
+    return true;
+  } catch (const refusal& refused) {
+    // Keys come from the file: the message goes to a terminal without their control characters.
+    error = compare_text::terminal_text(refused.message);
+  } catch (const json::exception& failure) {
+    // nlohmann's "[json.exception.parse_error.101] " prefix says nothing to a user.
+    std::string why = failure.what();
+    const std::size_t end = why.find("] ");
+    if (why.rfind("[json.exception.", 0) == 0 && end != std::string::npos) {
+      why.erase(0, end + 2);
+    }
+    error = "is not valid JSON (" + why + ")";
+  }
+  model = report_model{};
+  return false;
+}
+
+report_model model_of_analysis(const analysis_result& result) {
+  const memory_analysis& memory = result.memory;
+  report_model model;
+  for (int pass = 0; pass < 2; ++pass) {
+    const bool program = pass == 0;
+    const std::vector<range_usage>& usages = program ? memory.program_usage : memory.memory_usage;
+    for (std::size_t i = 0; i < usages.size(); ++i) {
+      const range_usage& usage = usages[i];
+      model.ranges.push_back({range_id(program, i), program, usage.label, usage.range.start,
+                              usage.range.size, usage.used_rounded(), usage.free(),
+                              usage.used_pct()});
+    }
+  }
+  model.program = {
+      static_cast<double>(memory.program_total), static_cast<double>(memory.program_used),
+      static_cast<double>(memory.program_total) - static_cast<double>(memory.program_used),
+      memory.program_used_pct()};
+  model.memory = {static_cast<double>(memory.memory_total), memory.memory_used(),
+                  static_cast<double>(memory.memory_total) - memory.memory_used(),
+                  memory.memory_used_pct()};
+  for (const search_breakdown::entry& entry : memory.breakdown.entries) {
+    model.groups.push_back({entry.text, entry.bytes});
+  }
+  model.sections.reserve(memory.fates.size());
+  for (const section_fate_record& fate : memory.fates) {
+    model_section row;
+    row.name = std::string(fate.name.str());
+    row.bytes = fate.size_unit == 1 ? fate.size / 8.0 : static_cast<double>(fate.size);
+    row.counted = is_counted(fate.fate);
+    if (row.counted && fate.range_index >= 0) {
+      row.range = range_id(fate.fate == section_fate::counted_program,
+                           static_cast<std::size_t>(fate.range_index));
+    } else if (!row.counted) {
+      row.reason = std::string(fate_keyword(fate.fate));
+    }
+    model.sections.push_back(std::move(row));
+  }
+  for (std::size_t i = 0; i < k_fate_count; ++i) {
+    const auto fate = static_cast<section_fate>(i);
+    const fate_sum& sum = memory.by_fate[i];
+    if (!is_counted(fate) && sum.sections > 0) {
+      model.dropped.push_back({std::string(fate_keyword(fate)), sum.sections, sum.bytes});
+    }
+  }
+  if (result.has_eep && !result.eep.failure.failed()) {
+    const eep_totals_exact totals = compute_eep_totals_exact(result.eep.sizes);
+    model.eeprom = model_eeprom{
+        totals.overall_total, totals.overall_used, totals.overall_free,
+        totals.overall_total == 0
+            ? std::nullopt
+            : std::optional<double>(totals.overall_used * 100.0 / totals.overall_total)};
+  }
+  return model;
+}

@@ -1,0 +1,81 @@
+// What a comparison of two builds or a budget needs of one report: totals,
+// ranges, groups and sections with their fate. It is read from a report's
+// JSON (the baseline) or made from an analysis in memory (the current build),
+// so both sides of every comparison are the same kind of data.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/analysis.h"
+
+struct model_range {
+  std::string id;  ///< "program0", "memory1" ...
+  bool program = true;
+  std::optional<std::string> label;
+  std::uint64_t start = 0;
+  std::uint64_t size = 0;
+  std::uint64_t used = 0;  ///< bits rounded to whole bytes, as every format gives it
+  std::int64_t free = 0;
+  std::optional<double> used_pct;  ///< none for a range of size 0
+};
+
+/// The program or the memory area; memory amounts count bits as eighths.
+struct model_area {
+  double total = 0;
+  double used = 0;
+  double free = 0;
+  std::optional<double> used_pct;
+};
+
+struct model_group {
+  std::string search;  ///< the SEARCH line's text
+  std::uint64_t bytes = 0;
+};
+
+struct model_section {
+  std::string name;
+  bool counted = false;
+  std::string range;   ///< the range that counted it; empty for a dropped one
+  std::string reason;  ///< why it was dropped; empty for a counted one
+  double bytes = 0;    ///< its size in bytes, bits as eighths
+};
+
+struct model_dropped {
+  std::string reason;
+  std::uint64_t sections = 0;
+  std::uint64_t bytes = 0;
+};
+
+/// The overall EEPROM amounts.
+struct model_eeprom {
+  std::uint64_t total = 0;
+  std::uint64_t used = 0;
+  std::uint64_t free = 0;
+  std::optional<double> used_pct;
+};
+
+struct report_model {
+  std::string schema_version;       ///< of the report it was read from; empty when made in memory
+  std::vector<model_range> ranges;  ///< program ranges first, as the reports list them
+  model_area program;
+  model_area memory;
+  std::vector<model_group> groups;      ///< in SEARCH order
+  std::vector<model_section> sections;  ///< in map order
+  std::vector<model_dropped> dropped;   ///< reasons with at least one section, in fate order
+  std::optional<model_eeprom> eeprom;   ///< none without an EEPROM source
+
+  const model_range* find_range(std::string_view id) const;
+};
+
+/// Reads a JSON report of schema "vemora-report", major version 1. False
+/// with the reason in error (without the file's name) for text that is no
+/// JSON, no report, a report of another major version, or one whose members
+/// have the wrong type; model is then unspecified.
+bool read_report_model(std::string_view text, report_model& model, std::string& error);
+
+/// The same data straight from an analysis made with collect_fates.
+report_model model_of_analysis(const analysis_result& result);

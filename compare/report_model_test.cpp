@@ -1,0 +1,196 @@
+// A report read back from its JSON: every refusal names the place and the
+// reason, and the model made from an analysis in memory equals the one read
+// from that analysis' own JSON report, so baseline and current never differ
+// by the way they were made.
+#include "compare/report_model.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "formats/report_formats.h"
+#include "tests/test_support.h"
+
+namespace {
+
+struct refusal_case {
+  const char* what;
+  std::string text;
+  const char* error;
+};
+
+const std::string k_prefix = "{\"schema\": \"vemora-report\", \"schema_version\": \"1.1.0\", ";
+const std::string k_empty_rest =
+    "\"totals\": {\"program\": {\"total\": 0, \"used\": 0, \"free\": 0, \"used_pct\": null}, "
+    "\"memory\": {\"total\": 0, \"used\": 0, \"free\": 0, \"used_pct\": null}}, \"groups\": [], "
+    "\"sections\": [], \"dropped\": {}, \"eeprom\": null}";
+
+std::string with_ranges(const std::string& ranges) {
+  return k_prefix + "\"ranges\": [" + ranges + "], " + k_empty_rest;
+}
+
+const std::string k_range =
+    "{\"id\": \"program0\", \"kind\": \"program\", \"label\": null, \"start\": 0, \"size\": 16, "
+    "\"used\": 8, \"free\": 8, \"used_pct\": 50.0}";
+
+class ReportRefusal : public ::testing::TestWithParam<refusal_case> {};
+
+TEST_P(ReportRefusal, NamesThePlaceAndWhy) {
+  report_model model;
+  std::string error;
+  EXPECT_FALSE(read_report_model(GetParam().text, model, error));
+  EXPECT_EQ(error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reports, ReportRefusal,
+    ::testing::Values(
+        refusal_case{"empty file", "",
+                     "is not valid JSON (parse error at line 1, column 1: syntax error while "
+                     "parsing value - unexpected end of input; expected '[', '{', or a literal)"},
+        refusal_case{"an array", "[1, 2]", "is no vemora report (not a JSON object)"},
+        refusal_case{"another document", "{\"schema\": \"vemora-diff\"}",
+                     "is no vemora report (its \"schema\" is not \"vemora-report\")"},
+        refusal_case{"major version 2",
+                     "{\"schema\": \"vemora-report\", \"schema_version\": \"2.0.0\"}",
+                     "is a report of schema version 2.0.0; this vemora-check reads version 1 "
+                     "reports only"},
+        refusal_case{"a version that is no version",
+                     "{\"schema\": \"vemora-report\", \"schema_version\": \"1.x\"}",
+                     "schema_version: \"1.x\" is no version number"},
+        refusal_case{"no ranges", k_prefix + k_empty_rest, "ranges: missing"},
+        refusal_case{
+            "a negative use",
+            with_ranges("{\"id\": \"program0\", \"kind\": \"program\", \"label\": null, "
+                        "\"start\": 0, \"size\": 16, \"used\": -8, \"free\": 24, \"used_pct\": "
+                        "null}"),
+            "ranges[0].used: must not be negative"},
+        refusal_case{"a size as text",
+                     with_ranges("{\"id\": \"program0\", \"kind\": \"program\", \"label\": "
+                                 "null, \"start\": 0, \"size\": \"16\"}"),
+                     "ranges[0].size: not a whole number"},
+        refusal_case{"one range twice", with_ranges(k_range + ", " + k_range),
+                     "ranges[1].id: \"program0\" is listed twice"},
+        refusal_case{"an unknown kind", with_ranges("{\"id\": \"program0\", \"kind\": \"flash\"}"),
+                     "ranges[0].kind: neither \"program\" nor \"memory\""},
+        refusal_case{"a use beyond exact doubles",
+                     with_ranges("{\"id\": \"program0\", \"kind\": \"program\", \"label\": "
+                                 "null, \"start\": 0, \"size\": 16, \"used\": "
+                                 "18446744073709551615}"),
+                     "ranges[0].used: too large"},
+        refusal_case{"a section of no fate",
+                     k_prefix +
+                         "\"ranges\": [], \"totals\": {\"program\": {\"total\": 0, \"used\": 0, "
+                         "\"free\": 0, \"used_pct\": null}, \"memory\": {\"total\": 0, \"used\": "
+                         "0, \"free\": 0, \"used_pct\": null}}, \"groups\": [], \"sections\": "
+                         "[{\"name\": \"a\", \"size\": 1, \"unit\": \"bytes\", \"fate\": "
+                         "\"lost\"}]}",
+                     "sections[0].fate: neither \"counted\" nor \"dropped\""},
+        refusal_case{"an EEPROM that is a number",
+                     k_prefix +
+                         "\"ranges\": [], \"totals\": {\"program\": {\"total\": 0, \"used\": 0, "
+                         "\"free\": 0, \"used_pct\": null}, \"memory\": {\"total\": 0, \"used\": "
+                         "0, \"free\": 0, \"used_pct\": null}}, \"groups\": [], \"sections\": [], "
+                         "\"dropped\": {}, \"eeprom\": 5}",
+                     "eeprom: neither null nor an object"}),
+    [](const ::testing::TestParamInfo<refusal_case>& param) {
+      return "Case" + std::to_string(param.index);
+    });
+
+TEST(ReportModel, ReadsAnEmptyReport) {
+  report_model model;
+  std::string error;
+  ASSERT_TRUE(read_report_model(with_ranges(k_range), model, error)) << error;
+  ASSERT_EQ(model.ranges.size(), 1u);
+  EXPECT_EQ(model.ranges[0].used, 8u);
+  EXPECT_EQ(model.ranges[0].used_pct, 50.0);
+  EXPECT_EQ(model.schema_version, "1.1.0");
+}
+
+void expect_same(const report_model& read, const report_model& made) {
+  ASSERT_EQ(read.ranges.size(), made.ranges.size());
+  for (std::size_t i = 0; i < read.ranges.size(); ++i) {
+    const model_range& a = read.ranges[i];
+    const model_range& b = made.ranges[i];
+    EXPECT_EQ(a.id, b.id);
+    EXPECT_EQ(a.program, b.program);
+    EXPECT_EQ(a.label, b.label);
+    EXPECT_EQ(a.start, b.start);
+    EXPECT_EQ(a.size, b.size);
+    EXPECT_EQ(a.used, b.used);
+    EXPECT_EQ(a.free, b.free);
+    EXPECT_EQ(a.used_pct, b.used_pct);
+  }
+  for (const auto& [x, y] :
+       {std::pair{&read.program, &made.program}, {&read.memory, &made.memory}}) {
+    EXPECT_EQ(x->total, y->total);
+    EXPECT_EQ(x->used, y->used);
+    EXPECT_EQ(x->free, y->free);
+    EXPECT_EQ(x->used_pct, y->used_pct);
+  }
+  ASSERT_EQ(read.groups.size(), made.groups.size());
+  for (std::size_t i = 0; i < read.groups.size(); ++i) {
+    EXPECT_EQ(read.groups[i].search, made.groups[i].search);
+    EXPECT_EQ(read.groups[i].bytes, made.groups[i].bytes);
+  }
+  ASSERT_EQ(read.sections.size(), made.sections.size());
+  for (std::size_t i = 0; i < read.sections.size(); ++i) {
+    EXPECT_EQ(read.sections[i].name, made.sections[i].name);
+    EXPECT_EQ(read.sections[i].counted, made.sections[i].counted);
+    EXPECT_EQ(read.sections[i].range, made.sections[i].range);
+    EXPECT_EQ(read.sections[i].reason, made.sections[i].reason);
+    EXPECT_EQ(read.sections[i].bytes, made.sections[i].bytes);
+  }
+  ASSERT_EQ(read.dropped.size(), made.dropped.size());
+  for (std::size_t i = 0; i < read.dropped.size(); ++i) {
+    EXPECT_EQ(read.dropped[i].reason, made.dropped[i].reason);
+    EXPECT_EQ(read.dropped[i].sections, made.dropped[i].sections);
+    EXPECT_EQ(read.dropped[i].bytes, made.dropped[i].bytes);
+  }
+  ASSERT_EQ(read.eeprom.has_value(), made.eeprom.has_value());
+  if (read.eeprom) {
+    EXPECT_EQ(read.eeprom->total, made.eeprom->total);
+    EXPECT_EQ(read.eeprom->used, made.eeprom->used);
+    EXPECT_EQ(read.eeprom->free, made.eeprom->free);
+    EXPECT_EQ(read.eeprom->used_pct, made.eeprom->used_pct);
+  }
+}
+
+struct example_case {
+  const char* folder;
+  const char* keyword;
+  const char* eeprom;  ///< empty: none
+};
+
+class ModelOfAnalysis : public ::testing::TestWithParam<example_case> {};
+
+TEST_P(ModelOfAnalysis, EqualsTheModelReadFromItsReport) {
+  const std::string folder = test_support::source_dir() + "/" + GetParam().folder;
+  analysis_request request;
+  request.type_keyword = GetParam().keyword;
+  request.definition_path = folder + "/memory.def";
+  request.map_path = folder + "/firmware.map";
+  if (*GetParam().eeprom != '\0') {
+    request.eeprom_path = folder + "/" + GetParam().eeprom;
+  }
+  request.collect_fates = true;
+  const analysis_result result = analyse(request);
+  ASSERT_FALSE(result.failure().failed());
+  std::ostringstream json;
+  write_json_report(json, result, report_context{});
+  report_model read;
+  std::string error;
+  ASSERT_TRUE(read_report_model(json.str(), read, error)) << error;
+  const report_model made = model_of_analysis(result);
+  expect_same(read, made);
+  EXPECT_FALSE(made.sections.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ModelOfAnalysis,
+                         ::testing::Values(example_case{"formats/testdata/small", "Tev2", ""},
+                                           example_case{"examples/tev2", "Tev2", "EepPrj.src"},
+                                           example_case{"examples/mem32", "Tev2_mem32_unlimited",
+                                                        ""}));
+
+}  // namespace
