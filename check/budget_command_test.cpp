@@ -140,7 +140,7 @@ TEST_F(budget_folder, ExitCodesAndTheirMessages) {
       {"a baseline with nothing to add it to",
        {"report", "Tev2", "memory.def", "small.map", "--baseline", "base.json"},
        2,
-       "vemora-check: --baseline adds the diff to --json or --markdown: give one\n"},
+       "vemora-check: --baseline adds the diff to --json, --markdown or --html: give one\n"},
       {"a report with a baseline that is no report",
        {"report", "Tev2", "memory.def", "small.map", "--json", "-", "--baseline", "bad.json"},
        3,

@@ -31,9 +31,10 @@ struct report_options {
 int run_report(const input_options& inputs, const report_options& options,
                const std::vector<const CLI::Option*>& given, std::ostream& out) {
   const checked_inputs checked = check_inputs(inputs);
-  if (!options.baseline.empty() && given[0]->count() == 0 && given[3]->count() == 0) {
+  if (!options.baseline.empty() && given[0]->count() == 0 && given[3]->count() == 0 &&
+      given[4]->count() == 0) {
     throw check_error{check_exit_usage,
-                      "--baseline adds the diff to --json or --markdown: give one"};
+                      "--baseline adds the diff to --json, --markdown or --html: give one"};
   }
   std::optional<report_model> base;
   if (!options.baseline.empty()) {
@@ -166,8 +167,8 @@ int run_parsed(int argc, const char* const* argv, std::ostream& out, std::ostrea
           ->type_name("FILE")};
   report_command
       ->add_option("--baseline", report.baseline,
-                   "Report of an earlier build: the change since it goes into --json and "
-                   "--markdown")
+                   "Report of an earlier build: the change since it goes into --json, "
+                   "--markdown and --html")
       ->type_name("BASE.json");
   report_command->footer(k_exit_codes);
 

@@ -293,10 +293,8 @@ void write_html_report(std::ostream& out, const analysis_result& result,
   write_groups(out, memory);
   write_dropped(out, memory);
   write_diagnostics(out, result, context);
-  out << "<section id=\"diff\" hidden>\n<h2>Change against the baseline</h2>\n<table "
-         "class=\"diff\"><thead><tr><th>name</th><th class=\"num\">base</th><th "
-         "class=\"num\">current</th><th class=\"num\">delta</th><th>status</th></tr></thead>"
-         "<tbody></tbody></table>\n</section>\n</main>\n";
+  out << "<section id=\"diff\" hidden>\n<h2>Change against the baseline (delta = current - "
+         "base)</h2>\n<div id=\"diff-tables\"></div>\n</section>\n</main>\n";
 
   out << "<script type=\"application/json\" id=\"vemora-report\">\n";
   c_script_safe_buffer safe(out);

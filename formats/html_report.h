@@ -26,10 +26,10 @@ struct html_page_options {
 /// every "<" written \u003c (so no name can end the block). All text is HTML
 /// text (format_text.h: html_text). The script draws, from that block only,
 /// one treemap per area (range, SEARCH group, section; one tile per counted
-/// section), the section table, and a diff table when the data has a "diff"
-/// array (or an object with a "rows" array) of {name, base, current, delta,
-/// status}; then it sets data-status="ok" on the body ("error" when it
-/// fails). Write failures show in the state of out.
+/// section), the section table, and, when the data has a "diff" key (the
+/// "vemora-diff" object of report --baseline), tables of its totals, ranges,
+/// groups and sections; then it sets data-status="ok" on the body ("error"
+/// when it fails). Write failures show in the state of out.
 void write_html_report(std::ostream& out, const analysis_result& result,
                        const report_context& context, const html_page_options& options = {});
 

@@ -422,28 +422,80 @@
     draw();
   }
 
-  // ---- diff -------------------------------------------------------------
-  // Rows {name, base, current, delta, status}: growth red, shrinkage green.
-  function draw_diff(report) {
-    const diff = report.diff;
-    const rows = Array.isArray(diff) ? diff : diff && Array.isArray(diff.rows) ? diff.rows : null;
-    if (!rows) {
-      return;
+  // ---- diff ------------------------------------------------------------
+  // The "vemora-diff" object of the report: tables of the totals, ranges,
+  // groups and sections, in the diff's order (|delta| largest first); growth
+  // red, shrinkage green, unchanged plain, the status always as text.
+  const k_diff_rows = 200;  // section rows shown; the note says how many more there are
+
+  function diff_cell(value) {
+    return value === null || value === undefined ? '' : esc(value);
+  }
+
+  function diff_table(title, names, rows, name_of, cap) {
+    const shown = Math.min(rows.length, cap);
+    const html = ['<h3>', esc(title), '</h3><table class="diff" data-level="', esc(title),
+                  '"><thead><tr>'];
+    for (const name of names) {
+      html.push('<th>', esc(name), '</th>');
     }
-    const part = document.getElementById('diff');
-    const html = [];
-    for (const row of rows) {
+    html.push('<th class="num">base</th><th class="num">current</th><th class="num">delta</th>',
+              '<th>status</th></tr></thead><tbody>');
+    for (let i = 0; i < shown; ++i) {
+      const row = rows[i];
       const delta = Number(row.delta);
       const cls = delta > 0 ? 'grow' : delta < 0 ? 'shrink' : 'same';
-      const shown = function (value) {
-        return value === null || value === undefined ? '' : esc(value);
-      };
-      html.push('<tr class="', cls, '"><td>', shown(row.name), '</td><td class="num">',
-                shown(row.base), '</td><td class="num">', shown(row.current),
-                '</td><td class="num delta">', delta > 0 ? '+' : '', shown(row.delta),
-                '</td><td class="status">', shown(row.status), '</td></tr>');
+      html.push('<tr class="', cls, '">');
+      for (const text of name_of(row)) {
+        html.push('<td class="mono">', diff_cell(text), '</td>');
+      }
+      html.push('<td class="num">', diff_cell(row.base), '</td><td class="num">',
+                diff_cell(row.current), '</td><td class="num delta">', delta > 0 ? '+' : '',
+                diff_cell(row.delta), '</td><td class="status">', diff_cell(row.status),
+                '</td></tr>');
     }
-    part.querySelector('tbody').innerHTML = html.join('');
+    html.push('</tbody></table>');
+    if (shown < rows.length) {
+      html.push('<p class="note diff-more">', String(rows.length - shown), ' more ',
+                esc(title.toLowerCase()), ' rows not shown (', String(rows.length),
+                ' in the data, largest changes first).</p>');
+    }
+    return html.join('');
+  }
+
+  function draw_diff(report) {
+    const diff = report.diff;
+    if (!diff || typeof diff !== 'object' || diff.schema !== 'vemora-diff') {
+      return;
+    }
+    const list = function (rows) {
+      return Array.isArray(rows) ? rows : [];
+    };
+    const totals = [];
+    for (const area of ['program', 'memory']) {
+      if (diff.totals && diff.totals[area]) {
+        totals.push(Object.assign({area: area}, diff.totals[area]));
+      }
+    }
+    for (const row of totals) {
+      row.status = Number(row.delta) === 0 ? 'unchanged' : 'changed';
+    }
+    const html = [
+      diff_table('Totals', ['area'], totals, function (row) { return [row.area]; }, Infinity),
+      diff_table('Ranges', ['range', 'used % base', 'used % current'], list(diff.ranges),
+                 function (row) {
+                   return [row.id, row.base_used_pct, row.current_used_pct];
+                 }, Infinity),
+      diff_table('Groups', ['search'], list(diff.groups), function (row) {
+        return [row.search];
+      }, Infinity),
+      diff_table('Sections', ['name', 'base range', 'current range'], list(diff.sections),
+                 function (row) {
+                   return [row.name, row.base_range, row.current_range];
+                 }, k_diff_rows),
+    ];
+    const part = document.getElementById('diff');
+    document.getElementById('diff-tables').innerHTML = html.join('');
     part.hidden = false;
   }
 

@@ -36,7 +36,7 @@ class page_dom(html.parser.HTMLParser):
         self.tiles = 0
         self.names = []  # the name cells of the section table
         self.diff_shown = False
-        self.diff_rows = []  # (class, delta text) of the diff table's rows
+        self.diff_rows = []  # [table level, row class, cell texts...] of the diff tables' rows
         self.json_text = ""
 
     def inside(self, test):
@@ -62,7 +62,12 @@ class page_dom(html.parser.HTMLParser):
             self.diff_shown = "hidden" not in attributes
         if tag == "tr" and self.inside(lambda _t, a, _c: a.get("id") == "diff") and self.inside(
                 lambda t, _a, _c: t == "tbody"):
-            self.diff_rows.append([attributes.get("class"), ""])
+            level = next((a.get("data-level") for t, a, _c in reversed(self.stack) if t == "table"),
+                         None)
+            self.diff_rows.append([level, attributes.get("class")])
+        if tag == "td" and self.diff_rows and self.inside(
+                lambda _t, a, _c: a.get("id") == "diff"):
+            self.diff_rows[-1].append("")
         if tag == "td" and "name" in classes and self.inside(
                 lambda _t, a, _c: a.get("id") == "section-table"):
             self.names.append("")
@@ -90,8 +95,9 @@ class page_dom(html.parser.HTMLParser):
             self.used_pct[self.range_id()] = self.used_pct.get(self.range_id(), "") + data
         elif tag == "td" and "name" in classes and self.names:
             self.names[-1] += data
-        elif tag == "td" and "delta" in classes and self.diff_rows:
-            self.diff_rows[-1][1] += data
+        elif tag == "td" and self.diff_rows and self.inside(
+                lambda _t, a, _c: a.get("id") == "diff"):
+            self.diff_rows[-1][-1] += data
 
 
 class checker:
@@ -165,22 +171,66 @@ class checker:
         if dom.diff_shown:
             self.fail(case, "a diff table without a diff in the data")
 
-        # The same page once its data carries a diff: growth and shrinkage each get their class.
-        case = "tev2 example with a diff"
-        text = open(page, encoding="utf-8").read()
-        diff = ('"diff": [{"name": "program0", "base": 800, "current": 896, "delta": 96, '
-                '"status": "grown"}, {"name": "memory0", "base": 17000, "current": 16608, '
-                '"delta": -392, "status": "shrunk"}, {"name": "memory1", "base": 3428, '
-                '"current": 3428, "delta": 0, "status": "same"}],\n  "diagnostics": [')
-        with_diff = os.path.join(self.work, "tev2_diff.html")
-        with open(with_diff, "w", encoding="utf-8") as out:
-            out.write(text.replace('"diagnostics": [', diff, 1))
-        dom = self.render(with_diff)
+        # A later build against the report of this one: .text grew by 0x1000, the first .bss
+        # by 0x400, and a second .bss of 0x600 bytes is new (examples/tev2-next/firmware.map).
+        case = "tev2 example against its baseline"
+        base = os.path.join(self.work, "tev2_base.json")
+        self.run("report", *inputs, "--json", base, cwd=self.work)
+        next_page = os.path.join(self.work, "tev2_next.html")
+        self.run("report", inputs[0], inputs[1],
+                 os.path.join(self.args.source, "examples", "tev2-next", "firmware.map"),
+                 "--html", next_page, "--baseline", base, cwd=self.work)
+        self.check_loads_nothing(case, next_page)
+        dom = self.render(next_page)
         if dom.body.get("data-status") != "ok" or not dom.diff_shown:
             self.fail(case, f"status {dom.body.get('data-status')!r}, diff shown {dom.diff_shown}")
-        expected = [["grow", "+96"], ["shrink", "-392"], ["same", "0"]]
-        if dom.diff_rows != expected:
-            self.fail(case, f"diff rows {dom.diff_rows!r}, expected {expected!r}")
+        rows = {}
+        for row in dom.diff_rows:
+            rows.setdefault(row[0], []).append(row[1:])
+        # Totals: area, base, current, delta, status; program 0x1000 more, memory 0x400 + 0x600.
+        expected_totals = [["grow", "program", "135104", "139200", "+4096", "changed"],
+                           ["grow", "memory", "20036", "22596", "+2560", "changed"]]
+        if rows.get("Totals") != expected_totals:
+            self.fail(case, f"totals {rows.get('Totals')!r}, expected {expected_totals!r}")
+        ranges = rows.get("Ranges", [])
+        if len(ranges) != 4 or [r[1] for r in ranges[:2]] != ["program1", "memory0"]:
+            self.fail(case, f"ranges {ranges!r}: program1 and memory0 first of 4")
+        elif ranges[0][0] != "grow" or ranges[0][-2:] != ["+4096", "changed"]:
+            self.fail(case, f"program1 row {ranges[0]!r}")
+        elif ranges[1][0] != "grow" or ranges[1][-2:] != ["+2560", "changed"]:
+            self.fail(case, f"memory0 row {ranges[1]!r}")
+        elif any(r[0] != "same" or r[-1] != "unchanged" for r in ranges[2:]):
+            self.fail(case, f"unchanged ranges {ranges[2:]!r}")
+        sections = rows.get("Sections", [])
+        # name, base range, current range, base, current, delta, status; largest |delta| first.
+        expected_sections = [["grow", ".text", "program1", "program1", "107460", "111556", "+4096",
+                              "changed"],
+                             ["grow", ".bss", "", "memory0", "0", "1536", "+1536", "added"],
+                             ["grow", ".bss", "memory0", "memory0", "7780", "8804", "+1024",
+                              "changed"]]
+        if sections[:3] != expected_sections:
+            self.fail(case, f"sections {sections[:3]!r}, expected {expected_sections!r}")
+        if len(sections) < 4 or any(r[0] != "same" or r[-1] != "unchanged" for r in sections[3:]):
+            self.fail(case, f"the other sections are not all unchanged: {sections[3:]!r}")
+
+        # The other way round every change is a shrinkage, and the new .bss is removed.
+        case = "tev2 example against a later baseline"
+        later = os.path.join(self.work, "tev2_next.json")
+        self.run("report", inputs[0], inputs[1],
+                 os.path.join(self.args.source, "examples", "tev2-next", "firmware.map"),
+                 "--json", later, cwd=self.work)
+        back_page = os.path.join(self.work, "tev2_back.html")
+        self.run("report", *inputs, "--html", back_page, "--baseline", later, cwd=self.work)
+        dom = self.render(back_page)
+        sections = [row[1:] for row in dom.diff_rows if row[0] == "Sections"][:3]
+        expected_sections = [["shrink", ".text", "program1", "program1", "111556", "107460",
+                              "-4096", "changed"],
+                             ["shrink", ".bss", "memory0", "", "1536", "0", "-1536", "removed"],
+                             ["shrink", ".bss", "memory0", "memory0", "8804", "7780", "-1024",
+                              "changed"]]
+        if dom.body.get("data-status") != "ok" or sections != expected_sections:
+            self.fail(case, f"status {dom.body.get('data-status')!r}, sections {sections!r}, "
+                            f"expected {expected_sections!r}")
 
     def check_hostile_names(self):
         case = "hostile names"
