@@ -1,10 +1,14 @@
 #include "check/budget_command.h"
 
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 
 #include "check/diff_command.h"
 #include "check/run_check.h"
 #include "compare/budget.h"
+#include "formats/html_report.h"
+#include "formats/lint_formats.h"
 
 CLI::App* add_budget_command(CLI::App& app, budget_options& options) {
   CLI::App* command = app.add_subcommand(
@@ -24,20 +28,44 @@ CLI::App* add_budget_command(CLI::App& app, budget_options& options) {
   command
       ->add_option("--json", options.json, "Also the verdicts as JSON (FILE - is standard output)")
       ->type_name("FILE");
+  command
+      ->add_option("--html", options.html,
+                   "Also the HTML page of the build with the verdicts (FILE - is standard output)")
+      ->type_name("FILE");
   return command;
 }
 
 namespace {
-/// The verdicts' file must not replace the budget or the baseline it was made from.
-void refuse_overwrite(const budget_options& options) {
+/// The verdicts' files must not replace the budget or the baseline they were made from.
+void refuse_overwrite(const budget_options& options, const std::string& output) {
   for (const std::string* input : {&options.budget, &options.baseline}) {
     std::error_code error;
-    if (!input->empty() && options.json != "-" &&
-        std::filesystem::equivalent(options.json, *input, error) && !error) {
+    if (!input->empty() && output != "-" && std::filesystem::equivalent(output, *input, error) &&
+        !error) {
       throw check_error{check_exit_input,
-                        options.json + ": is an input of this run and is not overwritten"};
+                        output + ": is an input of this run and is not overwritten"};
     }
   }
+}
+
+std::string figure_text(std::optional<double> value) {
+  if (!value || !std::isfinite(*value)) {
+    return "";
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, "%.10g", *value);
+  return text;
+}
+
+html_page_options page_of_verdicts(const budget_result& verdicts) {
+  html_page_options page;
+  page.status = std::string(rule_verdict_keyword(verdicts.verdict));
+  for (const rule_result& rule : verdicts.rules) {
+    page.rules.push_back({rule.rule->target, rule.rule->limit, rule.rule->limit_text,
+                          figure_text(rule.value), std::string(rule_verdict_keyword(rule.verdict)),
+                          rule.message});
+  }
+  return page;
 }
 }  // namespace
 
@@ -60,11 +88,22 @@ int run_budget_check(const budget_options& options, std::ostream& out) {
   const budget_result verdicts = evaluate_budget(the_budget, current, base ? &*base : nullptr);
 
   if (!options.json.empty()) {
-    refuse_overwrite(options);
+    refuse_overwrite(options, options.json);
     write_output({options.json, [&](std::ostream& to) { write_budget_json(to, verdicts); }},
                  checked.context, out);
   }
-  if (options.json != "-") {
+  if (!options.html.empty()) {
+    refuse_overwrite(options, options.html);
+    report_context context = checked.context;
+    context.diagnostics = report_diagnostics_of(
+        lint_findings(checked.diagnosis, options.inputs.definition,
+                      {&result.memory, options.inputs.keyword, options.inputs.map}));
+    const html_page_options page = page_of_verdicts(verdicts);
+    write_output(
+        {options.html, [&](std::ostream& to) { write_html_report(to, result, context, page); }},
+        checked.context, out);
+  }
+  if (options.json != "-" && options.html != "-") {
     if (options.format == "json") {
       write_budget_json(out, verdicts);
     } else if (options.format == "markdown") {

@@ -15,6 +15,7 @@ struct budget_options {
   std::string baseline;  ///< empty: none
   std::string format = "text";
   std::string json;  ///< empty: no JSON file
+  std::string html;  ///< empty: no HTML page
   bool warnings_as_errors = false;
 };
 

@@ -73,6 +73,9 @@ const char* status_class(const std::string& status) {
   if (status.rfind("pass", 0) == 0) {
     return "status status-pass";
   }
+  if (status.rfind("warn", 0) == 0) {
+    return "status status-warn";
+  }
   return "status";
 }
 
@@ -243,6 +246,23 @@ void write_dropped(std::ostream& out, const memory_analysis& memory) {
          "one with its map line.</p>\n</section>\n";
 }
 
+void write_rules(std::ostream& out, const html_page_options& options) {
+  if (options.rules.empty()) {
+    return;
+  }
+  out << "<section id=\"budget\">\n<h2>Budget</h2>\n<table class=\"rules\"><thead><tr>"
+         "<th>target</th><th>limit</th><th class=\"num\">limit value</th><th "
+         "class=\"num\">value</th><th>verdict</th><th>message</th></tr></thead><tbody>\n";
+  for (const html_page_options::rule_row& rule : options.rules) {
+    out << "<tr><td class=\"mono\">" << html_text(rule.target) << "</td><td class=\"mono\">"
+        << html_text(rule.limit) << "</td><td class=\"num\">" << html_text(rule.limit_value)
+        << "</td><td class=\"num\">" << html_text(rule.value) << "</td><td><span class=\""
+        << status_class(rule.verdict) << "\">" << html_text(rule.verdict) << "</span></td><td>"
+        << html_text(rule.message) << "</td></tr>\n";
+  }
+  out << "</tbody></table>\n</section>\n";
+}
+
 void write_diagnostics(std::ostream& out, const analysis_result& result,
                        const report_context& context) {
   // As in the JSON report: a failed run's messages follow the findings as errors.
@@ -288,6 +308,7 @@ void write_html_report(std::ostream& out, const analysis_result& result,
       << html_report_style() << "</style>\n</head>\n<body>\n";
   write_header(out, context, options);
   out << "<main>\n";
+  write_rules(out, options);
   write_ranges(out, memory);
   write_map_and_table(out, memory);
   write_groups(out, memory);

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "analysis/analysis.h"
 #include "formats/report_formats.h"
@@ -15,9 +16,21 @@
 /// What the page says besides the analysis and the report context.
 struct html_page_options {
   /// The status in the header: "report" for a plain report; a budget check
-  /// gives its verdict. "pass" and "fail" (and words beginning so) are
-  /// coloured.
+  /// gives its verdict. "pass", "warn" and "fail" (and words beginning so)
+  /// are coloured.
   std::string status = "report";
+  /// One row of a budget check's verdicts, as text made by the caller (so
+  /// this page knows nothing of budgets).
+  struct rule_row {
+    std::string target;  ///< "ranges.program1"
+    std::string limit;   ///< "max_used_pct"
+    std::string limit_value;
+    std::string value;    ///< empty when there is no figure
+    std::string verdict;  ///< pass, warn, fail, skipped
+    std::string message;
+  };
+  /// The budget's rules, shown as a table when there are any.
+  std::vector<rule_row> rules;
 };
 
 /// The page. The analysis must have been made with collect_fates for the

@@ -280,7 +280,34 @@ INSTANTIATE_TEST_SUITE_P(
         status_case{"report", "<span class=\"status\" id=\"status\">report</span>"},
         status_case{"fail: 2 budgets", "<span class=\"status status-fail\" id=\"status\">fail: 2"},
         status_case{"pass", "<span class=\"status status-pass\" id=\"status\">pass</span>"},
+        status_case{"warn", "<span class=\"status status-warn\" id=\"status\">warn</span>"},
         status_case{"<i>\" x", "<span class=\"status\" id=\"status\">&lt;i&gt;&quot; x</span>"}));
+
+TEST(HtmlReport, ABudgetsRulesAreOneEscapedRowEachWithTheVerdictsClass) {
+  html_page_options options;
+  options.status = "warn";
+  options.rules = {{"ranges.<b>", "max_used_pct", "90", "88.5", "warn", "within 5 & \"near\""},
+                   {"groups.text ", "max_growth_bytes", "2K", "", "skipped", "no baseline"},
+                   {"totals.program", "max_used_bytes", "60K", "70000", "fail", "</script>"}};
+  const std::string page = hostile_analysis().page(options);
+  EXPECT_NE(page.find("<tr><td class=\"mono\">ranges.&lt;b&gt;</td><td "
+                      "class=\"mono\">max_used_pct</td><td class=\"num\">90</td><td "
+                      "class=\"num\">88.5</td><td><span class=\"status status-warn\">warn</span>"
+                      "</td><td>within 5 &amp; &quot;near&quot;</td></tr>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<td class=\"num\"></td><td><span class=\"status\">skipped</span></td>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<span class=\"status status-fail\">fail</span></td><td>&lt;/script&gt;"),
+            std::string::npos);
+  const std::size_t table = page.find("<table class=\"rules\">");
+  ASSERT_NE(table, std::string::npos);
+  const std::size_t end = page.find("</table>", table);
+  EXPECT_EQ(count_of(page.substr(table, end - table), "<tr>"), 4u);  // the head and three rules
+}
+
+TEST(HtmlReport, APlainReportHasNoBudgetTable) {
+  EXPECT_EQ(hostile_analysis().page().find("id=\"budget\""), std::string::npos);
+}
 
 TEST(HtmlReport, DroppedSectionsAndFindingsAreTables) {
   const std::string page = hostile_analysis().page();

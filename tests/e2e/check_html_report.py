@@ -38,6 +38,8 @@ class page_dom(html.parser.HTMLParser):
         self.diff_shown = False
         self.diff_rows = []  # [table level, row class, cell texts...] of the diff tables' rows
         self.json_text = ""
+        self.status = ("", "")  # class and text of the header's status
+        self.rule_rows = []  # cell texts of the budget table's rows
 
     def inside(self, test):
         return any(test(tag, attributes, classes) for tag, attributes, classes in self.stack)
@@ -68,6 +70,13 @@ class page_dom(html.parser.HTMLParser):
         if tag == "td" and self.diff_rows and self.inside(
                 lambda _t, a, _c: a.get("id") == "diff"):
             self.diff_rows[-1].append("")
+        if tag == "span" and attributes.get("id") == "status":
+            self.status = (attributes.get("class"), "")
+        in_budget = self.inside(lambda _t, a, _c: a.get("id") == "budget")
+        if tag == "tr" and in_budget and self.inside(lambda t, _a, _c: t == "tbody"):
+            self.rule_rows.append([])
+        if tag == "td" and in_budget and self.rule_rows:
+            self.rule_rows[-1].append("")
         if tag == "td" and "name" in classes and self.inside(
                 lambda _t, a, _c: a.get("id") == "section-table"):
             self.names.append("")
@@ -89,6 +98,11 @@ class page_dom(html.parser.HTMLParser):
         if not self.stack:
             return
         tag, attributes, classes = self.stack[-1]
+        if self.rule_rows and self.inside(lambda t, a, _c: t == "td" and self.inside(
+                lambda _t, b, _c2: b.get("id") == "budget")):
+            self.rule_rows[-1][-1] += data
+        if tag == "span" and attributes.get("id") == "status":
+            self.status = (self.status[0], self.status[1] + data)
         if tag == "script" and attributes.get("id") == "vemora-report":
             self.json_text += data
         elif "used-pct" in classes and self.range_id() is not None:
@@ -231,6 +245,40 @@ class checker:
         if dom.body.get("data-status") != "ok" or sections != expected_sections:
             self.fail(case, f"status {dom.body.get('data-status')!r}, sections {sections!r}, "
                             f"expected {expected_sections!r}")
+
+        # The strict budget fails on the later build: the header shows the verdict, the table
+        # holds its seven rules in the file's order.
+        case = "check --html with the strict budget"
+        check_page = os.path.join(self.work, "tev2_check.html")
+        result = subprocess.run(
+            [self.args.check, "check", inputs[0], inputs[1],
+             os.path.join(self.args.source, "examples", "tev2-next", "firmware.map"), "--budget",
+             os.path.join(examples, "budget-strict.json"), "--baseline", base, "--html",
+             check_page], cwd=self.work, capture_output=True, timeout=120)
+        if result.returncode != 1:
+            self.fail(case, f"exit {result.returncode}, expected 1 (a rule failed)")
+        dom = self.render(check_page)
+        if dom.body.get("data-status") != "ok":
+            self.fail(case, f"data-status is {dom.body.get('data-status')!r}")
+        if dom.status != ("status status-fail", "fail"):
+            self.fail(case, f"header status {dom.status!r}")
+        expected_rules = [["ranges.program1", "max_used_pct", "pass"],
+                          ["ranges.program1", "max_growth_bytes", "fail"],
+                          ["ranges.memory0", "max_used_pct", "fail"],
+                          ["ranges.memory0", "min_free_bytes", "pass"],
+                          ["groups.text ", "max_growth_pct", "fail"],
+                          ["dropped.straddles_range", "level", "pass"],
+                          ["dropped.outside_ranges", "level", "warn"]]
+        shown = [[row[0], row[1], row[4]] for row in dom.rule_rows if len(row) == 6]
+        if shown != expected_rules or len(dom.rule_rows) != 7:
+            self.fail(case, f"rules {dom.rule_rows!r}, expected {expected_rules!r}")
+        # The page never replaces the budget it was made from.
+        result = subprocess.run(
+            [self.args.check, "check", *inputs, "--budget", os.path.join(examples, "budget.json"),
+             "--html", os.path.join(examples, "budget.json")], cwd=self.work,
+            capture_output=True, timeout=120)
+        if result.returncode != 3 or b"is an input of this run" not in result.stderr:
+            self.fail(case, f"--html onto the budget: exit {result.returncode}, {result.stderr!r}")
 
     def check_hostile_names(self):
         case = "hostile names"
