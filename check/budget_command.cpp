@@ -70,6 +70,10 @@ html_page_options page_of_verdicts(const budget_result& verdicts) {
 }  // namespace
 
 int run_budget_check(const budget_options& options, std::ostream& out) {
+  // Two documents on one stream would read as neither.
+  if (options.json == "-" && options.html == "-") {
+    throw check_error{check_exit_usage, "--json - and --html - both ask for standard output"};
+  }
   const checked_inputs checked = check_inputs(options.inputs);
   // The budget and the baseline are refused before the analysis is paid for.
   const std::string budget_text = read_input_text(options.budget);

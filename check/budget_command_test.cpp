@@ -89,6 +89,9 @@ TEST_F(budget_folder, ExitCodesAndTheirMessages) {
   const std::vector<exit_case> cases = {
       {"a budget that holds", with(k_check, {"--budget", "pass.json"}), 0, ""},
       {"a breached budget", with(k_check, {"--budget", "fail.json"}), 1, ""},
+      {"the verdicts and the page both on standard output",
+       with(k_check, {"--budget", "pass.json", "--json", "-", "--html", "-"}), 2,
+       "vemora-check: --json - and --html - both ask for standard output\n"},
       {"a warning alone passes", with(k_check, {"--budget", "warn.json"}), 0, ""},
       {"a warning as an error", with(k_check, {"--budget", "warn.json", "--warnings-as-errors"}), 1,
        ""},
