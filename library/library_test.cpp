@@ -156,23 +156,69 @@ TEST(Library, AListingInMemoryReadInStretchesGivesWhatItsFileGives) {
   }
 }
 
-TEST(Library, ConsoleReportIsTheProgramsAfterItsBanner) {
+/// A copy of the Tev2 example's inputs in a folder of its own: its SEARCH
+/// entries match a name twice, so a run may write the result file beside it.
+vemora::request tev2_copy_request(const test_support::scoped_temp_dir& dir) {
   const bundled_example& tev2 = k_examples[1];
-  const vemora::request request = file_request(tev2);
+  vemora::request request;
+  request.format = tev2.format;
+  for (const char* name : {"memory.def", "firmware.map", "EepPrj.src"}) {
+    dir.write(name, test_support::read_file(example_file(tev2, name)));
+  }
+  request.definition = vemora::input::file(dir.file("memory.def"));
+  request.map = vemora::input::file(dir.file("firmware.map"));
+  request.eeprom_source = vemora::input::file(dir.file("EepPrj.src"));
+  return request;
+}
+
+TEST(Library, ConsoleReportIsTheProgramsAfterItsBanner) {
+  test_support::scoped_temp_dir program_dir;
+  const vemora::request request = tev2_copy_request(program_dir);
   const std::string definition = request.definition.name();
   const std::string map = request.map.name();
   const std::string eeprom = request.eeprom_source->name();
   const char* const argv[] = {"vemora", "Tev2", definition.c_str(), map.c_str(), eeprom.c_str()};
   std::ostringstream program;
   ASSERT_EQ(run_app(5, argv, program), exit_success);
+  const std::string program_result_file = test_support::read_file(program_dir.file("Vemora.amb"));
+  ASSERT_FALSE(program_result_file.empty());
   // The banner (when the program can read its version values) and an empty
   // line come first; the report begins with its line of stars.
   const std::string printed = program.str();
   const std::size_t report = printed.find("\n*");
   ASSERT_NE(report, std::string::npos) << printed;
+
+  test_support::scoped_temp_dir library_dir;
+  const vemora::analysis made = vemora::analyse(tev2_copy_request(library_dir));
   std::ostringstream library;
-  EXPECT_TRUE(vemora::write_console(library, vemora::analyse(request)));
-  EXPECT_EQ(library.str(), printed.substr(report + 1)) << printed;
+  EXPECT_TRUE(vemora::write_console(library, made));
+  // The program's text names the result file in its own folder.
+  std::string expected = printed.substr(report + 1);
+  const std::size_t folder = expected.find(program_dir.path());
+  ASSERT_NE(folder, std::string::npos);
+  expected.replace(folder, program_dir.path().size(), library_dir.path());
+  EXPECT_EQ(library.str(), expected);
+  // A library caller gets the file only when it asks.
+  EXPECT_FALSE(test_support::file_exists(library_dir.file("Vemora.amb")));
+  vemora::console_options options;
+  options.write_result_file = true;
+  std::ostringstream again;
+  EXPECT_TRUE(vemora::write_console(again, made, options));
+  EXPECT_EQ(again.str(), library.str());
+  EXPECT_EQ(test_support::read_file(library_dir.file("Vemora.amb")), program_result_file);
+}
+
+TEST(Library, ResultFileIsNeverWrittenForAMapInMemory) {
+  test_support::scoped_temp_dir dir;
+  vemora::request request = tev2_copy_request(dir);
+  request.map =
+      vemora::input::text(test_support::read_file(request.map.name()), dir.file("firmware.map"));
+  vemora::console_options options;
+  options.write_result_file = true;
+  std::ostringstream out;
+  EXPECT_TRUE(vemora::write_console(out, vemora::analyse(request), options));
+  EXPECT_NE(out.str().find("Warning: Ambiguous search"), std::string::npos);
+  EXPECT_FALSE(test_support::file_exists(dir.file("Vemora.amb")));
 }
 
 TEST(Library, TwoAnalysesAtOnceGiveWhatEachGivesAlone) {

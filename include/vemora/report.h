@@ -39,8 +39,10 @@ struct input_identity {
 };
 
 /// What the JSON and Markdown reports say besides the analysis. An identity
-/// left out is made from the input: its name, its size and its SHA-256
-/// (read from the file again, or from the text when the caller still holds it).
+/// left out is made from the input when the report is written: its name, its
+/// size and its SHA-256, read from the file again or from the text (a text
+/// given by input::view() must then still be valid). An input that cannot be
+/// read then (the analysis failed on it) gets 0 bytes and the digest of none.
 struct report_details {
   std::string tool_name = "vemora-library";
   std::string tool_version = std::string(version());

@@ -39,8 +39,10 @@ class input {
   /// is what reports call it, e.g. the file it came from; it may be empty.
   static input text(std::string bytes, std::string name = {});
   /// A text the caller keeps: nothing is copied, and bytes must stay valid
-  /// until every analyse() given this input has returned. The analysis keeps
-  /// nothing of it.
+  /// until every analyse() given this input has returned, and while a JSON or
+  /// Markdown report that names this input by its own digest is written (a
+  /// report_details identity for it lifts that). The analysis keeps no view
+  /// of it in its figures.
   static input view(std::string_view bytes, std::string name = {});
 
   /// The path of a file, or the name of a text.
