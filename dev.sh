@@ -6,6 +6,8 @@
 #                      build-win/vemora-check.exe
 #   ./dev.sh screenshot  renders the bundled example's HTML report into docs/html-report.png
 #                      (VEMORA_CHECK=path/to/vemora-check to use a program built elsewhere)
+#   ./dev.sh package   builds the Debian package build-package/packages/vemora_*.deb and the
+#                      Windows zip build-win-package/packages/vemora-*-win64.zip
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -64,6 +66,20 @@ screenshot() {
   echo "dev.sh: wrote docs/html-report.png"
 }
 
+# The packages come from builds of their own without tests: CPack builds every target of its
+# build folder first.
+build_packages() {
+  need_packages cmake g++ make libcli11-dev nlohmann-json3-dev libssl-dev dpkg-dev file \
+    g++-mingw-w64-x86-64-posix zip
+  cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DVEMORA_BUILD_TESTS=OFF >/dev/null
+  cmake --build build-package -j2
+  (cd build-package && cpack -G DEB)
+  cmake -S . -B build-win-package -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DCMAKE_BUILD_TYPE=Release -DVEMORA_BUILD_TESTS=OFF >/dev/null
+  cmake --build build-win-package -j2
+  (cd build-win-package && cpack -G ZIP)
+}
+
 case "${1:-}" in
   example)
     build_native >/dev/null
@@ -81,8 +97,12 @@ case "${1:-}" in
   screenshot)
     screenshot
     ;;
+  package)
+    build_packages
+    echo "dev.sh: built" build-package/packages/*.deb build-win-package/packages/*.zip
+    ;;
   *)
-    echo "usage: ./dev.sh example|test|windows|screenshot" >&2
+    echo "usage: ./dev.sh example|test|windows|screenshot|package" >&2
     exit 2
     ;;
 esac

@@ -71,9 +71,9 @@ std::optional<double> percent(double part, double whole) {
 
 /// Each range's definition line and the "//" comment on it, read the way
 /// c_memory_def::read reads the file.
-void note_range_lines(const std::string& definition_path, memory_analysis& analysis) {
+void note_range_lines(const input_source& definition, memory_analysis& analysis) {
   line_reader reader(c_memory_def::k_max_line);
-  if (!reader.open(definition_path)) {
+  if (!reader.open(definition)) {
     return;
   }
   std::size_t program = 0;
@@ -251,7 +251,7 @@ eep_totals_exact compute_eep_totals_exact(const eep_sizes& sizes) {
 }
 
 std::unique_ptr<c_map_file> make_map_reader(const std::string& type_keyword,
-                                            const std::string& map_file_path) {
+                                            const input_source& map_file_path) {
   if (type_keyword == "Orm6") {
     return std::make_unique<c_map_file_altium>(map_file_path);
   }
@@ -308,18 +308,20 @@ memory_totals compute_totals(const c_memory_def& definition, const section_list&
 
 memory_analysis analyse_memory(const analysis_request& request) {
   memory_analysis analysis;
-  if (request.definition_path.empty()) {
+  const input_source definition(request.definition_path, request.definition_text);
+  const input_source map(request.map_path, request.map_text);
+  if (!definition.given()) {
     analysis.failure = memory_failure({std::string(k_prefix) + "No map def. file name."});
     return analysis;
   }
-  if (request.map_path.empty()) {
+  if (!map.given()) {
     analysis.failure = memory_failure({std::string(k_prefix) + "No map file name."});
     return analysis;
   }
 
-  const bool definition_read = analysis.definition.read(request.definition_path, analysis.searches);
+  const bool definition_read = analysis.definition.read(definition, analysis.searches);
 
-  std::unique_ptr<c_map_file> reader = make_map_reader(request.type_keyword, request.map_path);
+  std::unique_ptr<c_map_file> reader = make_map_reader(request.type_keyword, map);
   if (!reader) {
     analysis.failure =
         memory_failure({std::string(k_prefix) + "Map definition file type is not supported."});
@@ -352,7 +354,7 @@ memory_analysis analyse_memory(const analysis_request& request) {
   if (!analysis.has_sections) {
     // No section in any range: nothing to report, still a success.
     sum_exactly(analysis);
-    note_range_lines(request.definition_path, analysis);
+    note_range_lines(definition, analysis);
     note_fates(analysis);
     return analysis;
   }
@@ -366,21 +368,21 @@ memory_analysis analyse_memory(const analysis_request& request) {
     accounting.account(record);
   }
   analysis.breakdown = std::move(accounting).breakdown();
-  note_range_lines(request.definition_path, analysis);
+  note_range_lines(definition, analysis);
   note_fates(analysis);
   return analysis;
 }
 
-eep_analysis analyse_eep(const std::string& eeprom_path) {
+eep_analysis analyse_eep(const input_source& eeprom_source) {
   eep_analysis analysis;
   const auto fail = [&analysis](std::vector<std::string> messages) {
     analysis.failure = {analysis_step::eep_report, std::move(messages)};
     return analysis;
   };
-  if (eeprom_path.empty()) {
+  if (!eeprom_source.given()) {
     return fail({std::string(k_prefix) + "No eep file name."});
   }
-  c_eep_file reader(eeprom_path);
+  c_eep_file reader(eeprom_source);
   if (!reader.is_open) {
     return fail({std::string(k_prefix) + "Invalid eep file."});
   }
@@ -401,9 +403,10 @@ eep_analysis analyse_eep(const std::string& eeprom_path) {
 analysis_result analyse(const analysis_request& request) {
   analysis_result result;
   result.memory = analyse_memory(request);
-  if (!result.memory.failure.failed() && !request.eeprom_path.empty()) {
+  const input_source eeprom(request.eeprom_path, request.eeprom_text);
+  if (!result.memory.failure.failed() && eeprom.given()) {
     result.has_eep = true;
-    result.eep = analyse_eep(request.eeprom_path);
+    result.eep = analyse_eep(eeprom);
   }
   return result;
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/search_accounting.h"
@@ -104,6 +105,12 @@ struct analysis_request {
   std::string definition_path;
   std::string map_path;
   std::string eeprom_path;  ///< empty: no EEPROM source
+  /// When set, the input's bytes held by the caller, read instead of the file
+  /// at its path (which then only names it). A text must stay valid until
+  /// the analysis returns; the result keeps nothing of it.
+  std::optional<std::string_view> definition_text;
+  std::optional<std::string_view> map_text;
+  std::optional<std::string_view> eeprom_text;
   /// Told every recognised section's fate while the map is read; none costs
   /// nothing.
   c_section_observer* observer = nullptr;
@@ -219,7 +226,7 @@ struct analysis_result {
 /// The reader for a type keyword ("Orm6", "Tev2", "Tev2_mem32_unlimited",
 /// "Orm8", "Pux4"), or nullptr for any other text.
 std::unique_ptr<c_map_file> make_map_reader(const std::string& type_keyword,
-                                            const std::string& map_file_path);
+                                            const input_source& map_file);
 
 /// Sums both lists the way the console report does (search accounting aside).
 memory_totals compute_totals(const c_memory_def& definition, const section_list& program_sections,
@@ -229,7 +236,7 @@ memory_totals compute_totals(const c_memory_def& definition, const section_list&
 memory_analysis analyse_memory(const analysis_request& request);
 
 /// Reads the EEPROM project source.
-eep_analysis analyse_eep(const std::string& eeprom_path);
+eep_analysis analyse_eep(const input_source& eeprom_source);
 
 /// The memory side, then, when the request names one and nothing failed, the
 /// EEPROM side.

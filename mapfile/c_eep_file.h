@@ -19,7 +19,7 @@ struct eep_sizes {
 
 class c_eep_file : public c_map_file {
  public:
-  explicit c_eep_file(std::string name) : c_map_file(std::move(name), k_short_line_length) {}
+  explicit c_eep_file(input_source input) : c_map_file(std::move(input), k_short_line_length) {}
 
   /// Scans the file from the top; true once "_RuxEep_nTrippleDataFree" has
   /// been read. When the lines run out first it writes "File end" to out.

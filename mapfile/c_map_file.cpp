@@ -1,9 +1,10 @@
 #include "mapfile/c_map_file.h"
 
-c_map_file::c_map_file(std::string name, std::size_t max_line_length)
-    : file_name(std::move(name)),
+c_map_file::c_map_file(input_source input, std::size_t max_line_length)
+    : source(std::move(input)),
+      file_name(source.path),
       stream(max_line_length),
-      is_open(open(file_name)),
+      is_open(open(source)),
       m_names(std::make_shared<section_name_pool>()) {}
 
 c_map_file::~c_map_file() = default;
@@ -21,7 +22,7 @@ void c_map_file::use_name_pool(std::shared_ptr<section_name_pool> pool) {
   }
 }
 
-bool c_map_file::open(const std::string& name) { return stream.open(name); }
+bool c_map_file::open(const input_source& input) { return stream.open(input); }
 
 bool c_map_file::read_line(std::string_view& line) {
   if (next_filled_line(stream, line)) {

@@ -24,8 +24,9 @@ class c_map_file {
   static constexpr std::size_t k_elxr_line_length = 2047;
   static constexpr std::size_t k_short_line_length = 511;
 
-  /// Opens the file; a missing or unreadable file only leaves is_open false.
-  explicit c_map_file(std::string name, std::size_t max_line_length = k_elxr_line_length);
+  /// Opens the file (or text); a missing or unreadable file only leaves
+  /// is_open false.
+  explicit c_map_file(input_source input, std::size_t max_line_length = k_elxr_line_length);
   virtual ~c_map_file();
   c_map_file(const c_map_file&) = delete;
   c_map_file& operator=(const c_map_file&) = delete;
@@ -46,8 +47,8 @@ class c_map_file {
   void set_observer(c_section_observer* observer) { m_observer = observer; }
   c_section_observer* observer() const { return m_observer; }
 
-  /// (Re)opens the stream on a file; true when it now has an open file.
-  bool open(const std::string& name);
+  /// (Re)opens the stream on a file or text; true when it now has one open.
+  bool open(const input_source& input);
 
   /// The next non-empty line; false at the end of the file, which then is
   /// closed. The view stays valid until the next call.
@@ -84,7 +85,9 @@ class c_map_file {
   /// that compare the records of several readers give them one pool.
   void use_name_pool(std::shared_ptr<section_name_pool> pool);
 
-  const std::string file_name;
+  /// What the reader reads; a text in memory must outlive the reader.
+  const input_source source;
+  const std::string file_name;  ///< source.path
   line_reader stream;
   const bool is_open;
 

@@ -9,7 +9,8 @@
 
 class c_map_file_altium : public c_map_file {
  public:
-  explicit c_map_file_altium(std::string name) : c_map_file(std::move(name), k_short_line_length) {}
+  explicit c_map_file_altium(input_source input)
+      : c_map_file(std::move(input), k_short_line_length) {}
 
   bool read(const c_memory_def& definition, section_list& program_sections,
             section_list& memory_sections) override;

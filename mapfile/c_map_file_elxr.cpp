@@ -204,7 +204,8 @@ unsigned c_map_file_elxr::default_max_threads() {
 
 std::vector<std::uint64_t> c_map_file_elxr::stretch_bounds() const {
   std::error_code error;
-  const std::uint64_t size = std::filesystem::file_size(file_name, error);
+  const std::uint64_t size =
+      source.text ? source.text->size() : std::filesystem::file_size(file_name, error);
   const std::uint64_t stretch_bytes = m_stretching.stretch_bytes;
   const unsigned max_threads = m_stretching.max_threads;
   if (error || max_threads < 2) {
@@ -238,7 +239,7 @@ std::vector<std::uint64_t> c_map_file_elxr::stretch_bounds() const {
 
 std::uint64_t c_map_file_elxr::stretch_start(std::uint64_t offset, std::uint64_t limit) const {
   line_reader reader(k_elxr_line_length);
-  if (!reader.open(file_name, offset, limit)) {
+  if (!reader.open(source, offset, limit)) {
     return 0;
   }
   const elxr_line_matcher& pattern = section_pattern();
@@ -289,7 +290,7 @@ bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
       try {
         // The last stretch reads on to the end, wherever that is by now.
         const std::uint64_t end = i + 1 == count ? UINT64_MAX : bounds[i + 1];
-        if (reader.open(file_name, bounds[i], end)) {
+        if (reader.open(source, bounds[i], end)) {
           opened[i] = 1;
           const auto bytes = static_cast<double>(bounds[i + 1] - bounds[i]);
           parts[i].reserve(static_cast<std::size_t>(bytes * records_per_byte * 1.1));

@@ -22,7 +22,7 @@ class c_map_file_elxr : public c_map_file {
     unsigned max_threads = default_max_threads();
   };
 
-  explicit c_map_file_elxr(std::string name) : c_map_file(std::move(name)) {}
+  explicit c_map_file_elxr(input_source input) : c_map_file(std::move(input)) {}
 
   bool read(const c_memory_def& definition, section_list& program_sections,
             section_list& memory_sections) override;

@@ -7,7 +7,8 @@
 
 class c_map_file_elxr_mem32_unlimited : public c_map_file_elxr {
  public:
-  explicit c_map_file_elxr_mem32_unlimited(std::string name) : c_map_file_elxr(std::move(name)) {}
+  explicit c_map_file_elxr_mem32_unlimited(input_source input)
+      : c_map_file_elxr(std::move(input)) {}
 
   const elxr_line_matcher& section_pattern() const override;
   /// Empty: the pattern holds no list of names.

@@ -6,7 +6,7 @@
 
 class c_map_file_elxr_orm8 : public c_map_file_elxr {
  public:
-  explicit c_map_file_elxr_orm8(std::string name) : c_map_file_elxr(std::move(name)) {}
+  explicit c_map_file_elxr_orm8(input_source input) : c_map_file_elxr(std::move(input)) {}
 
   const elxr_line_matcher& section_pattern() const override;
   const std::vector<std::string>& section_names() const override;

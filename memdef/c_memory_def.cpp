@@ -43,14 +43,14 @@ bool read_number(std::string_view text, std::size_t& pos, std::uint32_t& value,
 }
 }  // namespace
 
-bool c_memory_def::read(const std::string& file_name, search_list& searches) {
+bool c_memory_def::read(const input_source& input, search_list& searches) {
   program_ranges.reserve(1024);
   memory_ranges.reserve(1024);
   eeprom_ranges.reserve(1024);
   reserved_ranges.reserve(1024);
 
   line_reader reader(k_max_line);
-  if (!reader.open(file_name)) {
+  if (!reader.open(input)) {
     return false;
   }
   std::string_view line;

@@ -11,6 +11,7 @@
 
 #include "memdef/memory_range.h"
 #include "memdef/search_entry.h"
+#include "text/input_source.h"
 
 enum line_kind {
   line_none = 0,
@@ -54,9 +55,9 @@ class c_memory_def {
   c_memory_def() = default;
   virtual ~c_memory_def() = default;
 
-  /// Reads the file; valid SEARCH entries are appended to searches. True when
-  /// at least one range line of any kind was read.
-  bool read(const std::string& file_name, search_list& searches);
+  /// Reads the file (or text); valid SEARCH entries are appended to searches.
+  /// True when at least one range line of any kind was read.
+  bool read(const input_source& input, search_list& searches);
 
   /// Classifies one line (at most 511 characters, no line end). A range line
   /// fills range; a SEARCH line appends its entry to searches when valid.

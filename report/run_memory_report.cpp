@@ -86,7 +86,7 @@ void print_totals(std::ostream& out, const c_memory_def& definition, const memor
 
 void print_breakdown(std::ostream& out, const search_breakdown& breakdown,
                      std::uint32_t program_bytes, const std::string& map_file_path,
-                     const std::vector<std::string>& inputs) {
+                     const std::vector<std::string>& inputs, bool write_result_file) {
   const double program = program_bytes;
   out << "Program breakdown:" << std::endl;
   for (const search_breakdown::entry& entry : breakdown.entries) {
@@ -109,7 +109,7 @@ void print_breakdown(std::ostream& out, const search_breakdown& breakdown,
   const std::string path = search_accounting::result_file_path(map_file_path);
   std::vector<std::string> protected_files = inputs;
   protected_files.push_back(map_file_path);
-  const bool written = write_result_file(breakdown, path, protected_files);
+  const bool written = !write_result_file || ::write_result_file(breakdown, path, protected_files);
   out << "Warning: Ambiguous search with ";
   write_int(out, breakdown.ambiguous_bytes);
   out << " = ";
@@ -124,7 +124,7 @@ void print_breakdown(std::ostream& out, const search_breakdown& breakdown,
 
 bool print_memory_report(const memory_analysis& analysis, std::ostream& out,
                          const std::string& map_file_path,
-                         const std::vector<std::string>& protected_inputs) {
+                         const std::vector<std::string>& protected_inputs, bool write_result_file) {
   if (analysis.failure.failed()) {
     for (const std::string& message : analysis.failure.messages) {
       out << message << std::endl;
@@ -137,7 +137,7 @@ bool print_memory_report(const memory_analysis& analysis, std::ostream& out,
   print_totals(out, analysis.definition, analysis.totals);
   if (!analysis.searches.empty()) {
     print_breakdown(out, analysis.breakdown, analysis.totals.program_bytes, map_file_path,
-                    protected_inputs);
+                    protected_inputs, write_result_file);
   }
   return true;
 }

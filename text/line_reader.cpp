@@ -57,15 +57,21 @@ line_reader::line_reader(std::size_t max_length) : m_max_length(max_length) {}
 
 line_reader::~line_reader() { close(); }
 
-bool line_reader::open(const std::string& path) {
+bool line_reader::open(const input_source& source) {
   close();
-  std::error_code ec;
-  if (path.empty() || std::filesystem::is_directory(path, ec)) {
-    return false;
-  }
-  m_file = std::fopen(path.c_str(), "rb");
-  if (m_file == nullptr) {
-    return false;
+  if (source.text) {
+    m_text = *source.text;
+    m_text_next = 0;
+    m_text_open = true;
+  } else {
+    std::error_code ec;
+    if (source.path.empty() || std::filesystem::is_directory(source.path, ec)) {
+      return false;
+    }
+    m_file = std::fopen(source.path.c_str(), "rb");
+    if (m_file == nullptr) {
+      return false;
+    }
   }
   if (!m_block) {
     m_block.reset(new char[k_block_size]);  // no need to clear what fread fills
@@ -80,11 +86,14 @@ bool line_reader::open(const std::string& path) {
   return true;
 }
 
-bool line_reader::open(const std::string& path, std::uint64_t begin, std::uint64_t end) {
-  if (!open(path)) {
+bool line_reader::open(const input_source& source, std::uint64_t begin, std::uint64_t end) {
+  if (!open(source)) {
     return false;
   }
-  if (!seek_file(m_file, begin)) {
+  if (m_text_open) {
+    // Past the end a text reads as empty, as a file does past its end.
+    m_text_next = static_cast<std::size_t>(std::min<std::uint64_t>(begin, m_text.size()));
+  } else if (!seek_file(m_file, begin)) {
     close();
     return false;
   }
@@ -98,12 +107,26 @@ void line_reader::close() {
     std::fclose(m_file);
     m_file = nullptr;
   }
+  m_text_open = false;
+  m_text = {};
   m_begin = m_end = 0;
   m_eof = true;
 }
 
+std::size_t line_reader::read_bytes(char* into, std::size_t want) {
+  if (m_file != nullptr) {
+    return std::fread(into, 1, want, m_file);
+  }
+  const std::size_t got = std::min(want, m_text.size() - m_text_next);
+  if (got != 0) {
+    std::memcpy(into, m_text.data() + m_text_next, got);
+  }
+  m_text_next += got;
+  return got;
+}
+
 bool line_reader::fill() {
-  if (m_file == nullptr || m_eof) {
+  if (!is_open() || m_eof) {
     return false;
   }
   if (m_begin > 0) {
@@ -114,7 +137,7 @@ bool line_reader::fill() {
   }
   const std::size_t room = m_block_size - m_end;
   const std::size_t want = m_unread < room ? static_cast<std::size_t>(m_unread) : room;
-  const std::size_t got = want == 0 ? 0 : std::fread(m_block.get() + m_end, 1, want, m_file);
+  const std::size_t got = want == 0 ? 0 : read_bytes(m_block.get() + m_end, want);
   if (got == 0) {
     m_eof = true;
     return false;

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/input_source.h"
+
 class line_reader {
  public:
   /// max_length: characters of text a line keeps (511 or 2047 in this tool).
@@ -23,14 +25,16 @@ class line_reader {
   line_reader(const line_reader&) = delete;
   line_reader& operator=(const line_reader&) = delete;
 
-  /// Opens a file for reading; any earlier file is closed first. A directory
-  /// counts as a file that cannot be opened.
-  bool open(const std::string& path);
-  /// Opens only the bytes [begin, end) of a file, as if they were all of it.
-  /// Lines are the file's own when begin is the start of one.
-  bool open(const std::string& path, std::uint64_t begin, std::uint64_t end);
+  /// Opens a file, or a text in memory, for reading; anything opened earlier
+  /// is closed first. A directory counts as a file that cannot be opened; a
+  /// text always opens. A text is read through the same block as a file, so
+  /// its lines are exactly the lines of a file holding the same bytes.
+  bool open(const input_source& source);
+  /// Opens only the bytes [begin, end) of a file or text, as if they were all
+  /// of it. Lines are the file's own when begin is the start of one.
+  bool open(const input_source& source, std::uint64_t begin, std::uint64_t end);
   void close();
-  bool is_open() const { return m_file != nullptr; }
+  bool is_open() const { return m_file != nullptr || m_text_open; }
 
   /// The next line of the file. Returns false when no line is left: after
   /// the last line feed only bytes that are there form one more line, so a
@@ -54,12 +58,19 @@ class line_reader {
 
  private:
   bool fill();
+  /// Up to want bytes of the open file or text into into; 0 at its end.
+  std::size_t read_bytes(char* into, std::size_t want);
   bool next_across_blocks(std::string_view& line);
   void keep(std::string_view raw);
   bool deliver(std::string_view raw, bool spilled, std::string_view& line);
 
   std::size_t m_max_length;
   std::FILE* m_file = nullptr;
+  /// A text in memory read instead of a file: its bytes from m_text_next on
+  /// are what fread would give next.
+  bool m_text_open = false;
+  std::string_view m_text;
+  std::size_t m_text_next = 0;
   std::unique_ptr<char[]> m_block;  ///< k_block_size bytes once a file was opened
   std::size_t m_block_size = 0;
   std::uint64_t m_block_offset = 0;  ///< offset in the file of the block's first byte

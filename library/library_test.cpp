@@ -1,0 +1,520 @@
+// The public library against what it promises: inputs held in memory give
+// every report exactly as the same files do (each bundled example, each map
+// format), the console report is the vemora program's, analyses run at once on
+// threads, and the accessors give the figures of a small hand-made example.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "analysis/analysis.h"
+#include "app/run_app.h"
+#include "library/sha256.h"
+#include "tests/test_support.h"
+#include "vemora/vemora.h"
+
+namespace {
+
+struct bundled_example {
+  vemora::map_format format;
+  const char* folder;
+  bool has_eeprom;
+};
+
+const bundled_example k_examples[] = {
+    {vemora::map_format::orm6, "orm6", false},
+    {vemora::map_format::tev2, "tev2", true},
+    {vemora::map_format::tev2_mem32_unlimited, "mem32", false},
+    {vemora::map_format::orm8, "orm8", false},
+    {vemora::map_format::pux4, "pux4", false},
+};
+
+std::string example_file(const bundled_example& example, const char* name) {
+  return test_support::source_dir() + "/examples/" + example.folder + "/" + name;
+}
+
+/// Every face of an analysis as text.
+struct faces {
+  bool console_ok = false;
+  std::string console;
+  std::string json;
+  std::string sections_csv;
+  std::string ranges_csv;
+  std::string markdown;
+};
+
+faces faces_of(const vemora::analysis& made) {
+  faces result;
+  std::ostringstream console;
+  result.console_ok = vemora::write_console(console, made);
+  result.console = console.str();
+  std::ostringstream json;
+  vemora::write_json(json, made);
+  result.json = json.str();
+  std::ostringstream sections;
+  vemora::write_sections_csv(sections, made);
+  result.sections_csv = sections.str();
+  std::ostringstream ranges;
+  vemora::write_ranges_csv(ranges, made);
+  result.ranges_csv = ranges.str();
+  std::ostringstream markdown;
+  vemora::write_markdown(markdown, made);
+  result.markdown = markdown.str();
+  return result;
+}
+
+void expect_same_faces(const faces& got, const faces& expected, const std::string& what) {
+  EXPECT_EQ(got.console_ok, expected.console_ok) << what;
+  EXPECT_EQ(got.console, expected.console) << what;
+  EXPECT_EQ(got.json, expected.json) << what;
+  EXPECT_EQ(got.sections_csv, expected.sections_csv) << what;
+  EXPECT_EQ(got.ranges_csv, expected.ranges_csv) << what;
+  EXPECT_EQ(got.markdown, expected.markdown) << what;
+}
+
+vemora::request file_request(const bundled_example& example) {
+  vemora::request request;
+  request.format = example.format;
+  request.definition = vemora::input::file(example_file(example, "memory.def"));
+  request.map = vemora::input::file(example_file(example, "firmware.map"));
+  if (example.has_eeprom) {
+    request.eeprom_source = vemora::input::file(example_file(example, "EepPrj.src"));
+  }
+  return request;
+}
+
+TEST(Library, TextsInMemoryGiveWhatTheFilesGive) {
+  for (const bundled_example& example : k_examples) {
+    const vemora::request from_files = file_request(example);
+    const vemora::analysis by_files = vemora::analyse(from_files);
+    ASSERT_TRUE(by_files.ok()) << example.folder;
+    ASSERT_TRUE(by_files.has_sections()) << example.folder;
+    const faces expected = faces_of(by_files);
+
+    // Kept texts, named as the files, so that even the reports' inputs agree.
+    vemora::request kept = from_files;
+    kept.definition = vemora::input::text(test_support::read_file(from_files.definition.name()),
+                                          from_files.definition.name());
+    kept.map =
+        vemora::input::text(test_support::read_file(from_files.map.name()), from_files.map.name());
+    if (example.has_eeprom) {
+      kept.eeprom_source =
+          vemora::input::text(test_support::read_file(from_files.eeprom_source->name()),
+                              from_files.eeprom_source->name());
+    }
+    ASSERT_TRUE(kept.map.in_memory());
+    expect_same_faces(faces_of(vemora::analyse(kept)), expected,
+                      std::string(example.folder) + " kept");
+
+    // Viewed texts that the caller holds.
+    const std::string definition = test_support::read_file(from_files.definition.name());
+    const std::string map = test_support::read_file(from_files.map.name());
+    const std::string eeprom =
+        example.has_eeprom ? test_support::read_file(from_files.eeprom_source->name()) : "";
+    vemora::request viewed = from_files;
+    viewed.definition = vemora::input::view(definition, from_files.definition.name());
+    viewed.map = vemora::input::view(map, from_files.map.name());
+    if (example.has_eeprom) {
+      viewed.eeprom_source = vemora::input::view(eeprom, from_files.eeprom_source->name());
+    }
+    expect_same_faces(faces_of(vemora::analyse(viewed)), expected,
+                      std::string(example.folder) + " viewed");
+  }
+}
+
+TEST(Library, AListingInMemoryReadInStretchesGivesWhatItsFileGives) {
+  // Stretches of 256 bytes on four threads: the in-memory stretch path.
+  const bundled_example& tev2 = k_examples[1];
+  analysis_request from_file;
+  from_file.type_keyword = "Tev2";
+  from_file.definition_path = example_file(tev2, "memory.def");
+  from_file.map_path = example_file(tev2, "firmware.map");
+  from_file.collect_fates = true;
+  from_file.stretching.stretch_bytes = 256;
+  from_file.stretching.max_threads = 4;
+  const std::string map = test_support::read_file(from_file.map_path);
+  analysis_request in_memory = from_file;
+  in_memory.map_text = map;
+  in_memory.map_path.clear();  // the text needs no name
+
+  analysis_request at_once = from_file;
+  at_once.stretching.max_threads = 1;
+  const analysis_result expected = analyse(at_once);
+  for (const analysis_request* request : {&from_file, &in_memory}) {
+    const analysis_result got = analyse(*request);
+    ASSERT_FALSE(got.failure().failed());
+    ASSERT_EQ(got.memory.fates.size(), expected.memory.fates.size());
+    for (std::size_t i = 0; i < got.memory.fates.size(); ++i) {
+      EXPECT_EQ(got.memory.fates[i].name.str(), expected.memory.fates[i].name.str()) << i;
+      EXPECT_EQ(got.memory.fates[i].map_line, expected.memory.fates[i].map_line) << i;
+      EXPECT_EQ(got.memory.fates[i].fate, expected.memory.fates[i].fate) << i;
+    }
+    EXPECT_EQ(got.memory.program_used, expected.memory.program_used);
+    EXPECT_EQ(got.memory.memory_used_bytes, expected.memory.memory_used_bytes);
+  }
+}
+
+/// A copy of the Tev2 example's inputs in a folder of its own: its SEARCH
+/// entries match a name twice, so a run may write the result file beside it.
+vemora::request tev2_copy_request(const test_support::scoped_temp_dir& dir) {
+  const bundled_example& tev2 = k_examples[1];
+  vemora::request request;
+  request.format = tev2.format;
+  for (const char* name : {"memory.def", "firmware.map", "EepPrj.src"}) {
+    dir.write(name, test_support::read_file(example_file(tev2, name)));
+  }
+  request.definition = vemora::input::file(dir.file("memory.def"));
+  request.map = vemora::input::file(dir.file("firmware.map"));
+  request.eeprom_source = vemora::input::file(dir.file("EepPrj.src"));
+  return request;
+}
+
+TEST(Library, ConsoleReportIsTheProgramsAfterItsBanner) {
+  test_support::scoped_temp_dir program_dir;
+  const vemora::request request = tev2_copy_request(program_dir);
+  const std::string definition = request.definition.name();
+  const std::string map = request.map.name();
+  const std::string eeprom = request.eeprom_source->name();
+  const char* const argv[] = {"vemora", "Tev2", definition.c_str(), map.c_str(), eeprom.c_str()};
+  std::ostringstream program;
+  ASSERT_EQ(run_app(5, argv, program), exit_success);
+  const std::string program_result_file = test_support::read_file(program_dir.file("Vemora.amb"));
+  ASSERT_FALSE(program_result_file.empty());
+  // The banner (when the program can read its version values) and an empty
+  // line come first; the report begins with its line of stars.
+  const std::string printed = program.str();
+  const std::size_t report = printed.find("\n*");
+  ASSERT_NE(report, std::string::npos) << printed;
+
+  test_support::scoped_temp_dir library_dir;
+  const vemora::analysis made = vemora::analyse(tev2_copy_request(library_dir));
+  std::ostringstream library;
+  EXPECT_TRUE(vemora::write_console(library, made));
+  // The program's text names the result file in its own folder.
+  std::string expected = printed.substr(report + 1);
+  const std::size_t folder = expected.find(program_dir.path());
+  ASSERT_NE(folder, std::string::npos);
+  expected.replace(folder, program_dir.path().size(), library_dir.path());
+  EXPECT_EQ(library.str(), expected);
+  // A library caller gets the file only when it asks.
+  EXPECT_FALSE(test_support::file_exists(library_dir.file("Vemora.amb")));
+  vemora::console_options options;
+  options.write_result_file = true;
+  std::ostringstream again;
+  EXPECT_TRUE(vemora::write_console(again, made, options));
+  EXPECT_EQ(again.str(), library.str());
+  EXPECT_EQ(test_support::read_file(library_dir.file("Vemora.amb")), program_result_file);
+}
+
+TEST(Library, ResultFileIsNeverWrittenForAMapInMemory) {
+  test_support::scoped_temp_dir dir;
+  vemora::request request = tev2_copy_request(dir);
+  request.map =
+      vemora::input::text(test_support::read_file(request.map.name()), dir.file("firmware.map"));
+  vemora::console_options options;
+  options.write_result_file = true;
+  std::ostringstream out;
+  EXPECT_TRUE(vemora::write_console(out, vemora::analyse(request), options));
+  EXPECT_NE(out.str().find("Warning: Ambiguous search"), std::string::npos);
+  EXPECT_FALSE(test_support::file_exists(dir.file("Vemora.amb")));
+}
+
+TEST(Library, TwoAnalysesAtOnceGiveWhatEachGivesAlone) {
+  const bundled_example& tev2 = k_examples[1];
+  const bundled_example& orm6 = k_examples[0];
+  const faces tev2_alone = faces_of(vemora::analyse(file_request(tev2)));
+  const faces orm6_alone = faces_of(vemora::analyse(file_request(orm6)));
+  const std::string orm6_map = test_support::read_file(example_file(orm6, "firmware.map"));
+
+  std::vector<faces> tev2_runs(4);
+  std::vector<faces> orm6_runs(4);
+  // One shared analysis read on all threads as well.
+  const vemora::analysis shared = vemora::analyse(file_request(tev2));
+  std::vector<std::string> shared_json(4);
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < 4; ++i) {
+    threads.emplace_back(
+        [&, i]() { tev2_runs[i] = faces_of(vemora::analyse(file_request(tev2))); });
+    threads.emplace_back([&, i]() {
+      vemora::request request = file_request(orm6);
+      request.map = vemora::input::view(orm6_map, request.map.name());
+      orm6_runs[i] = faces_of(vemora::analyse(request));
+    });
+    threads.emplace_back([&, i]() {
+      std::ostringstream out;
+      vemora::write_json(out, shared);
+      shared_json[i] = out.str();
+    });
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  for (std::size_t i = 0; i < 4; ++i) {
+    expect_same_faces(tev2_runs[i], tev2_alone, "tev2 run " + std::to_string(i));
+    expect_same_faces(orm6_runs[i], orm6_alone, "orm6 run " + std::to_string(i));
+    EXPECT_EQ(shared_json[i], tev2_alone.json) << i;
+  }
+}
+
+// A hand-made Tev2 image: one program range, one memory range, a SEARCH entry,
+// and a section of each fate that the lines below give.
+const char* const k_small_definition =
+    "PROGRAM 0x00000000 0x00001000 // boot block\n"
+    "MEMORY  0x00100000 0x00000100\n"
+    "SEARCH text\n";
+
+const char* const k_small_map =
+    "Sections:\n"
+    "Idx Name          Size      VMA       LMA       File off  Algn\n"
+    "  0 .text         00000200  00000000  00000000  00000400  2**4\n"
+    "                  CONTENTS, ALLOC, LOAD, READONLY, CODE\n"
+    "  1 .data         00000040  00100000  00100000  00000600  2**2\n"
+    "                  CONTENTS, ALLOC, LOAD, DATA\n"
+    "  2 .zdata        00000010  00100040  00100040  00000640  2**2\n"
+    "                  CONTENTS, READONLY, DEBUGGING\n"
+    "  3 .bss          00000020  00200000  00200000  00000650  2**2\n"
+    "                  ALLOC\n";
+
+const char* const k_small_eeprom =
+    "; EEPROM layout\n"
+    "_RuxEep_nOnceDataSize:\n"
+    "    0x10,\n"
+    "_RuxEep_nTrippleDataSize:\n"
+    "    0x4,\n"
+    "_RuxEep_nOnceDataFree:\n"
+    "    0x20,\n"
+    "_RuxEep_nTrippleDataFree:\n"
+    "    0x2,\n";
+
+vemora::analysis small_analysis() {
+  vemora::request request;
+  request.format = vemora::map_format::tev2;
+  request.definition = vemora::input::text(k_small_definition, "small.def");
+  request.map = vemora::input::text(k_small_map, "small.map");
+  request.eeprom_source = vemora::input::text(k_small_eeprom, "small.src");
+  return vemora::analyse(request);
+}
+
+TEST(Library, RangesAndAreasOfASmallImage) {
+  const vemora::analysis made = small_analysis();
+  ASSERT_TRUE(made.ok());
+  EXPECT_TRUE(made.has_sections());
+  EXPECT_EQ(made.map_name(), "small.map");
+
+  const std::vector<vemora::range> program = made.ranges(vemora::range_kind::program);
+  ASSERT_EQ(program.size(), 1u);
+  EXPECT_EQ(program[0].id, "program0");
+  EXPECT_EQ(program[0].start, 0u);
+  EXPECT_EQ(program[0].size, 4096u);
+  EXPECT_EQ(program[0].label, "boot block");
+  EXPECT_EQ(program[0].definition_line, 1u);
+  EXPECT_EQ(program[0].used, 512u);
+  EXPECT_EQ(program[0].free, 3584);
+  EXPECT_EQ(program[0].used_pct, 12.5);
+  EXPECT_EQ(program[0].sections, 1u);
+
+  const std::vector<vemora::range> memory = made.ranges(vemora::range_kind::memory);
+  ASSERT_EQ(memory.size(), 1u);
+  EXPECT_EQ(memory[0].id, "memory0");
+  EXPECT_EQ(memory[0].kind, vemora::range_kind::memory);
+  EXPECT_EQ(memory[0].size, 256u);
+  EXPECT_FALSE(memory[0].label.has_value());
+  EXPECT_EQ(memory[0].definition_line, 2u);
+  EXPECT_EQ(memory[0].used, 64u);
+  EXPECT_EQ(memory[0].free, 192);
+  EXPECT_EQ(memory[0].used_pct, 25.0);
+
+  const vemora::area program_area = made.totals(vemora::range_kind::program);
+  EXPECT_EQ(program_area.total, 4096u);
+  EXPECT_EQ(program_area.used, 512.0);
+  EXPECT_EQ(program_area.used_pct, 12.5);
+  EXPECT_EQ(program_area.sections, 1u);
+  EXPECT_EQ(program_area.average, 512.0);
+  const vemora::area memory_area = made.totals(vemora::range_kind::memory);
+  EXPECT_EQ(memory_area.total, 256u);
+  EXPECT_EQ(memory_area.used_bytes, 64u);
+  EXPECT_EQ(memory_area.used_pct, 25.0);
+}
+
+TEST(Library, SectionsFatesAndSearchesOfASmallImage) {
+  const vemora::analysis made = small_analysis();
+  const std::vector<vemora::section> sections = made.sections();
+  ASSERT_EQ(sections.size(), 4u);
+  struct expected_section {
+    const char* name;
+    std::uint32_t start;
+    std::uint32_t size;
+    std::uint64_t line;
+    vemora::section_fate fate;
+    bool in_range;
+  };
+  const expected_section expected[] = {
+      {".text", 0x0, 0x200, 3, vemora::section_fate::counted_program, true},
+      {".data", 0x100000, 0x40, 5, vemora::section_fate::counted_memory, true},
+      {".zdata", 0x100040, 0x10, 7, vemora::section_fate::debugging_attribute, false},
+      {".bss", 0x200000, 0x20, 9, vemora::section_fate::outside_ranges, false},
+  };
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    EXPECT_EQ(sections[i].name, expected[i].name) << i;
+    EXPECT_EQ(sections[i].start, expected[i].start) << i;
+    EXPECT_EQ(sections[i].size, expected[i].size) << i;
+    EXPECT_EQ(sections[i].unit, vemora::size_unit::bytes) << i;
+    EXPECT_EQ(sections[i].map_line, expected[i].line) << i;
+    EXPECT_EQ(sections[i].fate, expected[i].fate) << i;
+    EXPECT_EQ(sections[i].range_index.has_value(), expected[i].in_range) << i;
+  }
+  EXPECT_EQ(sections[0].search_entry, std::optional<std::size_t>(0));
+  EXPECT_FALSE(sections[1].search_entry.has_value());
+
+  const std::vector<vemora::fate_total> fates = made.fates();
+  ASSERT_EQ(fates.size(), 10u);
+  const auto total_of = [&fates](vemora::section_fate fate) {
+    return fates[static_cast<std::size_t>(fate)];
+  };
+  EXPECT_EQ(total_of(vemora::section_fate::counted_program).size, 512u);
+  EXPECT_EQ(total_of(vemora::section_fate::counted_memory).sections, 1u);
+  EXPECT_EQ(total_of(vemora::section_fate::debugging_attribute).size, 16u);
+  EXPECT_EQ(total_of(vemora::section_fate::outside_ranges).size, 32u);
+  EXPECT_EQ(total_of(vemora::section_fate::zero_size).sections, 0u);
+
+  const vemora::search_breakdown searches = made.searches();
+  ASSERT_EQ(searches.entries.size(), 1u);
+  EXPECT_EQ(searches.entries[0].bytes, 512u);
+  EXPECT_EQ(searches.entries[0].sections, 1u);
+  EXPECT_EQ(searches.accounted, 512u);
+  EXPECT_TRUE(searches.ambiguous.empty());
+}
+
+TEST(Library, EepromFiguresOfASmallProject) {
+  const std::optional<vemora::eeprom_usage> eeprom = small_analysis().eeprom();
+  ASSERT_TRUE(eeprom.has_value());
+  EXPECT_EQ(eeprom->once_data_size, 16u);
+  EXPECT_EQ(eeprom->triple_data_size, 4u);
+  EXPECT_EQ(eeprom->once_data_free, 32u);
+  EXPECT_EQ(eeprom->triple_data_free, 2u);
+  EXPECT_EQ(eeprom->once_total, 48u);
+  EXPECT_EQ(eeprom->triple_used, 12u);
+  EXPECT_EQ(eeprom->triple_free, 6u);
+  EXPECT_EQ(eeprom->triple_total, 18u);
+  EXPECT_EQ(eeprom->overall_total, 66u);
+  EXPECT_EQ(eeprom->overall_used, 28u);
+  EXPECT_EQ(eeprom->overall_free, 38u);
+}
+
+TEST(Library, FailuresAreTheProgramsMessages) {
+  struct failing {
+    const char* what;
+    vemora::request request;
+    vemora::failed_step step;
+    const char* first_message;
+  };
+  vemora::request no_definition;
+  no_definition.map = vemora::input::text(k_small_map);
+  vemora::request empty_definition;
+  empty_definition.definition = vemora::input::text("");
+  empty_definition.map = vemora::input::text(k_small_map);
+  vemora::request missing_map;
+  missing_map.definition = vemora::input::text(k_small_definition);
+  missing_map.map = vemora::input::file(test_support::source_dir() + "/no/such.map");
+  vemora::request bad_eeprom;
+  bad_eeprom.definition = vemora::input::text(k_small_definition);
+  bad_eeprom.map = vemora::input::text(k_small_map);
+  bad_eeprom.eeprom_source = vemora::input::text("no values here\n");
+  const failing cases[] = {
+      {"no definition", no_definition, vemora::failed_step::memory_report,
+       "Vemora:\tNo map def. file name."},
+      {"empty definition", empty_definition, vemora::failed_step::memory_report,
+       "Vemora:\tInvalid memory definition file."},
+      {"missing map", missing_map, vemora::failed_step::memory_report,
+       "Vemora:\tInvalid memory map file."},
+      {"EEPROM source without values", bad_eeprom, vemora::failed_step::eep_report, "File end"},
+  };
+  for (const failing& one : cases) {
+    const vemora::analysis made = vemora::analyse(one.request);
+    EXPECT_FALSE(made.ok()) << one.what;
+    const vemora::run_failure failure = made.failure();
+    EXPECT_EQ(failure.step, one.step) << one.what;
+    ASSERT_FALSE(failure.messages.empty()) << one.what;
+    EXPECT_EQ(failure.messages[0], one.first_message) << one.what;
+    EXPECT_FALSE(made.eeprom().has_value()) << one.what;
+    std::ostringstream console;
+    EXPECT_FALSE(vemora::write_console(console, made)) << one.what;
+    EXPECT_NE(console.str().find(one.first_message), std::string::npos) << one.what;
+  }
+}
+
+TEST(Library, KeywordsAndFormats) {
+  const std::pair<vemora::map_format, const char*> table[] = {
+      {vemora::map_format::orm6, "Orm6"},
+      {vemora::map_format::tev2, "Tev2"},
+      {vemora::map_format::tev2_mem32_unlimited, "Tev2_mem32_unlimited"},
+      {vemora::map_format::orm8, "Orm8"},
+      {vemora::map_format::pux4, "Pux4"},
+  };
+  for (const auto& [format, text] : table) {
+    EXPECT_EQ(vemora::keyword(format), text);
+    EXPECT_EQ(vemora::map_format_of(text), format) << text;
+  }
+  for (const char* other : {"", "tev2", "Tev2 ", "Orm7"}) {
+    EXPECT_FALSE(vemora::map_format_of(other).has_value()) << '"' << other << '"';
+  }
+  EXPECT_EQ(vemora::keyword(vemora::section_fate::counted_program), "program");
+  EXPECT_EQ(vemora::keyword(vemora::section_fate::straddles_range), "straddles_range");
+  EXPECT_TRUE(vemora::is_counted(vemora::section_fate::counted_memory));
+  EXPECT_FALSE(vemora::is_counted(vemora::section_fate::zero_size));
+  EXPECT_EQ(vemora::version(), "2.9.0");
+}
+
+TEST(Library, ReportNamesGivenInputsOrDigestsThemItself) {
+  const vemora::analysis made = small_analysis();
+  std::ostringstream own;
+  vemora::write_json(own, made);
+  // The digest of the map text, worked out here from its bytes.
+  EXPECT_NE(own.str().find("\"path\": \"small.map\", \"bytes\": " +
+                           std::to_string(std::string(k_small_map).size()) + ", \"sha256\": \"" +
+                           vemora::detail::sha256_hex(k_small_map) + "\""),
+            std::string::npos)
+      << own.str();
+  vemora::report_details details;
+  details.tool_name = "my-rig";
+  details.map = vemora::input_identity{"firmware/app.map", 42, std::string(64, 'a')};
+  std::ostringstream told;
+  vemora::write_json(told, made, details);
+  EXPECT_NE(told.str().find("\"name\": \"my-rig\""), std::string::npos) << told.str();
+  EXPECT_NE(told.str().find("\"path\": \"firmware/app.map\", \"bytes\": 42, \"sha256\": \"" +
+                            std::string(64, 'a') + "\""),
+            std::string::npos)
+      << told.str();
+}
+
+TEST(Sha256, KnownDigests) {
+  const std::pair<std::string, const char*> table[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {std::string(1000000, 'a'),
+       "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+  };
+  for (const auto& [bytes, digest] : table) {
+    EXPECT_EQ(vemora::detail::sha256_hex(bytes), digest) << bytes.size() << " bytes";
+  }
+}
+
+TEST(Sha256, FileInPiecesGivesTheDigestOfItsBytes) {
+  test_support::scoped_temp_dir dir;
+  // Longer than the read buffer, and not a multiple of the 64-byte block.
+  std::string bytes;
+  for (std::size_t i = 0; i < 70001; ++i) {
+    bytes.push_back(static_cast<char>(i * 7 % 251));
+  }
+  const auto digest = vemora::detail::sha256_of_file(dir.write("f.bin", bytes));
+  ASSERT_TRUE(digest.has_value());
+  EXPECT_EQ(digest->bytes, bytes.size());
+  EXPECT_EQ(digest->sha256, vemora::detail::sha256_hex(bytes));
+  EXPECT_FALSE(vemora::detail::sha256_of_file(dir.file("missing.bin")).has_value());
+}
+
+}  // namespace
