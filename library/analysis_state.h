@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "analysis/analysis.h"
+#include "memdef/definition_diagnostics.h"
 #include "vemora/analysis.h"
 
 namespace vemora::detail {
@@ -17,8 +18,12 @@ struct analysis_state {
   input definition;
   input map;
   std::optional<input> eeprom_source;
+  bool keep_sections = true;  ///< whether result holds every section's fate
 
   static const analysis_state& of(const analysis& made) { return *made.m_state; }
 };
+
+/// The findings about a definition, from its file or its text.
+::definition_diagnosis diagnosis_of(const input& definition);
 
 }  // namespace vemora::detail

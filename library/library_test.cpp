@@ -4,6 +4,8 @@
 // threads, and the accessors give the figures of a small hand-made example.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <sstream>
 #include <string>
 #include <thread>
@@ -11,6 +13,7 @@
 
 #include "analysis/analysis.h"
 #include "app/run_app.h"
+#include "check/run_check.h"
 #include "library/sha256.h"
 #include "tests/test_support.h"
 #include "vemora/vemora.h"
@@ -487,6 +490,180 @@ TEST(Library, ReportNamesGivenInputsOrDigestsThemItself) {
                             std::string(64, 'a') + "\""),
             std::string::npos)
       << told.str();
+}
+
+// The library's reports are vemora-check's, told the same tool: one model.
+TEST(Library, ReportsAreVemoraChecks) {
+  for (const bundled_example& example : k_examples) {
+    const vemora::request request = file_request(example);
+    std::vector<std::string> arguments = {"vemora-check",
+                                          "report",
+                                          std::string(vemora::keyword(example.format)),
+                                          request.definition.name(),
+                                          request.map.name()};
+    if (example.has_eeprom) {
+      arguments.push_back(request.eeprom_source->name());
+    }
+    arguments.push_back("--json=-");
+    std::vector<const char*> argv;
+    for (const std::string& argument : arguments) {
+      argv.push_back(argument.c_str());
+    }
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(run_check(static_cast<int>(argv.size()), argv.data(), out, err), 0) << err.str();
+
+    vemora::report_details details;
+    details.tool_name = "vemora-check";
+    std::ostringstream json;
+    vemora::write_json(json, vemora::analyse(request), details);
+    EXPECT_EQ(json.str(), out.str()) << example.folder;
+  }
+}
+
+// The lint through the public interface: the findings of texts and files
+// agree, the small image's one trap in whole, the JSON report's diagnostics
+// are the lint's, unreadable inputs are said, and the counts by severity.
+vemora::lint_request small_lint(bool with_map) {
+  vemora::lint_request request;
+  request.definition = vemora::input::text(k_small_definition, "small.def");
+  if (with_map) {
+    request.map = vemora::input::text(k_small_map, "small.map");
+  }
+  return request;
+}
+
+std::string lint_text(const vemora::lint_result& result) {
+  std::ostringstream out;
+  vemora::write_lint_text(out, result);
+  return out.str();
+}
+
+TEST(LibraryLint, SmallImageInWhole) {
+  EXPECT_EQ(lint_text(vemora::lint(small_lint(false))), "0 errors, 0 warnings, 0 notes\n");
+  const vemora::lint_result with_map = vemora::lint(small_lint(true));
+  ASSERT_TRUE(with_map.readable);
+  EXPECT_EQ(lint_text(with_map),
+            "small.map:9:1: note: 1 section (0x20 bytes) lies outside every PROGRAM and MEMORY "
+            "range and is counted nowhere: \".bss\" (line 9) at 0x200000 [VL103]\n"
+            "0 errors, 0 warnings, 1 note\n");
+  std::ostringstream github;
+  vemora::write_lint_github(github, with_map);
+  EXPECT_EQ(github.str().rfind("::notice file=small.map,line=9,col=1,title=VL103::1 section", 0),
+            0u)
+      << github.str();
+}
+
+TEST(LibraryLint, TextsGiveWhatTheirFilesGive) {
+  // A definition with a trap on every line, and the small map.
+  const std::string definition =
+      "  PROGRAM 0x100 0x200\n"
+      "program 0 1000\n"
+      "PROGRAM 0x0 0x1000\n"
+      "MEMORY 0x100000 0x100 RAM\n"
+      "PROGRAM 0x800 0x1000\n"
+      "SEARCH I/O // drivers\n";
+  test_support::scoped_temp_dir dir;
+  vemora::lint_request from_files;
+  from_files.definition = vemora::input::file(dir.write("memory.def", definition));
+  from_files.map = vemora::input::file(dir.write("firmware.map", k_small_map));
+  const vemora::lint_result by_files = vemora::lint(from_files);
+  ASSERT_TRUE(by_files.readable);
+  std::vector<std::string> codes;
+  for (const vemora::finding& one : by_files.findings) {
+    codes.push_back(one.code + "@" + std::to_string(one.line) + ":" + std::to_string(one.column));
+  }
+  // The indented line reads "A" as its start and "M" as its size: a bad
+  // number and a range of size 0. On line 6 "//" and "drivers" are search
+  // terms, and no counted section holds "I/O". The overlap is said on the
+  // later line.
+  const std::vector<std::string> expected = {
+      "VL002@1:3", "VL005@1:3", "VL004@1:9", "VL003@2:1", "VL012@4:23",
+      "VL001@5:1", "VL007@6:1", "VL008@6:12", "VL103@9:1"};
+  EXPECT_EQ(codes, expected);
+
+  vemora::lint_request in_memory = from_files;
+  in_memory.definition = vemora::input::text(definition, from_files.definition.name());
+  in_memory.map = vemora::input::view(k_small_map, from_files.map->name());
+  EXPECT_EQ(lint_text(vemora::lint(in_memory)), lint_text(by_files));
+}
+
+TEST(LibraryLint, JsonReportDiagnosticsAreTheLintsFindings) {
+  std::ostringstream lint_json;
+  vemora::write_lint_json(lint_json, vemora::lint(small_lint(true)));
+  std::ostringstream report;
+  vemora::write_json(report, small_analysis());
+  const nlohmann::json listed = nlohmann::json::parse(report.str())["diagnostics"];
+  EXPECT_EQ(listed, nlohmann::json::parse(lint_json.str())["diagnostics"]);
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0]["code"], "VL103");
+
+  // Without the sections kept the map is not linted.
+  vemora::request lean;
+  lean.definition = vemora::input::text(k_small_definition, "small.def");
+  lean.map = vemora::input::text(k_small_map, "small.map");
+  lean.keep_sections = false;
+  std::ostringstream lean_report;
+  vemora::write_json(lean_report, vemora::analyse(lean));
+  EXPECT_TRUE(nlohmann::json::parse(lean_report.str())["diagnostics"].empty());
+}
+
+TEST(LibraryLint, UnreadableInputsAreSaid) {
+  const std::string missing = test_support::source_dir() + "/no/such";
+  vemora::lint_request no_definition;
+  no_definition.definition = vemora::input::file(missing + ".def");
+  vemora::lint_request no_map = small_lint(false);
+  no_map.map = vemora::input::file(missing + ".map");
+  const struct {
+    const char* what;
+    vemora::lint_request request;
+    std::string problem;
+  } cases[] = {
+      {"definition", no_definition, missing + ".def: cannot be read"},
+      {"map", no_map, missing + ".map: cannot be read"},
+  };
+  for (const auto& c : cases) {
+    const vemora::lint_result result = vemora::lint(c.request);
+    EXPECT_FALSE(result.readable) << c.what;
+    EXPECT_EQ(result.problem, c.problem) << c.what;
+    EXPECT_TRUE(result.findings.empty()) << c.what;
+  }
+
+  // A definition without a range line is not placed against the map, which
+  // is then not read at all.
+  vemora::lint_request refused;
+  refused.definition = vemora::input::text("SEARCH text\n", "search.def");
+  refused.map = vemora::input::file(missing + ".map");
+  const vemora::lint_result result = vemora::lint(refused);
+  ASSERT_TRUE(result.readable);
+  ASSERT_EQ(result.findings.size(), 1u);
+  EXPECT_EQ(result.findings[0].code, "VL011");
+  EXPECT_EQ(result.findings[0].level, vemora::severity::error);
+}
+
+TEST(LibraryLint, CountsAndThresholds) {
+  const struct {
+    const char* definition;
+    std::size_t errors, warnings, notes;
+    bool fails_on_error, fails_on_warning, fails_on_note;
+  } cases[] = {
+      {"PROGRAM 0 10\n", 0, 0, 0, false, false, false},
+      {"PROGRAM 0 10\nhello\n", 0, 0, 1, false, false, true},
+      {"PROGRAM 0 10\nMemory 0 10\n", 0, 1, 0, false, true, true},
+      {"PROGRAM 10 size\nhello\n", 1, 1, 1, true, true, true},
+  };
+  for (const auto& c : cases) {
+    vemora::lint_request request;
+    request.definition = vemora::input::text(c.definition, "d");
+    const vemora::lint_result result = vemora::lint(request);
+    EXPECT_EQ(result.count(vemora::severity::error), c.errors) << c.definition;
+    EXPECT_EQ(result.count(vemora::severity::warning), c.warnings) << c.definition;
+    EXPECT_EQ(result.count(vemora::severity::note), c.notes) << c.definition;
+    EXPECT_EQ(result.has_at_least(vemora::severity::error), c.fails_on_error) << c.definition;
+    EXPECT_EQ(result.has_at_least(vemora::severity::warning), c.fails_on_warning) << c.definition;
+    EXPECT_EQ(result.has_at_least(vemora::severity::note), c.fails_on_note) << c.definition;
+  }
+  EXPECT_EQ(vemora::keyword(vemora::severity::note), "note");
 }
 
 TEST(Sha256, KnownDigests) {

@@ -103,6 +103,7 @@ analysis analyse(const request& what) {
   state->definition = what.definition;
   state->map = what.map;
   state->eeprom_source = what.eeprom_source;
+  state->keep_sections = what.keep_sections;
 
   ::analysis_request internal;
   internal.type_keyword = std::string(keyword(what.format));

@@ -1,7 +1,9 @@
 #include "eep/run_eep_report.h"
+#include "formats/lint_formats.h"
 #include "formats/report_formats.h"
 #include "library/analysis_state.h"
 #include "library/sha256.h"
+#include "lint/lint.h"
 #include "report/run_memory_report.h"
 #include "vemora/report.h"
 
@@ -43,6 +45,14 @@ const ::analysis_result& result_of(const analysis& made) {
   if (state.eeprom_source) {
     context.eeprom_source = identity_of(*state.eeprom_source, details.eeprom_source);
   }
+  // The lint's findings, as vemora-check reports them: the map's need every
+  // section's fate.
+  ::map_lint_input map;
+  if (state.keep_sections) {
+    map = {&state.result.memory, context.keyword, state.map.name()};
+  }
+  context.diagnostics = ::report_diagnostics_of(
+      ::lint_findings(detail::diagnosis_of(state.definition), state.definition.name(), map));
   return context;
 }
 }  // namespace

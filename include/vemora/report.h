@@ -52,8 +52,11 @@ struct report_details {
 };
 
 /// The JSON report; formats/vemora-report.schema.json of the sources
-/// describes every key. Figures are exact; a failed run still gives a valid
-/// report whose diagnostics hold the failure messages.
+/// describes every key. Figures are exact; its diagnostics are the findings
+/// of lint() on the same inputs (those about the map only when the request
+/// kept the sections), read again from a definition file as its identity is.
+/// A failed run still gives a valid report whose diagnostics end with the
+/// failure messages.
 void write_json(std::ostream& out, const analysis& result, const report_details& details = {});
 
 /// CSV (RFC 4180, CR LF): one row per section in map order, header
