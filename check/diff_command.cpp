@@ -1,6 +1,5 @@
 #include "check/diff_command.h"
 
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -9,14 +8,7 @@
 #include "compare/report_diff.h"
 
 std::string read_input_text(const std::string& path) {
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(path, error);
-  if (!std::filesystem::exists(status)) {
-    throw check_error{check_exit_input, path + ": no such file"};
-  }
-  if (std::filesystem::is_directory(status)) {
-    throw check_error{check_exit_input, path + ": is a folder, not a file"};
-  }
+  require_file(path);
   std::ifstream file(path, std::ios::binary);
   if (!file.is_open()) {
     throw check_error{check_exit_input, path + ": cannot be read"};

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "check/check_test_run.h"
 #include "check/run_check.h"
 #include "tests/test_support.h"
 
@@ -18,25 +19,8 @@ namespace {
 using namespace std::string_literals;
 using test_support::scoped_working_dir;
 
-struct check_run {
-  int code = 0;
-  std::string out;
-  std::string err;
-};
-
-check_run run(const std::vector<std::string>& arguments) {
-  std::vector<const char*> argv = {"vemora-check"};
-  for (const std::string& argument : arguments) {
-    argv.push_back(argument.c_str());
-  }
-  std::ostringstream out;
-  std::ostringstream err;
-  check_run result;
-  result.code = run_check(static_cast<int>(argv.size()), argv.data(), out, err);
-  result.out = out.str();
-  result.err = err.str();
-  return result;
-}
+using check_test::check_run;
+using check_test::run;
 
 // Two entries match .text, and the second .text record overfills the range.
 const char k_definition[] =

@@ -5,17 +5,13 @@
 #include <set>
 
 #include "compare/compare_text.h"
+#include "compare/json_refusal.h"
 
 namespace {
 using json = nlohmann::ordered_json;
 
-struct refusal {
-  std::string message;
-};
-
-[[noreturn]] void refuse(const std::string& path, const std::string& why) {
-  throw refusal{path + ": " + why};
-}
+using json_refusal::refusal;
+using json_refusal::refuse;
 
 // Limits above 2^53 bytes would not stay exact; no memory is that large.
 constexpr double k_largest = 9007199254740992.0;
@@ -338,28 +334,22 @@ std::optional<std::uint64_t> parse_size_text(std::string_view text) {
 bool parse_budget(std::string_view text, const report_model& current, budget& out,
                   std::string& error) {
   out = budget{};
-  try {
-    duplicate_finder finder;
-    const json file = json::parse(text.begin(), text.end(),
-                                  [&finder](int depth, json::parse_event_t event, json& parsed) {
-                                    return finder(depth, event, parsed);
-                                  });
-    if (!finder.duplicate().empty()) {
-      throw refusal{finder.duplicate() + ": given twice"};
-    }
-    read_budget(file, current, out);
-    return true;
-  } catch (const refusal& refused) {
-    // Keys come from the file: the message goes to a terminal without their control characters.
-    error = compare_text::terminal_text(refused.message);
-  } catch (const json::exception& failure) {
-    std::string why = failure.what();
-    const std::size_t end = why.find("] ");
-    if (why.rfind("[json.exception.", 0) == 0 && end != std::string::npos) {
-      why.erase(0, end + 2);
-    }
-    error = "is not valid JSON (" + why + ")";
+  const bool read = json_refusal::read_or_refuse(
+      [&] {
+        duplicate_finder finder;
+        const json file =
+            json::parse(text.begin(), text.end(),
+                        [&finder](int depth, json::parse_event_t event, json& parsed) {
+                          return finder(depth, event, parsed);
+                        });
+        if (!finder.duplicate().empty()) {
+          throw refusal{finder.duplicate() + ": given twice"};
+        }
+        read_budget(file, current, out);
+      },
+      error);
+  if (!read) {
+    out = budget{};
   }
-  out = budget{};
-  return false;
+  return read;
 }

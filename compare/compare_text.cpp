@@ -8,36 +8,14 @@
 
 namespace compare_text {
 
-std::string amount(double value) {
-  if (!std::isfinite(value)) {
-    return "n/a";
-  }
-  char text[64];
-  std::snprintf(text, sizeof text, "%.3f", value);
-  std::string out = text;
-  while (out.back() == '0') {
-    out.pop_back();
-  }
-  if (out.back() == '.') {
-    out.pop_back();
-  }
-  return out == "-0" ? "0" : out;
-}
+std::string amount(double value) { return amount_text(value); }
 
 std::string signed_amount(double value) {
   const std::string text = amount(value);
   return value > 0 && text != "0" ? "+" + text : text;
 }
 
-std::string percent(std::optional<double> value) {
-  if (!value || !std::isfinite(*value)) {
-    return "n/a";
-  }
-  char text[64];
-  std::snprintf(text, sizeof text, "%.2f", *value);
-  const std::string out = text;
-  return out == "-0.00" ? "0.00" : out;
-}
+std::string percent(std::optional<double> value) { return percent_text(value); }
 
 std::string signed_percent(std::optional<double> value) {
   const std::string text = percent(value);

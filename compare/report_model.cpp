@@ -4,20 +4,15 @@
 #include <nlohmann/json.hpp>
 
 #include "compare/compare_text.h"
+#include "compare/json_refusal.h"
 #include "formats/report_formats.h"
 
 namespace {
 // Ordered, so that the dropped sums keep the order the report gives them (fate order).
 using json = nlohmann::ordered_json;
 
-/// A report that cannot be read, with the place of its first fault.
-struct refusal {
-  std::string message;
-};
-
-[[noreturn]] void refuse(const std::string& path, const std::string& why) {
-  throw refusal{path + ": " + why};
-}
+using json_refusal::refusal;
+using json_refusal::refuse;
 
 const json& member(const json& object, const char* key, const std::string& path) {
   const auto found = object.find(key);
@@ -293,24 +288,12 @@ const model_range* report_model::find_range(std::string_view id) const {
 
 bool read_report_model(std::string_view text, report_model& model, std::string& error) {
   model = report_model{};
-  try {
-    const json report = json::parse(text.begin(), text.end());
-    read_report(report, model);
-    return true;
-  } catch (const refusal& refused) {
-    // Keys come from the file: the message goes to a terminal without their control characters.
-    error = compare_text::terminal_text(refused.message);
-  } catch (const json::exception& failure) {
-    // nlohmann's "[json.exception.parse_error.101] " prefix says nothing to a user.
-    std::string why = failure.what();
-    const std::size_t end = why.find("] ");
-    if (why.rfind("[json.exception.", 0) == 0 && end != std::string::npos) {
-      why.erase(0, end + 2);
-    }
-    error = "is not valid JSON (" + why + ")";
+  const bool read = json_refusal::read_or_refuse(
+      [&] { read_report(json::parse(text.begin(), text.end()), model); }, error);
+  if (!read) {
+    model = report_model{};
   }
-  model = report_model{};
-  return false;
+  return read;
 }
 
 report_model model_of_analysis(const analysis_result& result) {

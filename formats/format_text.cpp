@@ -187,6 +187,32 @@ std::string html_text(std::string_view text) {
   return out;
 }
 
+std::string amount_text(double value) {
+  if (!std::isfinite(value)) {
+    return "n/a";
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3f", value);
+  std::string out = text;
+  while (out.back() == '0') {
+    out.pop_back();
+  }
+  if (out.back() == '.') {
+    out.pop_back();
+  }
+  return out == "-0" ? "0" : out;
+}
+
+std::string percent_text(std::optional<double> value) {
+  if (!value || !std::isfinite(*value)) {
+    return "n/a";
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2f", *value);
+  const std::string out = text;
+  return out == "-0.00" ? "0.00" : out;
+}
+
 std::string hex_address(std::uint32_t address) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(address));

@@ -41,5 +41,11 @@ std::string markdown_cell(std::string_view text);
 /// CR, and 0x7F) as their visible pictures U+2400 to U+2421.
 std::string html_text(std::string_view text);
 
+/// Bytes with bits as eighths: "1024", "64.125", as many decimals as the
+/// eighths need ("0" for minus zero, "n/a" for NaN or infinity).
+std::string amount_text(double value);
+/// Two decimals ("37.50", "0.00" for minus zero), or "n/a" for none, NaN or infinity.
+std::string percent_text(std::optional<double> value);
+
 /// "0x" and eight upper-case hexadecimal digits.
 std::string hex_address(std::uint32_t address);

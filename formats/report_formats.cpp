@@ -361,31 +361,6 @@ void write_ranges_csv(std::ostream& out, const analysis_result& result) {
 
 // ---- Markdown --------------------------------------------------------------
 
-namespace {
-std::string percent_text(std::optional<double> value) {
-  if (!value || !std::isfinite(*value)) {
-    return "n/a";
-  }
-  char text[64];
-  std::snprintf(text, sizeof text, "%.2f", *value);
-  return text;
-}
-
-/// Bytes with bits as eighths: as many decimals as the eighths need.
-std::string amount_text(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.3f", value);
-  std::string out = text;
-  while (out.back() == '0') {
-    out.pop_back();
-  }
-  if (out.back() == '.') {
-    out.pop_back();
-  }
-  return out;
-}
-}  // namespace
-
 void write_markdown_report(std::ostream& out, const analysis_result& result,
                            const report_context& context) {
   const memory_analysis& memory = result.memory;

@@ -281,6 +281,24 @@ TEST(HexAddress, IsZeroXAndEightUpperCaseDigits) {
   EXPECT_EQ(hex_address(0xFFFFFFFF), "0xFFFFFFFF");
 }
 
+TEST(AmountAndPercentText, EighthsAsTheyNeedAndNoMinusZero) {
+  const std::pair<double, const char*> amounts[] = {
+      {0, "0"},          {-0.0, "0"},      {1024, "1024"},          {64.125, "64.125"},
+      {0.5, "0.5"},      {-8.25, "-8.25"}, {1e12, "1000000000000"}, {std::nan(""), "n/a"},
+      {HUGE_VAL, "n/a"},
+  };
+  for (const auto& [value, text] : amounts) {
+    EXPECT_EQ(amount_text(value), text) << value;
+  }
+  const std::pair<std::optional<double>, const char*> percents[] = {
+      {std::nullopt, "n/a"}, {37.5, "37.50"},       {-0.001, "0.00"},
+      {106.25, "106.25"},    {std::nan(""), "n/a"},
+  };
+  for (const auto& [value, text] : percents) {
+    EXPECT_EQ(percent_text(value), text);
+  }
+}
+
 TEST(OddNames, EveryFormatStaysValidUtf8AndJsonReadsTheLatin1Text) {
   analysis_result result;
   result.memory.names = std::make_shared<section_name_pool>();

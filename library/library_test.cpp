@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
-
 #include <sstream>
 #include <string>
 #include <thread>
@@ -13,7 +12,7 @@
 
 #include "analysis/analysis.h"
 #include "app/run_app.h"
-#include "check/run_check.h"
+#include "check/check_test_run.h"
 #include "library/sha256.h"
 #include "tests/test_support.h"
 #include "vemora/vemora.h"
@@ -496,28 +495,20 @@ TEST(Library, ReportNamesGivenInputsOrDigestsThemItself) {
 TEST(Library, ReportsAreVemoraChecks) {
   for (const bundled_example& example : k_examples) {
     const vemora::request request = file_request(example);
-    std::vector<std::string> arguments = {"vemora-check",
-                                          "report",
-                                          std::string(vemora::keyword(example.format)),
-                                          request.definition.name(),
-                                          request.map.name()};
+    std::vector<std::string> arguments = {"report", std::string(vemora::keyword(example.format)),
+                                          request.definition.name(), request.map.name()};
     if (example.has_eeprom) {
       arguments.push_back(request.eeprom_source->name());
     }
     arguments.push_back("--json=-");
-    std::vector<const char*> argv;
-    for (const std::string& argument : arguments) {
-      argv.push_back(argument.c_str());
-    }
-    std::ostringstream out;
-    std::ostringstream err;
-    ASSERT_EQ(run_check(static_cast<int>(argv.size()), argv.data(), out, err), 0) << err.str();
+    const check_test::check_run checked = check_test::run(arguments);
+    ASSERT_EQ(checked.code, 0) << checked.err;
 
     vemora::report_details details;
     details.tool_name = "vemora-check";
     std::ostringstream json;
     vemora::write_json(json, vemora::analyse(request), details);
-    EXPECT_EQ(json.str(), out.str()) << example.folder;
+    EXPECT_EQ(json.str(), checked.out) << example.folder;
   }
 }
 
@@ -577,9 +568,9 @@ TEST(LibraryLint, TextsGiveWhatTheirFilesGive) {
   // number and a range of size 0. On line 6 "//" and "drivers" are search
   // terms, and no counted section holds "I/O". The overlap is said on the
   // later line.
-  const std::vector<std::string> expected = {
-      "VL002@1:3", "VL005@1:3", "VL004@1:9", "VL003@2:1", "VL012@4:23",
-      "VL001@5:1", "VL007@6:1", "VL008@6:12", "VL103@9:1"};
+  const std::vector<std::string> expected = {"VL002@1:3", "VL005@1:3",  "VL004@1:9",
+                                             "VL003@2:1", "VL012@4:23", "VL001@5:1",
+                                             "VL007@6:1", "VL008@6:12", "VL103@9:1"};
   EXPECT_EQ(codes, expected);
 
   vemora::lint_request in_memory = from_files;

@@ -20,17 +20,17 @@ static_assert(static_cast<int>(severity::error) == static_cast<int>(::finding_se
 }
 
 finding public_finding(::lint_finding internal) {
-  return {std::move(internal.code),    static_cast<severity>(internal.severity),
-          std::move(internal.file),    internal.line,
-          internal.column,             std::move(internal.message)};
+  return {std::move(internal.code), static_cast<severity>(internal.severity),
+          std::move(internal.file), internal.line,
+          internal.column,          std::move(internal.message)};
 }
 
 std::vector<::lint_finding> internal_findings(const lint_result& result) {
   std::vector<::lint_finding> made;
   made.reserve(result.findings.size());
   for (const finding& one : result.findings) {
-    made.push_back({one.code, internal_severity(one.level), one.file, one.line, one.column,
-                    one.message});
+    made.push_back(
+        {one.code, internal_severity(one.level), one.file, one.line, one.column, one.message});
   }
   return made;
 }
