@@ -52,12 +52,7 @@ class budget_folder : public ::testing::Test {
   test_support::scoped_temp_dir m_dir;
 };
 
-struct exit_case {
-  const char* what;
-  std::vector<std::string> arguments;
-  int code;
-  const char* err;  ///< the whole of standard error, or nullptr: any text, not empty
-};
+using check_test::exit_case;
 
 const std::vector<std::string> k_check = {"check", "Tev2", "memory.def", "small.map"};
 
@@ -135,14 +130,7 @@ TEST_F(budget_folder, ExitCodesAndTheirMessages) {
        "error while parsing object key - unexpected end of input; expected string literal)\n"},
   };
   for (const exit_case& c : cases) {
-    SCOPED_TRACE(c.what);
-    const check_run result = run(c.arguments);
-    EXPECT_EQ(result.code, c.code);
-    if (c.err != nullptr) {
-      EXPECT_EQ(result.err, c.err);
-    } else {
-      EXPECT_FALSE(result.err.empty());
-    }
+    const check_run result = check_test::expect_exit(c);
     if (c.code <= 1) {
       EXPECT_FALSE(result.out.empty());
     }

@@ -51,12 +51,7 @@ class lint_folder : public ::testing::Test {
   test_support::scoped_temp_dir m_dir;
 };
 
-struct exit_case {
-  const char* what;
-  std::vector<std::string> arguments;
-  int code;
-  const char* err;  ///< the whole of standard error, or nullptr: any text, not empty
-};
+using check_test::exit_case;
 
 TEST_F(lint_folder, ExitCodes) {
   const exit_case cases[] = {
@@ -103,16 +98,7 @@ TEST_F(lint_folder, ExitCodes) {
   };
   const scoped_working_dir here(m_dir.path());
   for (const exit_case& c : cases) {
-    SCOPED_TRACE(c.what);
-    std::vector<std::string> arguments = {"lint"};
-    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-    const check_run result = run(arguments);
-    EXPECT_EQ(result.code, c.code);
-    if (c.err != nullptr) {
-      EXPECT_EQ(result.err, c.err);
-    } else {
-      EXPECT_FALSE(result.err.empty());
-    }
+    const check_run result = check_test::expect_exit(c, {"lint"});
     if (c.code >= 2) {
       EXPECT_EQ(result.out.find("errors,"), std::string::npos) << result.out;
     }

@@ -59,12 +59,7 @@ class check_folder : public ::testing::Test {
   test_support::scoped_temp_dir m_dir;
 };
 
-struct exit_case {
-  const char* what;
-  std::vector<std::string> arguments;
-  int code;
-  const char* err;  ///< the whole of standard error, or nullptr: any text, not empty
-};
+using check_test::exit_case;
 
 const std::vector<exit_case> k_exit_cases = {
     {"no subcommand", {}, 2, nullptr},
@@ -162,13 +157,7 @@ TEST_F(check_folder, ExitCodesAndTheirMessages) {
   for (const exit_case& c : k_exit_cases) {
     SCOPED_TRACE(c.what);
     const std::set<std::string> before = listing(".");
-    const check_run result = run(c.arguments);
-    EXPECT_EQ(result.code, c.code);
-    if (c.err != nullptr) {
-      EXPECT_EQ(result.err, c.err);
-    } else {
-      EXPECT_FALSE(result.err.empty());
-    }
+    const check_run result = check_test::expect_exit(c);
     if (c.code == 0) {
       EXPECT_FALSE(result.out.empty());
     }
