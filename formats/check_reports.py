@@ -1,4 +1,6 @@
-"""Validates every *.json report in a folder against the report schema.
+"""Validates every *.json report in a folder against the report schema, and
+every *.json in its subfolder lint/ as a lint document: {"diagnostics": [...]}
+with the report's diagnostics array and no other key.
 
 Usage: check_reports.py SCHEMA FOLDER. Exit 0 when all are valid, 1 when one
 is not (or none was found), 77 (skipped) when python3-jsonschema is missing.
@@ -14,27 +16,50 @@ except ImportError:
     sys.exit(77)
 
 
-def main():
-    schema = json.loads(pathlib.Path(sys.argv[1]).read_text(encoding="utf-8"))
+def lint_schema(schema):
+    """The report schema narrowed to its diagnostics: same $defs, same items."""
+    narrowed = dict(schema)
+    narrowed["title"] = "vemora-lint"
+    narrowed["required"] = ["diagnostics"]
+    narrowed["properties"] = {"diagnostics": schema["properties"]["diagnostics"]}
+    narrowed["additionalProperties"] = False
+    return narrowed
+
+
+def validator_of(schema):
     validator_class = jsonschema.validators.validator_for(schema)
     validator_class.check_schema(schema)
-    validator = validator_class(schema)
-    reports = sorted(pathlib.Path(sys.argv[2]).glob("*.json"))
-    if not reports:
-        print("no report found in", sys.argv[2])
-        return 1
+    return validator_class(schema)
+
+
+def main():
+    schema = json.loads(pathlib.Path(sys.argv[1]).read_text(encoding="utf-8"))
+    folder = pathlib.Path(sys.argv[2])
+    failed = 0
+    for validator, pattern in ((validator_of(schema), "*.json"),
+                               (validator_of(lint_schema(schema)), "lint/*.json")):
+        reports = sorted(folder.glob(pattern))
+        if not reports:
+            print("no", pattern, "found in", folder)
+            return 1
+        failed += check(validator, reports)
+    return 1 if failed else 0
+
+
+def check(validator, reports):
     failed = 0
     for report in reports:
+        label = f"{report.parent.name}/{report.name}"
         # Strict UTF-8, and no NaN or Infinity, which Python would accept.
         text = report.read_bytes().decode("utf-8")
         document = json.loads(text, parse_constant=lambda name: sys.exit(
-            f"{report.name}: {name} is not JSON"))
+            f"{label}: {name} is not JSON"))
         errors = sorted(validator.iter_errors(document), key=lambda e: list(e.path))
         for error in errors:
-            print(f"{report.name}: {'/'.join(map(str, error.path))}: {error.message}")
+            print(f"{label}: {'/'.join(map(str, error.path))}: {error.message}")
         failed += bool(errors)
-        print(f"{report.name}: {'invalid' if errors else 'valid'}")
-    return 1 if failed else 0
+        print(f"{label}: {'invalid' if errors else 'valid'}")
+    return failed
 
 
 if __name__ == "__main__":

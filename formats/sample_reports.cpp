@@ -1,7 +1,9 @@
 // Writes the JSON reports of the bundled examples and of edge cases into a
 // folder, for the schema check that runs on them: a program of its own, so
 // that the check also covers the Windows build (run under Wine). A sample
-// with a baseline map carries the diff that report --baseline adds.
+// with a baseline map carries the diff that report --baseline adds. Each
+// report's diagnostics are the lint's findings on its inputs, and the lint's
+// own document of them is written into lint/ beside the reports.
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -11,7 +13,10 @@
 #include <vector>
 
 #include "compare/report_diff.h"
+#include "formats/lint_formats.h"
 #include "formats/report_formats.h"
+#include "lint/lint.h"
+#include "memdef/definition_diagnostics.h"
 
 namespace fs = std::filesystem;
 
@@ -67,7 +72,17 @@ bool write_sample(const sample& s, const fs::path& folder, const fs::path& basel
   if (!s.eeprom.empty()) {
     context.eeprom_source = input_of(s.eeprom);
   }
+  const std::vector<lint_finding> findings =
+      lint_findings(diagnose_memory_def_file(request.definition_path),
+                    context.memory_definition.path, {&result.memory, s.keyword, context.map.path});
+  context.diagnostics = report_diagnostics_of(findings);
+  // Every report has one, whether or not its inputs have a trap.
   context.diagnostics.push_back({"VL000", "note", context.memory_definition.path, 1, 1, "sample"});
+  std::ofstream lint(folder / "lint" / (s.name + ".json"), std::ios::binary);
+  write_lint_json(lint, findings);
+  if (!lint) {
+    return false;
+  }
   if (!baseline_map.empty()) {
     const report_diff diff =
         compute_diff(model_of_analysis(analyse_map(s, baseline_map)), model_of_analysis(result));
@@ -92,6 +107,7 @@ int main(int argc, char** argv) {
   std::error_code error;
   fs::remove_all(folder, error);
   fs::create_directories(inputs, error);
+  fs::create_directories(folder / "lint", error);
   if (error) {
     std::cerr << "cannot create " << inputs.string() << "\n";
     return 1;
