@@ -3,23 +3,12 @@
 #include <optional>
 #include <vector>
 
-#include "analysis/analysis.h"
 #include "check/command_support.h"
 #include "check/run_check.h"
 #include "formats/lint_formats.h"
 #include "lint/lint.h"
-#include "memdef/definition_diagnostics.h"
 
 namespace {
-bool has_kind(const definition_diagnosis& diagnosis, definition_finding_kind kind) {
-  for (const definition_finding& finding : diagnosis.findings) {
-    if (finding.kind == kind) {
-      return true;
-    }
-  }
-  return false;
-}
-
 // The least grave severity that fails the run; none for "never".
 std::optional<finding_severity> threshold_of(const std::string& fail_on) {
   if (fail_on == "never") {
@@ -64,28 +53,16 @@ int run_lint(const lint_options& options, std::ostream& out) {
   if (with_map) {
     require_file(options.map);
   }
-  const definition_diagnosis diagnosis = diagnose_memory_def_file(options.definition);
-  if (!diagnosis.readable) {
+  const lint_run run = lint_inputs(
+      options.definition, with_map ? std::optional<input_source>(options.map) : std::nullopt,
+      options.keyword);
+  if (run.unreadable == lint_unreadable::definition) {
     throw check_error{check_exit_input, options.definition + ": cannot be read"};
   }
-
-  // A definition the report refuses cannot place the map's sections: its
-  // own findings say why, and the map is not read.
-  memory_analysis analysis;
-  map_lint_input map;
-  if (with_map && !has_kind(diagnosis, definition_finding_kind::no_range_lines)) {
-    analysis_request request;
-    request.type_keyword = options.keyword;
-    request.definition_path = options.definition;
-    request.map_path = options.map;
-    request.collect_fates = true;
-    analysis = analyse_memory(request);
-    if (analysis.failure.failed()) {
-      throw check_error{check_exit_input, options.map + ": cannot be opened"};
-    }
-    map = {&analysis, options.keyword, options.map};
+  if (run.unreadable == lint_unreadable::map) {
+    throw check_error{check_exit_input, options.map + ": cannot be opened"};
   }
-  const std::vector<lint_finding> findings = lint_findings(diagnosis, options.definition, map);
+  const std::vector<lint_finding>& findings = run.findings;
 
   if (options.format == "json") {
     write_lint_json(out, findings);

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "analysis/analysis.h"
-#include "memdef/definition_diagnostics.h"
+#include "text/input_source.h"
 #include "vemora/analysis.h"
 
 namespace vemora::detail {
@@ -23,7 +23,7 @@ struct analysis_state {
   static const analysis_state& of(const analysis& made) { return *made.m_state; }
 };
 
-/// The findings about a definition, from its file or its text.
-::definition_diagnosis diagnosis_of(const input& definition);
+/// What the internal readers read for an input: its file, or its text.
+inline ::input_source source_of(const input& given) { return {given.name(), given.bytes()}; }
 
 }  // namespace vemora::detail

@@ -1,10 +1,8 @@
 #include <utility>
 
-#include "analysis/analysis.h"
 #include "formats/lint_formats.h"
 #include "library/analysis_state.h"
 #include "lint/lint.h"
-#include "memdef/definition_diagnostics.h"
 #include "vemora/lint.h"
 
 namespace vemora {
@@ -34,25 +32,7 @@ std::vector<::lint_finding> internal_findings(const lint_result& result) {
   }
   return made;
 }
-
-bool refuses_every_range(const ::definition_diagnosis& diagnosis) {
-  for (const ::definition_finding& one : diagnosis.findings) {
-    if (one.kind == ::definition_finding_kind::no_range_lines) {
-      return true;
-    }
-  }
-  return false;
-}
 }  // namespace
-
-namespace detail {
-::definition_diagnosis diagnosis_of(const input& definition) {
-  if (const std::optional<std::string_view> bytes = definition.bytes()) {
-    return ::diagnose_memory_def_text(*bytes);
-  }
-  return ::diagnose_memory_def_file(definition.name());
-}
-}  // namespace detail
 
 std::string_view keyword(severity level) { return ::severity_name(internal_severity(level)); }
 
@@ -75,30 +55,24 @@ bool lint_result::has_at_least(severity threshold) const {
 
 lint_result lint(const lint_request& what) {
   lint_result result;
-  const ::definition_diagnosis diagnosis = detail::diagnosis_of(what.definition);
-  if (!diagnosis.readable) {
-    result.problem = what.definition.name() + ": cannot be read";
-    return result;
+  std::optional<::input_source> map;
+  if (what.map) {
+    map = detail::source_of(*what.map);
   }
-  ::memory_analysis analysis;
-  ::map_lint_input map;
-  if (what.map && !refuses_every_range(diagnosis)) {
-    ::analysis_request request;
-    request.type_keyword = std::string(keyword(what.format));
-    request.definition_path = what.definition.name();
-    request.definition_text = what.definition.bytes();
-    request.map_path = what.map->name();
-    request.map_text = what.map->bytes();
-    request.collect_fates = true;
-    analysis = ::analyse_memory(request);
-    if (analysis.failure.failed()) {
+  ::lint_run run =
+      ::lint_inputs(detail::source_of(what.definition), map, std::string(keyword(what.format)));
+  switch (run.unreadable) {
+    case ::lint_unreadable::definition:
+      result.problem = what.definition.name() + ": cannot be read";
+      return result;
+    case ::lint_unreadable::map:
       result.problem = what.map->name() + ": cannot be read";
       return result;
-    }
-    map = {&analysis, request.type_keyword, what.map->name()};
+    case ::lint_unreadable::none:
+      break;
   }
   result.readable = true;
-  for (::lint_finding& one : ::lint_findings(diagnosis, what.definition.name(), map)) {
+  for (::lint_finding& one : run.findings) {
     result.findings.push_back(public_finding(std::move(one)));
   }
   return result;

@@ -4,6 +4,7 @@
 #include "library/analysis_state.h"
 #include "library/sha256.h"
 #include "lint/lint.h"
+#include "memdef/definition_diagnostics.h"
 #include "report/run_memory_report.h"
 #include "vemora/report.h"
 
@@ -52,7 +53,8 @@ const ::analysis_result& result_of(const analysis& made) {
     map = {&state.result.memory, context.keyword, state.map.name()};
   }
   context.diagnostics = ::report_diagnostics_of(
-      ::lint_findings(detail::diagnosis_of(state.definition), state.definition.name(), map));
+      ::lint_findings(::diagnose_memory_def_file(detail::source_of(state.definition)),
+                      state.definition.name(), map));
   return context;
 }
 }  // namespace

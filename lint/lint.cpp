@@ -417,6 +417,39 @@ std::vector<lint_finding> lint_findings(const definition_diagnosis& diagnosis,
   return findings;
 }
 
+lint_run lint_inputs(const input_source& definition, const std::optional<input_source>& map,
+                     const std::string& keyword) {
+  lint_run run;
+  const definition_diagnosis diagnosis = diagnose_memory_def_file(definition);
+  if (!diagnosis.readable) {
+    run.unreadable = lint_unreadable::definition;
+    return run;
+  }
+  const bool refused = std::any_of(diagnosis.findings.begin(), diagnosis.findings.end(),
+                                   [](const definition_finding& finding) {
+                                     return finding.kind == definition_finding_kind::no_range_lines;
+                                   });
+  memory_analysis analysis;
+  map_lint_input map_input;
+  if (map && !refused) {
+    analysis_request request;
+    request.type_keyword = keyword;
+    request.definition_path = definition.path;
+    request.definition_text = definition.text;
+    request.map_path = map->path;
+    request.map_text = map->text;
+    request.collect_fates = true;
+    analysis = analyse_memory(request);
+    if (analysis.failure.failed()) {
+      run.unreadable = lint_unreadable::map;
+      return run;
+    }
+    map_input = {&analysis, keyword, map->path};
+  }
+  run.findings = lint_findings(diagnosis, definition.path, map_input);
+  return run;
+}
+
 bool at_least(finding_severity severity, finding_severity threshold) {
   // The enumeration runs from the gravest down.
   return static_cast<int>(severity) <= static_cast<int>(threshold);

@@ -6,12 +6,14 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "analysis/analysis.h"
 #include "memdef/definition_diagnostics.h"
+#include "text/input_source.h"
 
 /// One finding, as every face of the lint prints it.
 struct lint_finding {
@@ -38,6 +40,21 @@ struct map_lint_input {
 std::vector<lint_finding> lint_findings(const definition_diagnosis& diagnosis,
                                         const std::string& definition_file,
                                         const map_lint_input& map = {});
+
+/// Which input a lint could not read.
+enum class lint_unreadable { none, definition, map };
+
+struct lint_run {
+  lint_unreadable unreadable = lint_unreadable::none;  ///< not none: findings is empty
+  std::vector<lint_finding> findings;
+};
+
+/// Reads the definition and, when given, the map with keyword (known to the
+/// caller), and lints them; the findings name each input by its path. A
+/// definition without any range line is not placed against the map, which
+/// is then not read: its own findings say why.
+lint_run lint_inputs(const input_source& definition, const std::optional<input_source>& map = {},
+                     const std::string& keyword = {});
 
 /// Whether a finding of that severity is at least as grave as threshold
 /// (error above warning above note).

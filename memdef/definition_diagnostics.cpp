@@ -628,9 +628,9 @@ definition_diagnosis diagnose_memory_def_text(std::string_view text) {
   return diagnoser.finish();
 }
 
-definition_diagnosis diagnose_memory_def_file(const std::string& file_name) {
+definition_diagnosis diagnose_memory_def_file(const input_source& source) {
   line_reader reader(k_probe_length);
-  if (!reader.open(file_name)) {
+  if (!reader.open(source)) {
     return definition_diagnosis{};
   }
   c_diagnoser diagnoser;

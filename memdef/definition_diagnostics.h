@@ -12,6 +12,7 @@
 
 #include "memdef/c_memory_def.h"
 #include "memdef/memory_range.h"
+#include "text/input_source.h"
 
 /// One kind per lint rule, in the order of the rule codes VL001 ... VL012.
 enum class definition_finding_kind {
@@ -128,5 +129,6 @@ std::string hex_text(std::uint64_t value);
 /// c_memory_def::read reads the same bytes from a file.
 definition_diagnosis diagnose_memory_def_text(std::string_view text);
 
-/// Findings about the definition file of that name.
-definition_diagnosis diagnose_memory_def_file(const std::string& file_name);
+/// Findings about the definition file of that name, or about the text the
+/// source holds in memory.
+definition_diagnosis diagnose_memory_def_file(const input_source& source);
