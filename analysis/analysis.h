@@ -58,6 +58,15 @@ struct range_usage {
   }
   /// Used bytes in percent of the size; none for a range of size 0.
   std::optional<double> used_pct() const;
+
+  /// Sections with contents counted elsewhere (their run address lies in
+  /// another range or none) whose load address lies in this range: the
+  /// initial values a start-up copies out. Not part of used_rounded().
+  std::size_t load_copy_sections = 0;
+  std::uint64_t load_copy_bytes = 0;
+  /// What the image takes of the range: used bytes and load copies, the
+  /// figure a linker prints for its memory region.
+  std::uint64_t footprint() const { return used_rounded() + load_copy_bytes; }
 };
 
 /// Sections and bytes of one kind of fate.
@@ -144,6 +153,9 @@ struct memory_analysis {
   std::uint64_t program_used = 0;          ///< bytes of the program sections, exactly
   std::uint64_t memory_used_bytes = 0;     ///< memory sections counted in bytes
   std::uint64_t memory_used_bits = 0;      ///< memory sections counted in bits
+  /// The load copies of every program range together.
+  std::size_t program_load_copy_sections = 0;
+  std::uint64_t program_load_copy_bytes = 0;
 
   memory_totals totals;  ///< the console report's sums
   search_breakdown breakdown;
@@ -161,6 +173,8 @@ struct memory_analysis {
   fate_sum recognised() const;
   /// Program bytes in percent of the program total; none when it is 0.
   std::optional<double> program_used_pct() const;
+  /// Program bytes with the load copies in the program ranges.
+  std::uint64_t program_footprint() const { return program_used + program_load_copy_bytes; }
   /// Memory bytes, bits rounded to whole bytes, in percent of the memory
   /// total, as the console report takes it; none when the total is 0.
   std::optional<double> memory_used_pct() const;
