@@ -1,6 +1,8 @@
 #include "analysis/analysis.h"
 
 #include <algorithm>
+#include <fstream>
+#include <initializer_list>
 #include <sstream>
 
 #include "mapfile/c_map_file_altium.h"
@@ -31,36 +33,6 @@ std::uint64_t exact_total(const std::vector<memory_range>& ranges) {
   }
   return total;
 }
-
-/// Keeps every fate and hands it on to the caller's observer, if any.
-class fate_collector : public c_section_observer {
- public:
-  fate_collector(std::vector<section_fate_record>* kept, c_section_observer* next)
-      : m_kept(kept), m_next(next) {}
-
-  void expect_sections(std::size_t count) override {
-    if (m_kept != nullptr) {
-      m_kept->reserve(m_kept->size() + count);
-    }
-    if (m_next != nullptr) {
-      m_next->expect_sections(count);
-    }
-  }
-
-  void on_section(const section_event& event) override {
-    if (m_kept != nullptr) {
-      m_kept->push_back({event.pooled_name, event.start, event.size, event.size_unit,
-                         event.map_line, event.fate, event.range_index});
-    }
-    if (m_next != nullptr) {
-      m_next->on_section(event);
-    }
-  }
-
- private:
-  std::vector<section_fate_record>* m_kept;
-  c_section_observer* m_next;
-};
 
 std::optional<double> percent(double part, double whole) {
   if (whole == 0) {
@@ -167,7 +139,100 @@ void sum_exactly(memory_analysis& analysis) {
     }
   });
 }
+/// The load copies: each section with contents whose load address differs
+/// from its run address puts its initial values into the range that holds
+/// its load address, when that range did not count the section itself.
+void note_load_copies(memory_analysis& analysis) {
+  for (const section_fate_record& fate : analysis.fates) {
+    if (!fate.has(k_trait_load) || !fate.detail.load_address || fate.size_unit != 0 ||
+        fate.size == 0 || *fate.detail.load_address == fate.start) {
+      continue;
+    }
+    section_record copy;
+    copy.start = *fate.detail.load_address;
+    copy.size = fate.size;
+    const c_memory_def& definition = analysis.definition;
+    const bool program = definition.find_range(copy, definition.program_ranges);
+    if (!program && !definition.find_range(copy, definition.memory_ranges)) {
+      continue;
+    }
+    const bool counted_here =
+        fate.range_index == copy.range_index &&
+        fate.fate == (program ? section_fate::counted_program : section_fate::counted_memory);
+    if (counted_here) {
+      continue;
+    }
+    range_usage& usage =
+        (program ? analysis.program_usage
+                 : analysis.memory_usage)[static_cast<std::size_t>(copy.range_index)];
+    ++usage.load_copy_sections;
+    usage.load_copy_bytes += fate.size;
+    if (program) {
+      ++analysis.program_load_copy_sections;
+      analysis.program_load_copy_bytes += fate.size;
+    }
+  }
+}
+
+bool holds_text(const input_source& map, std::initializer_list<std::string_view> headings) {
+  line_reader reader(4095);
+  if (!reader.open(map)) {
+    return false;
+  }
+  std::string_view line;
+  while (reader.next(line)) {
+    for (const std::string_view heading : headings) {
+      if (line.find(heading) != std::string_view::npos) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
 }  // namespace
+
+map_form sniff_map_form(const input_source& map) {
+  constexpr std::size_t k_first_block = 4096;
+  std::string head(k_first_block, '\0');
+  std::size_t got = 0;
+  if (map.text) {
+    got = std::min(k_first_block, map.text->size());
+    head.assign(map.text->data(), got);
+  } else {
+    std::ifstream file(map.path, std::ios::binary);
+    file.read(head.data(), static_cast<std::streamsize>(head.size()));
+    got = static_cast<std::size_t>(file.gcount());
+    head.resize(got);
+  }
+  if (head.compare(0, 4,
+                   "\x7f"
+                   "ELF") == 0) {
+    return map_form::elf_file;
+  }
+  if (head.find('\0') != std::string::npos) {
+    return map_form::binary_file;
+  }
+  if (holds_text(map, {"Memory Configuration", "Linker script and memory map"})) {
+    return map_form::linker_map;
+  }
+  return map_form::no_listing;
+}
+
+std::string_view map_form_text(map_form form) {
+  switch (form) {
+    case map_form::listing:
+      return "a section listing";
+    case map_form::elf_file:
+      return "an ELF file";
+    case map_form::linker_map:
+      return "a GNU ld map file";
+    case map_form::binary_file:
+      return "not a text file";
+    case map_form::no_listing:
+      return "a text without any section listing";
+  }
+  return "a text without any section listing";
+}
 
 std::optional<double> range_usage::used_pct() const {
   return percent(static_cast<double>(used_rounded()), range.size);
@@ -339,9 +404,9 @@ memory_analysis analyse_memory(const analysis_request& request) {
     return analysis;
   }
 
-  fate_collector collector(request.collect_fates ? &analysis.fates : nullptr, request.observer);
-  if (request.collect_fates || request.observer != nullptr) {
-    reader->set_observer(&collector);
+  reading_account account;
+  if (request.collect_fates) {
+    reader->set_account(&account);
   }
   if (auto* elxr = dynamic_cast<c_map_file_elxr*>(reader.get())) {
     elxr->set_stretching(request.stretching);
@@ -351,9 +416,20 @@ memory_analysis analyse_memory(const analysis_request& request) {
   analysis.has_sections =
       reader->read(analysis.definition, analysis.program_sections, analysis.memory_sections);
   reader.reset();
+  if (request.collect_fates) {
+    analysis.fates = std::move(account.sections);
+    analysis.cut_map_lines = std::move(account.cut_lines);
+    const bool shaped_line =
+        std::any_of(analysis.fates.begin(), analysis.fates.end(),
+                    [](const section_fate_record& fate) { return fate.map_line != 0; });
+    if (!shaped_line && !account.header_seen) {
+      analysis.form = sniff_map_form(map);
+    }
+  }
   if (!analysis.has_sections) {
     // No section in any range: nothing to report, still a success.
     sum_exactly(analysis);
+    note_load_copies(analysis);
     note_range_lines(definition, analysis);
     note_fates(analysis);
     return analysis;
@@ -362,6 +438,7 @@ memory_analysis analyse_memory(const analysis_request& request) {
   analysis.totals =
       compute_totals(analysis.definition, analysis.program_sections, analysis.memory_sections);
   sum_exactly(analysis);
+  note_load_copies(analysis);
   search_accounting accounting(analysis.searches);
   accounting.expect_records(analysis.program_sections.size());
   for (const section_record& record : analysis.program_sections) {

@@ -93,19 +93,14 @@ struct analysis_failure {
   bool failed() const { return step != analysis_step::none; }
 };
 
-/// One recognised section and its fate, kept by the analysis when asked.
-struct section_fate_record {
-  section_name name;  ///< in the analysis' name pool
-  std::uint32_t start = 0;
-  std::uint32_t size = 0;
-  std::uint32_t size_unit = 0;  ///< 0: bytes, 1: bits
-  std::uint64_t map_line = 0;   ///< 1-based; 0 for a section a reader made up
-  section_fate fate = section_fate::outside_ranges;
-  std::int32_t range_index = -1;  ///< the program or memory range that counted it
-  /// For a section counted in a program range: its place in the program list
-  /// (report order) and the SEARCH entry that counted its bytes (-1: none).
-  std::int64_t program_index = -1;
-  std::int32_t group = -1;
+/// What a map file looks like, judged when no line of it has the keyword's
+/// section-line shape and no listing header stands in it either.
+enum class map_form {
+  listing,      ///< a listing of the keyword's shape, perhaps an empty one
+  elf_file,     ///< starts with the ELF magic: the image itself
+  linker_map,   ///< a GNU ld map ("Memory Configuration", "Linker script and memory map")
+  binary_file,  ///< NUL bytes in its first block: no text at all
+  no_listing,   ///< a text without any section line
 };
 
 /// What one analysis is asked to read.
@@ -120,10 +115,9 @@ struct analysis_request {
   std::optional<std::string_view> definition_text;
   std::optional<std::string_view> map_text;
   std::optional<std::string_view> eeprom_text;
-  /// Told every recognised section's fate while the map is read; none costs
-  /// nothing.
-  c_section_observer* observer = nullptr;
-  /// Whether the analysis keeps every fate in memory_analysis::fates.
+  /// Whether the analysis keeps every fate in memory_analysis::fates, with
+  /// what the listing said of each section, the lines it cut, the load
+  /// copies and the form of a map without any section line.
   bool collect_fates = false;
   /// How an elxr listing is cut into stretches read on several threads.
   c_map_file_elxr::stretch_settings stretching;
@@ -164,6 +158,11 @@ struct memory_analysis {
   /// when the request asks for it, like the sums by fate.
   std::vector<section_fate_record> fates;
   std::array<fate_sum, k_fate_count> by_fate{};
+  /// The map lines longer than the reader takes, cut there (with fates only).
+  std::vector<std::uint64_t> cut_map_lines;
+  /// What the map looks like (with fates only): anything but listing means
+  /// that not one line of it has the keyword's section-line shape.
+  map_form form = map_form::listing;
 
   /// The sums by fate of every dropped section.
   fate_sum dropped() const;
@@ -248,6 +247,12 @@ memory_totals compute_totals(const c_memory_def& definition, const section_list&
 
 /// Reads the definition and the map and sums and accounts what was placed.
 memory_analysis analyse_memory(const analysis_request& request);
+
+/// What the map looks like, by its first bytes and its headings.
+map_form sniff_map_form(const input_source& map);
+
+/// The words for a map form, as a refusal gives them: "an ELF file" ...
+std::string_view map_form_text(map_form form);
 
 /// Reads the EEPROM project source.
 eep_analysis analyse_eep(const input_source& eeprom_source);

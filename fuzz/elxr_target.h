@@ -18,31 +18,21 @@
 
 namespace fuzz_support {
 
-/// Every fate a reader tells, as plain values.
-class fate_recorder : public c_section_observer {
- public:
-  struct fate {
-    std::string name;
-    std::uint32_t start;
-    std::uint32_t size;
-    std::uint64_t map_line;
-    section_fate kind;
-    std::int32_t range_index;
-    bool operator==(const fate& other) const {
-      return name == other.name && start == other.start && size == other.size &&
-             map_line == other.map_line && kind == other.kind && range_index == other.range_index;
-    }
+/// Whether two readings told the same fates, with the same details.
+inline bool same_fates(const reading_account& a, const reading_account& b) {
+  const auto same = [](const section_fate_record& x, const section_fate_record& y) {
+    return x.name.str() == y.name.str() && x.start == y.start && x.size == y.size &&
+           x.map_line == y.map_line && x.fate == y.fate && x.range_index == y.range_index &&
+           x.detail.traits == y.detail.traits && x.detail.load_address == y.detail.load_address;
   };
-  void on_section(const section_event& event) override {
-    fates.push_back({std::string(event.name), event.start, event.size, event.map_line, event.fate,
-                     event.range_index});
-  }
-  std::vector<fate> fates;
-};
+  return std::equal(a.sections.begin(), a.sections.end(), b.sections.begin(), b.sections.end(),
+                    same) &&
+         a.cut_lines == b.cut_lines && a.header_seen == b.header_seen;
+}
 
 /// The counted fates are exactly the listed records, and every line number
 /// lies in the listing, in order, made-up sections last.
-inline void check_fates(const fate_recorder& recorder, std::string_view bytes,
+inline void check_fates(const reading_account& recorder, std::string_view bytes,
                         const section_list& program_sections, const section_list& memory_sections) {
   const std::uint64_t lines =
       static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
@@ -52,17 +42,22 @@ inline void check_fates(const fate_recorder& recorder, std::string_view bytes,
   std::size_t memory_count = 0;
   std::uint64_t last_line = 0;
   bool made_up_seen = false;  // sections a reader makes up have no line and come last
-  for (const fate_recorder::fate& fate : recorder.fates) {
+  std::uint64_t last_cut = 0;
+  for (const std::uint64_t cut : recorder.cut_lines) {
+    FUZZ_CHECK(cut > last_cut && cut <= lines);
+    last_cut = cut;
+  }
+  for (const section_fate_record& fate : recorder.sections) {
     if (fate.map_line == 0) {
       made_up_seen = true;
     } else {
       FUZZ_CHECK(!made_up_seen && fate.map_line >= last_line && fate.map_line <= lines);
       last_line = fate.map_line;
     }
-    if (fate.kind == section_fate::counted_program) {
+    if (fate.fate == section_fate::counted_program) {
       program_bytes += fate.size;
       ++program_count;
-    } else if (fate.kind == section_fate::counted_memory) {
+    } else if (fate.fate == section_fate::counted_memory) {
       memory_bytes += fate.size;
       ++memory_count;
     }
@@ -90,12 +85,12 @@ int fuzz_elxr_reader(const std::uint8_t* data, std::size_t size, const elxr_refe
   bool placed_any = false;
   // The records' names outlive the reader.
   std::shared_ptr<section_name_pool> names;
-  fate_recorder one_go_fates;
+  reading_account one_go_fates;
   {
     reader_type reader(path);
     names = reader.name_pool();
     reader.set_stretching({std::uint64_t{1} << 30, 1});
-    reader.set_observer(&one_go_fates);
+    reader.set_account(&one_go_fates);
     FUZZ_CHECK(reader.is_open);
     placed_any = reader.read(definition, program_sections, memory_sections);
   }
@@ -109,13 +104,13 @@ int fuzz_elxr_reader(const std::uint8_t* data, std::size_t size, const elxr_refe
     one_go.memory.assign(memory_sections.begin(), memory_sections.end());
     reader_type reader(path);
     reader.set_stretching({1 + size / (2 + (size == 0 ? 0 : data[0] % 8)), 3});
-    fate_recorder stretched_fates;
-    reader.set_observer(&stretched_fates);
+    reading_account stretched_fates;
+    reader.set_account(&stretched_fates);
     section_list program_stretched;
     section_list memory_stretched;
     FUZZ_CHECK(reader.read(definition, program_stretched, memory_stretched) == placed_any);
     check_same_lists(one_go, program_stretched, memory_stretched);
-    FUZZ_CHECK(stretched_fates.fates == one_go_fates.fates);
+    FUZZ_CHECK(same_fates(stretched_fates, one_go_fates));
   }
 
   section_name_pool reference_names;

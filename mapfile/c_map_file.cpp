@@ -61,7 +61,7 @@ section_fate c_map_file::place(const c_memory_def& definition, section_record& r
 
 void c_map_file::place_all(const c_memory_def& definition, std::vector<section_record>& records,
                            section_list& program_sections, section_list& memory_sections,
-                           section_fate_log* log, const std::vector<std::uint64_t>* lines) {
+                           section_fate_log* log, const std::vector<record_origin>* origins) {
   // Reserving only sets address space aside; pages are used as records come.
   std::vector<section_record> memory_records;
   memory_records.reserve(records.size());
@@ -77,9 +77,10 @@ void c_map_file::place_all(const c_memory_def& definition, std::vector<section_r
       memory_records.push_back(record);
     }
     if (log != nullptr) {
-      const std::uint64_t line = lines != nullptr && i < lines->size() ? (*lines)[i] : 0;
+      const record_origin origin =
+          origins != nullptr && i < origins->size() ? (*origins)[i] : record_origin{};
       // records[i] keeps its values when copied down to records[kept - 1].
-      log->add_placement(definition, record, line, fate);
+      log->add_placement(definition, record, origin.map_line, fate, origin.detail);
     }
   }
   records.resize(kept);

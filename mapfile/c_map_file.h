@@ -19,6 +19,13 @@
 #include "memdef/c_memory_def.h"
 #include "text/line_reader.h"
 
+/// Where a record read from a listing came from: its map line and what the
+/// listing said of it, kept beside records that are placed after reading.
+struct record_origin {
+  std::uint64_t map_line = 0;
+  section_detail detail;
+};
+
 class c_map_file {
  public:
   static constexpr std::size_t k_elxr_line_length = 2047;
@@ -41,11 +48,12 @@ class c_map_file {
   /// Whether post_process() does anything; a reader that overrides it says so.
   virtual bool post_processes() const { return false; }
 
-  /// Has read() tell the observer what became of every section it
-  /// recognises, in the order of the map's lines; nullptr (the default) for
-  /// none. The observer must outlive the reading.
-  void set_observer(c_section_observer* observer) { m_observer = observer; }
-  c_section_observer* observer() const { return m_observer; }
+  /// Has read() account for every section it recognises (its fate and what
+  /// the listing said of it), in the order of the map's lines, and for the
+  /// lines it cut; nullptr (the default) for none. The account must outlive
+  /// the reading.
+  void set_account(reading_account* account) { m_account = account; }
+  reading_account* account() const { return m_account; }
 
   /// (Re)opens the stream on a file or text; true when it now has one open.
   bool open(const input_source& input);
@@ -69,12 +77,13 @@ class c_map_file {
 
   /// place() for every record, in order. The records are used up: those for
   /// the program list are gathered in place and handed over whole. With a
-  /// log, every record's fate goes into it; lines then holds the map line of
-  /// each record read from the listing, in order (those behind it have none).
+  /// log, every record's fate goes into it; origins then holds where each
+  /// record read from the listing came from, in order (those behind it have
+  /// none).
   static void place_all(const c_memory_def& definition, std::vector<section_record>& records,
                         section_list& program_sections, section_list& memory_sections,
                         section_fate_log* log = nullptr,
-                        const std::vector<std::uint64_t>* lines = nullptr);
+                        const std::vector<record_origin>* origins = nullptr);
 
   /// The pool of the names of the records this reader makes: one of its
   /// own unless use_name_pool() gave it another. The names stay valid while
@@ -96,5 +105,5 @@ class c_map_file {
 
  private:
   std::shared_ptr<section_name_pool> m_names;
-  c_section_observer* m_observer = nullptr;
+  reading_account* m_account = nullptr;
 };

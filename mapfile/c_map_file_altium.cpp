@@ -46,10 +46,13 @@ bool c_map_file_altium::read(const c_memory_def& definition, section_list& progr
     return false;
   }
   section_fate_log fates;
-  section_fate_log* log = observer() != nullptr ? &fates : nullptr;
+  section_fate_log* log = account() != nullptr ? &fates : nullptr;
   std::string_view line;
   if (!stream.next(line) || line.find("Memory map") == std::string_view::npos) {
     return false;
+  }
+  if (log != nullptr) {
+    log->note_header();
   }
   bool table = true;
   for (int skipped = 0; skipped < 3 && table; ++skipped) {
@@ -59,6 +62,9 @@ bool c_map_file_altium::read(const c_memory_def& definition, section_list& progr
   while (table && stream.next(line) && stream.last_line_terminated()) {
     if (line.find("Number of symbols") != std::string_view::npos) {
       break;
+    }
+    if (log != nullptr && stream.last_line_cut()) {
+      log->add_cut_line(stream.line_number());
     }
     section_record record;
     if (parse_row(line, record, names())) {
@@ -88,7 +94,7 @@ bool c_map_file_altium::read(const c_memory_def& definition, section_list& progr
     }
   }
   if (log != nullptr) {
-    log->deliver(*observer());
+    log->deliver(*account());
   }
   return !program_sections.empty() || !memory_sections.empty();
 }

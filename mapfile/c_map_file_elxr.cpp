@@ -9,6 +9,7 @@
 
 #include "text/byte_word.h"
 #include "text/hex_number.h"
+#include "text/line_reader.h"
 
 namespace {
 /// Whether word (not empty) occurs in text. Names and attribute lines are
@@ -51,6 +52,59 @@ bool contains(std::string_view text, std::string_view word) {
 bool is_excluded_name(std::string_view name) {
   return name == "heap" || name == "linfix" || name == "gstackfix" || name == "note.renesas";
 }
+
+/// Whether a hexadecimal column holds a value beyond 32 bits.
+bool is_wide(std::string_view column) { return scan_hex(column, 0, false).overflow; }
+
+/// The words and columns of a section's lines that its record does not keep.
+/// rest is what follows the address column: the load address first (objdump
+/// lists "LMA  File off  Algn"), and in a listing made with -w the attribute
+/// words as well.
+section_detail detail_of(const elxr_line_match& match, std::uint32_t mask) {
+  section_detail detail;
+  if (is_wide(match.start)) {
+    detail.traits |= k_trait_wide_start;
+  }
+  if (is_wide(match.size)) {
+    detail.traits |= k_trait_wide_size;
+  }
+  std::size_t at = 0;
+  while (at < match.rest.size() && is_space_char(match.rest[at])) {
+    ++at;
+  }
+  std::size_t end = at;
+  while (end < match.rest.size() && is_xdigit_char(match.rest[end])) {
+    ++end;
+  }
+  if (end > at && (end == match.rest.size() || is_space_char(match.rest[end]))) {
+    const hex_scan load = scan_hex(match.rest.substr(at, end - at), 0, false);
+    if (load.overflow) {
+      detail.traits |= k_trait_wide_load;
+    } else {
+      detail.load_address = load.value & mask;
+    }
+  }
+  if (contains(match.rest, "ALLOC") || contains(match.rest, "CONTENTS")) {
+    detail.traits |= k_trait_wide_listing;
+  }
+  return detail;
+}
+
+void read_attributes(std::string_view attributes, section_detail& detail) {
+  detail.traits |= k_trait_attributes;
+  if (contains(attributes, "ALLOC")) {
+    detail.traits |= k_trait_alloc;
+  }
+  if (contains(attributes, "LOAD")) {
+    detail.traits |= k_trait_load;
+  }
+}
+
+/// The column header line of an objdump-style listing.
+bool is_header_line(std::string_view line) {
+  return contains(line, "Idx") && contains(line, "Name") && contains(line, "Size") &&
+         contains(line, "VMA");
+}
 }  // namespace
 
 const elxr_line_matcher& c_map_file_elxr::section_pattern() const {
@@ -86,14 +140,14 @@ bool c_map_file_elxr::read(const c_memory_def& definition, section_list& program
   // thread of their stretch), and the lists take them over as they are.
   const c_memory_def* placing = post_processes() ? nullptr : &definition;
   section_fate_log fates;
-  section_fate_log* log = observer() != nullptr ? &fates : nullptr;
+  section_fate_log* log = account() != nullptr ? &fates : nullptr;
   // Records that are placed only after post-processing keep their lines here.
-  std::vector<std::uint64_t> lines;
-  std::vector<std::uint64_t>* record_lines =
+  std::vector<record_origin> lines;
+  std::vector<record_origin>* record_lines =
       log != nullptr && placing == nullptr ? &lines : nullptr;
   const auto finish = [&]() {
     if (log != nullptr) {
-      log->deliver(*observer());
+      log->deliver(*account());
     }
     return !program_sections.empty() || !memory_sections.empty();
   };
@@ -136,18 +190,33 @@ void c_map_file_elxr::read_sections(line_reader& reader, const elxr_line_matcher
                                     const c_memory_def* placing,
                                     std::vector<section_record>* memory_records,
                                     section_fate_log* log,
-                                    std::vector<std::uint64_t>* record_lines) const {
+                                    std::vector<record_origin>* record_lines) const {
   const std::uint32_t mask = address_mask();
   std::string_view line;
   elxr_line_match match;
-  while (next_filled_line(reader, line)) {
+  // A line cut at the reader's length is told once, whatever it turns out to be.
+  const auto next_line = [&reader, log](std::string_view& into) {
+    if (!next_filled_line(reader, into)) {
+      return false;
+    }
+    if (log != nullptr && reader.last_line_cut()) {
+      log->add_cut_line(reader.line_number());
+    }
+    return true;
+  };
+  while (next_line(line)) {
     if (!pattern.match(line, match)) {
-      if (log != nullptr && match_section_shape(line, match)) {
-        section_record shaped;
-        shaped.name = section_name(match.name, recent);
-        shaped.size = parse_hex(match.size);
-        shaped.start = parse_hex(match.start) & mask;
-        log->add(shaped, reader.line_number(), section_fate::name_not_accepted);
+      if (log != nullptr) {
+        if (match_section_shape(line, match)) {
+          section_record shaped;
+          shaped.name = section_name(match.name, recent);
+          shaped.size = parse_hex(match.size);
+          shaped.start = parse_hex(match.start) & mask;
+          log->add(shaped, reader.line_number(), section_fate::name_not_accepted,
+                   detail_of(match, mask));
+        } else if (is_header_line(line)) {
+          log->note_header();
+        }
       }
       continue;
     }
@@ -156,31 +225,39 @@ void c_map_file_elxr::read_sections(line_reader& reader, const elxr_line_matcher
     record.name = section_name(match.name, recent);
     record.size = parse_hex(match.size);
     record.start = parse_hex(match.start) & mask;
+    section_detail detail;
+    if (log != nullptr) {
+      detail = detail_of(match, mask);
+    }
     // Judged on the line's own text: another stretch may be making names.
     const bool debug_name = contains(match.name, "debug");
     const bool excluded_name = is_excluded_name(match.name);
     // The line after a section line is its attribute line, whatever it holds;
     // a section without one is dropped.
     std::string_view attributes;
-    if (!next_filled_line(reader, attributes)) {
+    if (!next_line(attributes)) {
       if (log != nullptr) {
-        log->add(record, line_number, section_fate::no_attribute_line);
+        log->add(record, line_number, section_fate::no_attribute_line, detail);
       }
       break;
+    }
+    if (log != nullptr) {
+      read_attributes(attributes, detail);
     }
     if (debug_name || excluded_name || contains(attributes, "DEBUGGING")) {
       if (log != nullptr) {
         log->add(record, line_number,
                  debug_name                          ? section_fate::debug_name
                  : contains(attributes, "DEBUGGING") ? section_fate::debugging_attribute
-                                                     : section_fate::excluded_name);
+                                                     : section_fate::excluded_name,
+                 detail);
       }
       continue;
     }
     if (placing == nullptr) {
       records.push_back(record);
       if (record_lines != nullptr) {
-        record_lines->push_back(line_number);
+        record_lines->push_back({line_number, detail});
       }
       continue;
     }
@@ -193,7 +270,7 @@ void c_map_file_elxr::read_sections(line_reader& reader, const elxr_line_matcher
       memory_records->push_back(record);
     }
     if (log != nullptr) {
-      log->add_placement(*placing, record, line_number, fate);
+      log->add_placement(*placing, record, line_number, fate, detail);
     }
   }
 }
@@ -265,14 +342,14 @@ bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
                                      std::vector<std::vector<section_record>>& parts,
                                      std::vector<std::vector<section_record>>& memory_parts,
                                      section_fate_log* log,
-                                     std::vector<std::uint64_t>* record_lines) const {
+                                     std::vector<record_origin>* record_lines) const {
   const std::size_t count = bounds.size() - 1;
   parts.assign(count, {});
   memory_parts.assign(count, {});
   // Each stretch counts its lines from its own start; they are put after the
   // lines of the stretches before it once all are read.
   std::vector<section_fate_log> logs(log != nullptr ? count : 0);
-  std::vector<std::vector<std::uint64_t>> lines(record_lines != nullptr ? count : 0);
+  std::vector<std::vector<record_origin>> lines(record_lines != nullptr ? count : 0);
   std::vector<std::uint64_t> line_counts(count, 0);
   std::vector<std::exception_ptr> failures(count);
   std::vector<char> opened(count, 0);
@@ -331,12 +408,13 @@ bool c_map_file_elxr::read_stretches(const std::vector<std::uint64_t>& bounds,
   std::uint64_t lines_before = 0;
   for (std::size_t i = 0; i < count; ++i) {
     if (log != nullptr) {
-      logs[i].shift_lines(0, lines_before);
+      logs[i].shift_lines(lines_before);
       log->append(std::move(logs[i]));
     }
     if (record_lines != nullptr) {
-      for (const std::uint64_t line : lines[i]) {
-        record_lines->push_back(line + lines_before);
+      for (record_origin origin : lines[i]) {
+        origin.map_line += lines_before;
+        record_lines->push_back(origin);
       }
     }
     lines_before += line_counts[i];

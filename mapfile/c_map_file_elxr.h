@@ -50,11 +50,12 @@ class c_map_file_elxr : public c_map_file {
   /// With a definition to place them by, records gets those for the program
   /// list and memory_records those for the memory list.
   /// With a log, every recognised section's fate goes into it, and without
-  /// a definition to place by, record_lines gets each record's map line.
+  /// a definition to place by, record_lines gets each record's map line and
+  /// what the listing said of it.
   void read_sections(line_reader& reader, const elxr_line_matcher& pattern,
                      section_name::recent_list& recent, std::vector<section_record>& records,
                      const c_memory_def* placing, std::vector<section_record>* memory_records,
-                     section_fate_log* log, std::vector<std::uint64_t>* record_lines) const;
+                     section_fate_log* log, std::vector<record_origin>* record_lines) const;
   /// The records of each stretch, in file order; false when a stretch could
   /// not be opened. With a definition to place them by, parts keeps the
   /// records for the program list and memory_parts gets those for the memory
@@ -62,7 +63,7 @@ class c_map_file_elxr : public c_map_file {
   bool read_stretches(const std::vector<std::uint64_t>& bounds, const c_memory_def* placing,
                       std::vector<std::vector<section_record>>& parts,
                       std::vector<std::vector<section_record>>& memory_parts, section_fate_log* log,
-                      std::vector<std::uint64_t>* record_lines) const;
+                      std::vector<record_origin>* record_lines) const;
   /// The first place at or after offset, and before limit, where a stretch
   /// can begin; 0 when there is none.
   std::uint64_t stretch_start(std::uint64_t offset, std::uint64_t limit) const;

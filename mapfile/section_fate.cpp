@@ -50,16 +50,20 @@ section_fate unplaced_fate(const c_memory_def& definition, std::uint32_t start, 
 }
 
 void section_fate_log::add_placement(const c_memory_def& definition, const section_record& record,
-                                     std::uint64_t map_line, section_fate placed) {
+                                     std::uint64_t map_line, section_fate placed,
+                                     const section_detail& detail) {
   add(record, map_line,
-      is_counted(placed) ? placed : unplaced_fate(definition, record.start, record.size));
+      is_counted(placed) ? placed : unplaced_fate(definition, record.start, record.size), detail);
 }
 
-void section_fate_log::shift_lines(std::size_t first, std::uint64_t lines) {
-  for (std::size_t i = first; i < m_entries.size(); ++i) {
-    if (m_entries[i].map_line != 0) {
-      m_entries[i].map_line += lines;
+void section_fate_log::shift_lines(std::uint64_t lines) {
+  for (section_fate_record& entry : m_entries) {
+    if (entry.map_line != 0) {
+      entry.map_line += lines;
     }
+  }
+  for (std::uint64_t& line : m_cut_lines) {
+    line += lines;
   }
 }
 
@@ -70,26 +74,24 @@ void section_fate_log::append(section_fate_log&& other) {
     m_entries.insert(m_entries.end(), other.m_entries.begin(), other.m_entries.end());
   }
   other.m_entries.clear();
+  m_cut_lines.insert(m_cut_lines.end(), other.m_cut_lines.begin(), other.m_cut_lines.end());
+  other.m_cut_lines.clear();
+  m_header_seen = m_header_seen || other.m_header_seen;
 }
 
-void section_fate_log::deliver(c_section_observer& observer) {
+void section_fate_log::deliver(reading_account& account) {
   const auto line_order = [](std::uint64_t line) { return line == 0 ? UINT64_MAX : line; };
   std::stable_sort(m_entries.begin(), m_entries.end(),
-                   [&line_order](const entry& a, const entry& b) {
+                   [&line_order](const section_fate_record& a, const section_fate_record& b) {
                      return line_order(a.map_line) < line_order(b.map_line);
                    });
-  observer.expect_sections(m_entries.size());
-  for (const entry& logged : m_entries) {
-    section_event event;
-    event.name = logged.name.str();
-    event.pooled_name = logged.name;
-    event.start = logged.start;
-    event.size = logged.size;
-    event.size_unit = logged.size_unit;
-    event.map_line = logged.map_line;
-    event.fate = logged.fate;
-    event.range_index = logged.range_index;
-    observer.on_section(event);
+  if (account.sections.empty()) {
+    account.sections = std::move(m_entries);
+  } else {
+    account.sections.insert(account.sections.end(), m_entries.begin(), m_entries.end());
   }
   m_entries.clear();
+  account.cut_lines.insert(account.cut_lines.end(), m_cut_lines.begin(), m_cut_lines.end());
+  m_cut_lines.clear();
+  account.header_seen = account.header_seen || m_header_seen;
 }

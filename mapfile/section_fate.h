@@ -1,12 +1,14 @@
 // What became of every section a map reader recognised: counted in a range,
-// or dropped with the first reason that applies. A reader tells an observer
-// only when one is attached; without one it does no work for it. Reasons are
+// or dropped with the first reason that applies, with what its listing said
+// of it besides. A reader keeps this account only when it is given one;
+// without one it does no work for it. Reasons are
 // kept in a log while the listing is read (on several threads for a large
 // one) and handed over in the order of the map's lines at the end.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -35,11 +37,32 @@ inline bool is_counted(section_fate fate) {
   return fate == section_fate::counted_program || fate == section_fate::counted_memory;
 }
 
-/// One section and its fate. The name's text stays valid during the call only.
-struct section_event {
-  std::string_view name;
-  /// The same name in the reader's pool, valid as long as the pool is.
-  section_name pooled_name;
+/// What a listing says of a section besides its name, start and size: the
+/// words of its attribute line, and the columns that do not fit the record.
+enum section_trait : std::uint8_t {
+  k_trait_attributes = 1 << 0,  ///< the listing gave an attribute line (the bits below are read)
+  k_trait_alloc = 1 << 1,       ///< "ALLOC": the section takes memory in the image
+  k_trait_load = 1 << 2,        ///< "LOAD": its contents are loaded from the image
+  /// Attribute words on the section line itself: a listing made with -w,
+  /// whose next section line was then taken for this one's attribute line.
+  k_trait_wide_listing = 1 << 3,
+  k_trait_wide_start = 1 << 4,  ///< the address column holds more than 32 bits: read as 0
+  k_trait_wide_size = 1 << 5,   ///< the size column holds more than 32 bits: read as 0
+  k_trait_wide_load = 1 << 6,   ///< the load address column holds more than 32 bits
+};
+
+/// What the listing said of one section beyond its record.
+struct section_detail {
+  std::uint8_t traits = 0;
+  /// The load address (the listing's LMA column, folded as the start is);
+  /// none where the format has no such column.
+  std::optional<std::uint32_t> load_address;
+};
+
+/// One recognised section and its fate: what a reader tells, and what the
+/// analysis keeps, in one record.
+struct section_fate_record {
+  section_name name;  ///< in the reading's name pool
   std::uint32_t start = 0;
   std::uint32_t size = 0;
   std::uint32_t size_unit = 0;  ///< 0: bytes, 1: bits
@@ -47,16 +70,25 @@ struct section_event {
   /// a section a reader makes up (it has no line).
   std::uint64_t map_line = 0;
   section_fate fate = section_fate::outside_ranges;
-  /// The program or memory range that counted it; -1 when dropped.
-  std::int32_t range_index = -1;
+  std::int32_t range_index = -1;  ///< the program or memory range that counted it; -1 when dropped
+  section_detail detail = {};
+  /// Filled by the analysis for a section counted in a program range: its
+  /// place in the program list (report order) and the SEARCH entry that
+  /// counted its bytes (-1: none).
+  std::int64_t program_index = -1;
+  std::int32_t group = -1;
+
+  bool has(section_trait trait) const { return (detail.traits & trait) != 0; }
 };
 
-class c_section_observer {
- public:
-  virtual ~c_section_observer() = default;
-  /// Told once before the first section: how many follow.
-  virtual void expect_sections(std::size_t /*count*/) {}
-  virtual void on_section(const section_event& event) = 0;
+/// What a reading tells besides its two lists, when it is asked to.
+struct reading_account {
+  /// Every recognised section, by map line (made-up sections last).
+  std::vector<section_fate_record> sections;
+  /// The lines longer than the reader takes, cut there, in map order.
+  std::vector<std::uint64_t> cut_lines;
+  /// Whether a listing's column header line ("Idx Name Size VMA LMA") was seen.
+  bool header_seen = false;
 };
 
 /// Why a section that no program or memory range holds is dropped:
@@ -68,39 +100,44 @@ section_fate unplaced_fate(const c_memory_def& definition, std::uint32_t start, 
 /// The fates of one reading, in the order they were decided.
 class section_fate_log {
  public:
-  struct entry {
-    section_name name;
-    std::uint32_t start;
-    std::uint32_t size;
-    std::uint32_t size_unit;
-    std::int32_t range_index;
-    std::uint64_t map_line;
-    section_fate fate;
-  };
-
-  void add(const section_record& record, std::uint64_t map_line, section_fate fate) {
-    m_entries.push_back({record.name, record.start, record.size, record.size_unit,
-                         is_counted(fate) ? record.range_index : -1, map_line, fate});
+  void add(const section_record& record, std::uint64_t map_line, section_fate fate,
+           const section_detail& detail = {}) {
+    section_fate_record entry;
+    entry.name = record.name;
+    entry.start = record.start;
+    entry.size = record.size;
+    entry.size_unit = record.size_unit;
+    entry.map_line = map_line;
+    entry.fate = fate;
+    entry.range_index = is_counted(fate) ? record.range_index : -1;
+    entry.detail = detail;
+    m_entries.push_back(entry);
   }
   /// The fate of a record after placing: placed is counted_program or
   /// counted_memory when a range took it, any other fate when none did; the
   /// reason is then worked out here.
   void add_placement(const c_memory_def& definition, const section_record& record,
-                     std::uint64_t map_line, section_fate placed);
+                     std::uint64_t map_line, section_fate placed,
+                     const section_detail& detail = {});
+  /// A line longer than the reader takes.
+  void add_cut_line(std::uint64_t map_line) { m_cut_lines.push_back(map_line); }
+  void note_header() { m_header_seen = true; }
 
-  /// Adds lines to the line numbers of the entries from first on: a stretch
-  /// of the listing counts its lines from its own start.
-  void shift_lines(std::size_t first, std::uint64_t lines);
+  /// Adds lines to every line number: a stretch of the listing counts its
+  /// lines from its own start.
+  void shift_lines(std::uint64_t lines);
 
   /// Appends other's entries, leaving other empty.
   void append(section_fate_log&& other);
 
   std::size_t size() const { return m_entries.size(); }
 
-  /// Hands every entry to the observer, by map line (entries of one line in
-  /// the order they came), made-up sections last.
-  void deliver(c_section_observer& observer);
+  /// Hands every entry to the account, by map line (entries of one line in
+  /// the order they came), made-up sections last; the log is left empty.
+  void deliver(reading_account& account);
 
  private:
-  std::vector<entry> m_entries;
+  std::vector<section_fate_record> m_entries;
+  std::vector<std::uint64_t> m_cut_lines;
+  bool m_header_seen = false;
 };

@@ -36,11 +36,12 @@ const char* find_line_feed(const char* p, std::size_t n) {
 
 // A CR belongs to the line end only when a line feed follows it.
 std::string_view finish_line(std::string_view raw, std::size_t max_length, bool may_hold_nul,
-                             bool terminated = true) {
+                             bool terminated, bool& cut) {
   if (terminated && !raw.empty() && raw.back() == '\r') {
     raw.remove_suffix(1);
   }
-  if (raw.size() > max_length) {
+  cut = raw.size() > max_length;
+  if (cut) {
     raw = raw.substr(0, max_length);
   }
   if (may_hold_nul) {
@@ -82,6 +83,7 @@ bool line_reader::open(const input_source& source) {
   m_unread = UINT64_MAX;
   m_eof = false;
   m_terminated = false;
+  m_cut = false;
   m_line_number = 0;
   return true;
 }
@@ -169,7 +171,7 @@ bool line_reader::next(std::string_view& line) {
       m_begin += len + 1;
       m_terminated = true;
       ++m_line_number;
-      line = finish_line(std::string_view(start, len), m_max_length, m_may_hold_nul);
+      line = finish_line(std::string_view(start, len), m_max_length, m_may_hold_nul, true, m_cut);
       return true;
     }
   }
@@ -214,9 +216,9 @@ bool line_reader::deliver(std::string_view raw, bool spilled, std::string_view& 
   ++m_line_number;
   if (spilled) {
     keep(raw);
-    line = finish_line(m_long_line, m_max_length, true, m_terminated);
+    line = finish_line(m_long_line, m_max_length, true, m_terminated, m_cut);
   } else {
-    line = finish_line(raw, m_max_length, m_may_hold_nul, m_terminated);
+    line = finish_line(raw, m_max_length, m_may_hold_nul, m_terminated, m_cut);
   }
   return true;
 }
@@ -231,6 +233,7 @@ bool next_text_line(std::string_view text, std::size_t& pos, std::size_t max_len
   const bool terminated = lf != std::string_view::npos;
   const std::string_view raw = terminated ? rest.substr(0, lf) : rest;
   pos += terminated ? lf + 1 : rest.size();
-  line = finish_line(raw, max_length, true, terminated);
+  bool cut = false;
+  line = finish_line(raw, max_length, true, terminated, cut);
   return true;
 }

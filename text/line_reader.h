@@ -44,6 +44,9 @@ class line_reader {
 
   /// Whether the line last returned by next() was ended by a line feed.
   bool last_line_terminated() const { return m_terminated; }
+  /// Whether the line last returned by next() was longer than the limit and
+  /// cut there (the line's own length, without a CR before its line feed).
+  bool last_line_cut() const { return m_cut; }
 
   /// True once every byte of the file has been consumed.
   bool at_end();
@@ -79,6 +82,7 @@ class line_reader {
   std::size_t m_end = 0;
   bool m_eof = false;
   bool m_terminated = false;
+  bool m_cut = false;
   std::uint64_t m_line_number = 0;
   bool m_may_hold_nul = true;  ///< whether the buffered bytes contain a NUL
   std::string m_long_line;

@@ -109,6 +109,32 @@ TEST(LineReader, LinesLongerThanAReadBlockAreCutToo) {
   EXPECT_EQ(read_bytes("before\n" + big, 511), (lines{"before", big.substr(0, 511)}));
 }
 
+/// Each line's text and whether the reader says it was cut.
+std::vector<std::pair<std::size_t, bool>> cut_marks(const std::string& bytes,
+                                                    std::size_t max_length) {
+  scoped_temp_dir dir;
+  line_reader reader(max_length);
+  EXPECT_TRUE(reader.open(dir.write("input.txt", bytes)));
+  std::vector<std::pair<std::size_t, bool>> marks;
+  std::string_view line;
+  while (reader.next(line)) {
+    marks.emplace_back(line.size(), reader.last_line_cut());
+  }
+  return marks;
+}
+
+TEST(LineReader, SaysWhichLinesWereCut) {
+  using marks = std::vector<std::pair<std::size_t, bool>>;
+  const std::string exact(511, 'e');
+  // A CR before the line feed is no part of the line's length.
+  EXPECT_EQ(cut_marks(exact + "\r\n" + exact + "x\nshort", 511),
+            (marks{{511, false}, {511, true}, {5, false}}));
+  // Cut across read blocks, and as the last line without a line feed.
+  const std::string big(3 * 1024 * 1024, 'b');
+  EXPECT_EQ(cut_marks("a\n" + big + "\nb\n" + big, 2047),
+            (marks{{1, false}, {2047, true}, {1, false}, {2047, true}}));
+}
+
 // The documented line rules written out plainly, for comparison.
 std::vector<std::string> reference_lines(const std::string& bytes, std::size_t max_length) {
   std::vector<std::string> result;
