@@ -10,6 +10,7 @@
 #include "check/file_digest.h"
 #include "check/run_check.h"
 #include "formats/lint_formats.h"
+#include "lint/lint.h"
 
 const char* const k_exit_codes =
     "Exit codes:\n"
@@ -114,6 +115,12 @@ analysis_result analyse_inputs(const input_options& inputs, const checked_inputs
   analysis_result result = analyse(request);
   const analysis_failure& failure = result.failure();
   if (!failure.failed()) {
+    // A map without a single line of a listing's shape is no empty listing:
+    // a gate must not pass it as a build without sections.
+    if (result.memory.form != map_form::listing) {
+      throw check_error{check_exit_input,
+                        inputs.map + ": " + no_listing_text(result.memory.form, inputs.keyword)};
+    }
     return result;
   }
   if (failure.step == analysis_step::eep_report) {

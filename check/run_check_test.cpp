@@ -50,7 +50,18 @@ class check_folder : public ::testing::Test {
   void SetUp() override {
     m_dir.write("memory.def", k_definition);
     m_dir.write("small.map", k_map);
-    m_dir.write("empty.map", "");
+    // A listing without sections: its header line says what it is.
+    m_dir.write("empty.map", "Sections:\nIdx Name          Size      VMA       LMA       File off  Algn\n");
+    m_dir.write("nothing.map", "");
+    m_dir.write("budget.json",
+                "{\"budget_version\": 1, \"ranges\": {\"program0\": {\"max_used_pct\": 90}}}");
+    m_dir.write("image.elf", std::string("\x7f" "ELF\x01\x01\x01\0\0\0\0\0\0\0\0\0", 16));
+    m_dir.write("gnu.map",
+                "Archive member included to satisfy reference by file (symbol)\n\n"
+                "Memory Configuration\n\nName             Origin             Length\n"
+                "FLASH            0x08000000         0x00010000         xr\n\n"
+                "Linker script and memory map\n\n.text           0x08000000      0x1c4\n");
+    m_dir.write("binary.map", std::string("PK\x03\x04\0\0 .text 0 0\n", 21));
     m_dir.write("norange.def", "SEARCH text\n");
     m_dir.write("short.src", "no EEPROM values here\n");
     std::filesystem::create_directory(m_dir.file("folder.map"));
@@ -128,6 +139,27 @@ const std::vector<exit_case> k_exit_cases = {
      "vemora-check: short.src: the scan ends before the line of _RuxEep_nTrippleDataFree\n"},
     {"summary", {"report", "Tev2", "memory.def", "small.map"}, 0, ""},
     {"no section in any range", {"report", "Tev2", "memory.def", "empty.map"}, 0, ""},
+    {"map that is an empty file",
+     {"report", "Tev2", "memory.def", "nothing.map"},
+     3,
+     "vemora-check: nothing.map: holds no section line of the shape Tev2 reads, nor a listing's "
+     "header line (Idx Name Size VMA LMA): no section listing\n"},
+    {"map that is the ELF image",
+     {"check", "Tev2", "memory.def", "image.elf", "--budget", "budget.json"},
+     3,
+     "vemora-check: image.elf: is an ELF file (it starts with the ELF magic), not a section "
+     "listing: give the listing of its sections (objdump -h)\n"},
+    {"map that is GNU ld's map file",
+     {"explain", "Tev2_mem32_unlimited", "memory.def", "gnu.map"},
+     3,
+     "vemora-check: gnu.map: is a GNU ld map file (\"Memory Configuration\", \"Linker script and "
+     "memory map\"), not a section listing: give the listing of the image's sections (objdump "
+     "-h)\n"},
+    {"map that is no text",
+     {"report", "Orm6", "memory.def", "binary.map", "--json", "-"},
+     3,
+     "vemora-check: binary.map: is not a text file (NUL bytes in its first block), so no section "
+     "listing\n"},
     {"explain", {"explain", "Tev2", "memory.def", "small.map", "--format", "csv"}, 0, ""},
     {"explain with filters",
      {"explain", "Tev2", "memory.def", "small.map", "--fate", "dropped", "--reason", "zero_size",

@@ -347,6 +347,232 @@ void overfull(const std::vector<range_usage>& usage, const std::vector<keyword_p
   }
 }
 
+/// The first range that holds the bytes [start, start + size), program
+/// ranges first as placement takes them; its text and line, or none.
+struct holding_range {
+  bool found = false;
+  bool program = true;
+  std::size_t index = 0;
+};
+
+holding_range range_holding(const c_memory_def& definition, std::uint32_t start,
+                            std::uint32_t size) {
+  section_record probe;
+  probe.start = start;
+  probe.size = size;
+  if (definition.find_range(probe, definition.program_ranges)) {
+    return {true, true, static_cast<std::size_t>(probe.range_index)};
+  }
+  if (definition.find_range(probe, definition.memory_ranges)) {
+    return {true, false, static_cast<std::size_t>(probe.range_index)};
+  }
+  return {};
+}
+
+std::string holding_text(const memory_analysis& analysis, const definition_diagnosis& diagnosis,
+                         const holding_range& held) {
+  const c_memory_def& definition = analysis.definition;
+  const memory_range& range = held.program ? definition.program_ranges[held.index]
+                                           : definition.memory_ranges[held.index];
+  return range_text(held.program ? "PROGRAM" : "MEMORY", range) +
+         line_text(place_of(held.program ? diagnosis.program_lines : diagnosis.memory_lines,
+                            held.index));
+}
+
+/// One finding per section for the first ones of a rule, then one more that
+/// sums the rest, from the first of them on.
+class finding_batch {
+ public:
+  finding_batch(const char* code, finding_severity severity, const map_lint_input& map,
+                std::vector<lint_finding>& out)
+      : m_code(code), m_severity(severity), m_map(map), m_out(out) {}
+
+  /// Whether the section gets a finding of its own; the rest are summed.
+  bool single(const section_fate_record& fate) {
+    if (m_told < k_single_findings) {
+      ++m_told;
+      return true;
+    }
+    m_first_rest = m_first_rest == nullptr ? &fate : m_first_rest;
+    ++m_rest_sections;
+    m_rest_bytes += fate.size;
+    return false;
+  }
+  void add(const section_fate_record& fate, std::string message) {
+    m_out.push_back(finding_at(m_code, m_severity, m_map.map_file,
+                               static_cast<std::size_t>(fate.map_line), fate.map_line == 0 ? 0 : 1,
+                               std::move(message)));
+  }
+  /// The sum of the rest: "N more sections (B bytes) " + what.
+  void finish(const std::string& what) {
+    if (m_first_rest != nullptr) {
+      add(*m_first_rest, plural(m_rest_sections, "more section", "more sections") + " (" +
+                             bytes_text(m_rest_bytes) + ") from " + section_text(*m_first_rest) +
+                             " on: " + what);
+    }
+  }
+
+ private:
+  const char* m_code;
+  finding_severity m_severity;
+  const map_lint_input& m_map;
+  std::vector<lint_finding>& m_out;
+  std::size_t m_told = 0;
+  const section_fate_record* m_first_rest = nullptr;
+  std::size_t m_rest_sections = 0;
+  std::uint64_t m_rest_bytes = 0;
+};
+
+// VL106: a listing made with the attribute words on each section line. The
+// reader then takes every section's next line for its attribute line, so
+// every other section is lost: one finding for the whole listing.
+void wide_listing(const memory_analysis& analysis, const map_lint_input& map,
+                  std::vector<lint_finding>& out) {
+  const section_fate_record* first = nullptr;
+  std::size_t sections = 0;
+  for (const section_fate_record& fate : analysis.fates) {
+    if (fate.has(k_trait_wide_listing)) {
+      first = first == nullptr ? &fate : first;
+      ++sections;
+    }
+  }
+  if (first == nullptr) {
+    return;
+  }
+  out.push_back(finding_at(
+      "VL106", finding_severity::error, map.map_file, static_cast<std::size_t>(first->map_line), 1,
+      "the section line of " + section_text(*first) +
+          " carries the attribute words itself (a listing made with -w): the reader takes the "
+          "line after each section line for its attribute line, so the section lines in between "
+          "are lost (" +
+          plural(sections, "section line", "section lines") +
+          " with attribute words were read); list the sections without -w (objdump -h)"));
+}
+
+// VL107: a section dropped by a name rule whose bytes lie inside a range; a
+// debug name counts only when the section takes memory (ALLOC).
+void dropped_by_name_in_range(const memory_analysis& analysis,
+                              const definition_diagnosis& diagnosis, const map_lint_input& map,
+                              std::vector<lint_finding>& out) {
+  finding_batch batch("VL107", finding_severity::warning, map, out);
+  for (const section_fate_record& fate : analysis.fates) {
+    const bool by_name =
+        fate.fate == section_fate::excluded_name ||
+        (fate.fate == section_fate::debug_name && fate.has(k_trait_alloc));
+    if (!by_name || fate.size == 0) {
+      continue;
+    }
+    const holding_range held = range_holding(analysis.definition, fate.start, fate.size);
+    if (!held.found || !batch.single(fate)) {
+      continue;
+    }
+    batch.add(fate, "the section " + section_text(fate) + " at " + hex_text(fate.start) + ", " +
+                        bytes_text(fate.size) + ", lies inside " +
+                        holding_text(analysis, diagnosis, held) + ", but " + map.keyword +
+                        " drops it by its name (" + std::string(fate_keyword(fate.fate)) +
+                        "): its bytes are counted nowhere");
+  }
+  batch.finish("each lies inside a range and is dropped by its name, counted nowhere");
+}
+
+// VL108: a counted section whose attribute line lacks ALLOC takes no memory
+// in the image, yet its bytes are counted.
+void counted_without_alloc(const memory_analysis& analysis, const map_lint_input& map,
+                           std::vector<lint_finding>& out) {
+  finding_batch batch("VL108", finding_severity::warning, map, out);
+  for (const section_fate_record& fate : analysis.fates) {
+    if (!is_counted(fate.fate) || !fate.has(k_trait_attributes) || fate.has(k_trait_alloc) ||
+        !batch.single(fate)) {
+      continue;
+    }
+    batch.add(fate, "the section " + section_text(fate) + ", " + bytes_text(fate.size) +
+                        ", is counted in " + (fate.fate == section_fate::counted_program
+                                                  ? "program"
+                                                  : "memory") +
+                        std::to_string(fate.range_index) +
+                        ", but its attribute line has no ALLOC: its bytes are not in the image");
+  }
+  batch.finish("each is counted, but none has ALLOC: their bytes are not in the image");
+}
+
+// VL109: the initial values of a section with contents, loaded from a
+// program range other than the one it runs in.
+void load_copies(const memory_analysis& analysis, const definition_diagnosis& diagnosis,
+                 const map_lint_input& map, std::vector<lint_finding>& out) {
+  finding_batch batch("VL109", finding_severity::note, map, out);
+  for (const section_fate_record& fate : analysis.fates) {
+    if (!fate.has(k_trait_load) || !fate.detail.load_address || fate.size_unit != 0 ||
+        fate.size == 0 || *fate.detail.load_address == fate.start) {
+      continue;
+    }
+    const holding_range held =
+        range_holding(analysis.definition, *fate.detail.load_address, fate.size);
+    const bool counted_there =
+        held.found && static_cast<std::int32_t>(held.index) == fate.range_index &&
+        fate.fate == (held.program ? section_fate::counted_program : section_fate::counted_memory);
+    if (!held.found || !held.program || counted_there || !batch.single(fate)) {
+      continue;
+    }
+    batch.add(fate, "the initial values of the section " + section_text(fate) + ", " +
+                        bytes_text(fate.size) + ", are loaded at " +
+                        hex_text(*fate.detail.load_address) + " in " +
+                        holding_text(analysis, diagnosis, held) + ", away from its run address " +
+                        hex_text(fate.start) + ": a load copy, counted in the range's footprint");
+  }
+  batch.finish("load copies in a program range, counted in its footprint");
+}
+
+// VL110: an address or size column beyond 32 bits, which the reader reads as 0.
+void wide_values(const memory_analysis& analysis, const map_lint_input& map,
+                 std::vector<lint_finding>& out) {
+  finding_batch batch("VL110", finding_severity::error, map, out);
+  for (const section_fate_record& fate : analysis.fates) {
+    const std::uint8_t wide = fate.detail.traits &
+                              (k_trait_wide_start | k_trait_wide_size | k_trait_wide_load);
+    if (wide == 0 || !batch.single(fate)) {
+      continue;
+    }
+    std::string columns;
+    const auto name_column = [&columns](const char* column) {
+      columns += (columns.empty() ? "" : " and ") + std::string(column);
+    };
+    if ((wide & k_trait_wide_start) != 0) {
+      name_column("address");
+    }
+    if ((wide & k_trait_wide_size) != 0) {
+      name_column("size");
+    }
+    if ((wide & k_trait_wide_load) != 0) {
+      name_column("load address");
+    }
+    batch.add(fate, "the " + columns + " of the section " + section_text(fate) +
+                        " holds more than 32 bits: the reader reads such a column as 0, so the "
+                        "section's place or size is wrong (" +
+                        std::string(fate_keyword(fate.fate)) + ")");
+  }
+  batch.finish("each with a column of more than 32 bits, read as 0");
+}
+
+// VL111: lines longer than the reader takes, cut there.
+void cut_lines(const memory_analysis& analysis, const map_lint_input& map,
+               std::vector<lint_finding>& out) {
+  const std::vector<std::uint64_t>& lines = analysis.cut_map_lines;
+  for (std::size_t i = 0; i < lines.size() && i < k_single_findings; ++i) {
+    out.push_back(finding_at(
+        "VL111", finding_severity::warning, map.map_file, static_cast<std::size_t>(lines[i]), 1,
+        "the line is longer than the " + std::to_string(c_map_file::k_elxr_line_length) +
+            " characters the reader takes: it is read cut there, and a section on it may be "
+            "lost or misread"));
+  }
+  if (lines.size() > k_single_findings) {
+    out.push_back(finding_at(
+        "VL111", finding_severity::warning, map.map_file,
+        static_cast<std::size_t>(lines[k_single_findings]), 1,
+        plural(lines.size() - k_single_findings, "more line", "more lines") +
+            " from this one on are longer than the reader takes and read cut"));
+  }
+}
+
 struct keyword_pattern {
   const char* keyword;
   const elxr_line_matcher* pattern;
@@ -373,6 +599,25 @@ std::size_t sort_line(const lint_finding& finding) {
 }
 }  // namespace
 
+std::string no_listing_text(map_form form, const std::string& keyword) {
+  switch (form) {
+    case map_form::listing:
+      break;
+    case map_form::elf_file:
+      return "is an ELF file (it starts with the ELF magic), not a section listing: give the "
+             "listing of its sections (objdump -h)";
+    case map_form::linker_map:
+      return "is a GNU ld map file (\"Memory Configuration\", \"Linker script and memory map\"), "
+             "not a section listing: give the listing of the image's sections (objdump -h)";
+    case map_form::binary_file:
+      return "is not a text file (NUL bytes in its first block), so no section listing";
+    case map_form::no_listing:
+      break;
+  }
+  return "holds no section line of the shape " + keyword +
+         " reads, nor a listing's header line (Idx Name Size VMA LMA): no section listing";
+}
+
 std::vector<std::string> keywords_accepting(std::string_view section_name,
                                             const std::string& keyword) {
   // A line of the shape the readers look for, with nothing but the name to
@@ -381,7 +626,10 @@ std::vector<std::string> keywords_accepting(std::string_view section_name,
   std::vector<std::string> accepting;
   for (const keyword_pattern& other : elxr_patterns()) {
     elxr_line_match match;
-    if (keyword != other.keyword && other.pattern->match(line, match)) {
+    // A reader that takes the line but drops the name by its name rules
+    // takes nothing.
+    if (keyword != other.keyword && other.pattern->match(line, match) &&
+        c_map_file_elxr::name_rule(match.name) == section_fate::counted_program) {
       accepting.emplace_back(other.keyword);
     }
   }
@@ -406,9 +654,20 @@ std::vector<lint_finding> lint_findings(const definition_diagnosis& diagnosis,
       });
 
   std::vector<lint_finding> map_findings;
+  if (analysis->form != map_form::listing) {
+    findings.push_back(finding_at("VL100", finding_severity::error, map.map_file, 0, 0,
+                                  "the map " + no_listing_text(analysis->form, map.keyword)));
+    return findings;
+  }
+  wide_listing(*analysis, map, map_findings);
   name_not_accepted(*analysis, map, map_findings);
   straddling(*analysis, diagnosis, map, map_findings);
   outside(*analysis, map, map_findings);
+  dropped_by_name_in_range(*analysis, diagnosis, map, map_findings);
+  counted_without_alloc(*analysis, map, map_findings);
+  load_copies(*analysis, diagnosis, map, map_findings);
+  wide_values(*analysis, map, map_findings);
+  cut_lines(*analysis, map, map_findings);
   std::stable_sort(
       map_findings.begin(), map_findings.end(),
       [](const lint_finding& a, const lint_finding& b) { return sort_line(a) < sort_line(b); });
@@ -423,6 +682,23 @@ lint_run lint_inputs(const input_source& definition, const std::optional<input_s
   const definition_diagnosis diagnosis = diagnose_memory_def_file(definition);
   if (!diagnosis.readable) {
     run.unreadable = lint_unreadable::definition;
+    return run;
+  }
+  // A file that is no text and holds no range line gives one finding, not
+  // one for every line it seems to have.
+  const bool no_range_line = std::any_of(
+      diagnosis.findings.begin(), diagnosis.findings.end(), [](const definition_finding& finding) {
+        return finding.kind == definition_finding_kind::no_range_lines;
+      });
+  const map_form definition_form = no_range_line ? sniff_map_form(definition) : map_form::listing;
+  if (definition_form == map_form::elf_file || definition_form == map_form::binary_file) {
+    run.findings.push_back(
+        finding_at("VL013", finding_severity::error, definition.path, 0, 0,
+                   std::string("the file ") +
+                       (definition_form == map_form::elf_file
+                            ? "is an ELF file (it starts with the ELF magic)"
+                            : "is not a text file (NUL bytes in its first block)") +
+                       ", so no memory definition: nothing of it was read as one"));
     return run;
   }
   const bool refused = std::any_of(diagnosis.findings.begin(), diagnosis.findings.end(),

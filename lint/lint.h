@@ -17,7 +17,7 @@
 
 /// One finding, as every face of the lint prints it.
 struct lint_finding {
-  std::string code;  ///< "VL001" ... "VL012", "VL101" ... "VL105"
+  std::string code;  ///< "VL001" ... "VL013" (the definition), "VL100" ... "VL111" (the map)
   finding_severity severity = finding_severity::warning;
   std::string file;        ///< the definition file or the map, as named by the caller
   std::size_t line = 0;    ///< 1-based; 0 for a finding about the whole file
@@ -67,6 +67,10 @@ struct severity_counts {
   std::size_t notes = 0;
 };
 severity_counts count_by_severity(const std::vector<lint_finding>& findings);
+
+/// What a map that is no section listing is, as one clause after its name:
+/// "is an ELF file (...), not a section listing: ...".
+std::string no_listing_text(map_form form, const std::string& keyword);
 
 /// The elxr keywords other than keyword whose readers take a section line
 /// with that name, in the order Tev2, Orm8, Pux4, Tev2_mem32_unlimited.
