@@ -425,18 +425,19 @@ memory_analysis analyse_memory(const analysis_request& request) {
     if (!shaped_line && !account.header_seen) {
       analysis.form = sniff_map_form(map);
     }
+  } else if (!analysis.has_sections) {
+    // Without the account only what the bytes show is told: a text may
+    // still hold section lines outside every range.
+    const map_form form = sniff_map_form(map);
+    analysis.form = form == map_form::no_listing ? map_form::listing : form;
   }
-  if (!analysis.has_sections) {
-    // No section in any range: nothing to report, still a success.
-    sum_exactly(analysis);
-    note_load_copies(analysis);
-    note_range_lines(definition, analysis);
-    note_fates(analysis);
-    return analysis;
+  // With no section in any range the console prints nothing and still
+  // succeeds; the sums and the SEARCH entries, each with 0 bytes, are made
+  // all the same for the other faces.
+  if (analysis.has_sections) {
+    analysis.totals =
+        compute_totals(analysis.definition, analysis.program_sections, analysis.memory_sections);
   }
-
-  analysis.totals =
-      compute_totals(analysis.definition, analysis.program_sections, analysis.memory_sections);
   sum_exactly(analysis);
   note_load_copies(analysis);
   search_accounting accounting(analysis.searches);

@@ -160,8 +160,10 @@ struct memory_analysis {
   std::array<fate_sum, k_fate_count> by_fate{};
   /// The map lines longer than the reader takes, cut there (with fates only).
   std::vector<std::uint64_t> cut_map_lines;
-  /// What the map looks like (with fates only): anything but listing means
-  /// that not one line of it has the keyword's section-line shape.
+  /// What the map looks like: anything but listing means that not one line
+  /// of it has the keyword's section-line shape. Without fates only an ELF
+  /// file, a GNU ld map or a file that is no text is told, and only when no
+  /// section fell into a range.
   map_form form = map_form::listing;
 
   /// The sums by fate of every dropped section.

@@ -64,6 +64,11 @@ std::string json_terms(const std::vector<std::string>& terms) {
   return out + "]";
 }
 
+std::string json_load_copies(std::size_t sections, std::uint64_t bytes) {
+  return "{" + json_key("sections") + number(std::uint64_t{sections}) + ", " + json_key("bytes") +
+         number(bytes) + "}";
+}
+
 std::string json_range(const range_row& row) {
   const range_usage& usage = *row.usage;
   return "{" + json_key("id") + json_string(row.id) + ", " + json_key("kind") +
@@ -73,7 +78,9 @@ std::string json_range(const range_row& row) {
          number(std::uint64_t{usage.range.size}) + ", " + json_key("used") +
          number(usage.used_rounded()) + ", " + json_key("free") + number(usage.free()) + ", " +
          json_key("used_pct") + json_number(usage.used_pct()) + ", " + json_key("sections") +
-         number(std::uint64_t{usage.section_count}) + "}";
+         number(std::uint64_t{usage.section_count}) + ", " + json_key("load_copies") +
+         json_load_copies(usage.load_copy_sections, usage.load_copy_bytes) + ", " +
+         json_key("footprint") + number(usage.footprint()) + "}";
 }
 
 std::string json_totals(const memory_analysis& memory) {
@@ -84,7 +91,11 @@ std::string json_totals(const memory_analysis& memory) {
                     number(memory.program_used) + ", " + json_key("free") + number(program_free) +
                     ", " + json_key("used_pct") + json_number(memory.program_used_pct()) + ", " +
                     json_key("sections") + number(std::uint64_t{memory.program_sections.size()}) +
-                    ", " + json_key("average") + json_number(memory.program_average()) + "}, ";
+                    ", " + json_key("average") + json_number(memory.program_average()) + ", " +
+                    json_key("load_copies") +
+                    json_load_copies(memory.program_load_copy_sections,
+                                     memory.program_load_copy_bytes) +
+                    ", " + json_key("footprint") + number(memory.program_footprint()) + "}, ";
   out += json_key("memory") + "{" + json_key("total") + number(memory.memory_total) + ", " +
          json_key("used_bytes") + number(memory.memory_used_bytes) + ", " + json_key("used_bits") +
          number(memory.memory_used_bits) + ", " + json_key("used") +
@@ -132,6 +143,12 @@ void append_json_section(std::string& out, const section_fate_record& fate) {
   append_json_string(out, fate.name);
   out += ", \"start\": ";
   append_number(out, fate.start);
+  out += ", \"load_address\": ";
+  if (fate.detail.load_address) {
+    append_number(out, *fate.detail.load_address);
+  } else {
+    out += "null";
+  }
   out += ", \"size\": ";
   append_number(out, fate.size);
   out += fate.size_unit == 1 ? ", \"unit\": \"bits\", \"line\": "
@@ -335,7 +352,7 @@ constexpr const char* k_csv_line_end = "\r\n";
 }  // namespace
 
 void write_sections_csv(std::ostream& out, const analysis_result& result) {
-  out << "name,start,size,unit,line,fate,range,group,reason" << k_csv_line_end;
+  out << "name,start,size,unit,line,fate,range,group,reason,load_address" << k_csv_line_end;
   for (const section_fate_record& fate : result.memory.fates) {
     const bool counted = is_counted(fate.fate);
     out << csv_field(fate.name) << ',' << hex_address(fate.start) << ',' << fate.size << ','
@@ -343,19 +360,22 @@ void write_sections_csv(std::ostream& out, const analysis_result& result) {
         << (fate.map_line == 0 ? std::string() : number(fate.map_line)) << ','
         << (counted ? "counted" : "dropped") << ',' << range_of(fate) << ','
         << (fate.group < 0 ? std::string() : number(std::int64_t{fate.group})) << ','
-        << (counted ? std::string_view() : fate_keyword(fate.fate)) << k_csv_line_end;
+        << (counted ? std::string_view() : fate_keyword(fate.fate)) << ','
+        << (fate.detail.load_address ? hex_address(*fate.detail.load_address) : std::string())
+        << k_csv_line_end;
   }
 }
 
 void write_ranges_csv(std::ostream& out, const analysis_result& result) {
-  out << "id,kind,label,start,size,used,free,used_pct,sections" << k_csv_line_end;
+  out << "id,kind,label,start,size,used,free,used_pct,sections,load_copy_bytes,footprint"
+      << k_csv_line_end;
   for (const range_row& row : range_rows(result.memory)) {
     const range_usage& usage = *row.usage;
     const std::string pct = json_number(usage.used_pct());
     out << row.id << ',' << row.kind << ',' << (usage.label ? csv_field(*usage.label) : "") << ','
         << hex_address(usage.range.start) << ',' << usage.range.size << ',' << usage.used_rounded()
         << ',' << usage.free() << ',' << (pct == "null" ? "" : pct) << ',' << usage.section_count
-        << k_csv_line_end;
+        << ',' << usage.load_copy_bytes << ',' << usage.footprint() << k_csv_line_end;
   }
 }
 

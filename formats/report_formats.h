@@ -69,7 +69,7 @@ void write_json_diagnostics(std::ostream& out, const std::vector<report_diagnost
 /// The JSON Schema of that report, as the repository keeps it.
 std::string_view report_schema();
 
-constexpr const char* k_report_schema_version = "1.1.0";
+constexpr const char* k_report_schema_version = "1.2.0";
 
 /// CSV as RFC 4180 has it: CR LF after every row, the header row first (frozen
 /// for a schema major version), numbers unquoted, a field quoted (its quotes
@@ -77,10 +77,13 @@ constexpr const char* k_report_schema_version = "1.1.0";
 /// field, addresses as "0x" and eight upper-case hexadecimal digits, sizes in
 /// decimal, percentages as the JSON writes them; text is valid UTF-8 (bytes
 /// that are not become their Latin-1 character).
-/// One row per section, in map order: name,start,size,unit,line,fate,range,group,reason.
+/// One row per section, in map order:
+/// name,start,size,unit,line,fate,range,group,reason,load_address (columns
+/// added later stand last).
 void write_sections_csv(std::ostream& out, const analysis_result& result);
 
-/// One row per range: id,kind,label,start,size,used,free,used_pct,sections.
+/// One row per range:
+/// id,kind,label,start,size,used,free,used_pct,sections,load_copy_bytes,footprint.
 void write_ranges_csv(std::ostream& out, const analysis_result& result);
 
 /// The Markdown summary: a first line with the map's path and the first 12

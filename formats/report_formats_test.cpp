@@ -156,9 +156,9 @@ TEST(CsvAndMarkdown, QuotientsWithADivisorOfZeroAreEmptyOrNotAvailable) {
   std::ostringstream csv;
   write_ranges_csv(csv, zero_divisor_result());
   EXPECT_EQ(csv.str(),
-            "id,kind,label,start,size,used,free,used_pct,sections\r\n"
-            "program0,program,,0x00000100,0,0,0,,0\r\n"
-            "memory0,memory,,0x00000100,0,0,0,,0\r\n");
+            "id,kind,label,start,size,used,free,used_pct,sections,load_copy_bytes,footprint\r\n"
+            "program0,program,,0x00000100,0,0,0,,0,0,0\r\n"
+            "memory0,memory,,0x00000100,0,0,0,,0,0,0\r\n");
   std::ostringstream markdown;
   write_markdown_report(markdown, zero_divisor_result(), report_context{});
   EXPECT_NE(markdown.str().find("| program0 |  | 0x00000100 | 0 | 0 | 0 | n/a |\n"),
@@ -315,9 +315,9 @@ TEST(OddNames, EveryFormatStaysValidUtf8AndJsonReadsTheLatin1Text) {
   std::ostringstream csv;
   write_sections_csv(csv, result);
   EXPECT_EQ(csv.str(),
-            "name,start,size,unit,line,fate,range,group,reason\r\n"
-            "\".caf\xc3\xa9,\"\"x\"\"\",0x00000010,4,bytes,3,dropped,,,outside_ranges\r\n"
-            "\xe2\x82\xac|\xc3\xbf,0x00000020,4,bits,,dropped,,,zero_size\r\n");
+            "name,start,size,unit,line,fate,range,group,reason,load_address\r\n"
+            "\".caf\xc3\xa9,\"\"x\"\"\",0x00000010,4,bytes,3,dropped,,,outside_ranges,\r\n"
+            "\xe2\x82\xac|\xc3\xbf,0x00000020,4,bits,,dropped,,,zero_size,\r\n");
 }
 
 TEST(RangeId, NamesTheKindAndTheIndex) {

@@ -2,6 +2,7 @@
 
 #include "formats/report_formats.h"
 #include "library/analysis_state.h"
+#include "lint/lint.h"
 #include "vemora/analysis.h"
 
 namespace vemora {
@@ -121,11 +122,18 @@ analysis analyse(const request& what) {
   return analysis(std::move(state));
 }
 
-bool analysis::ok() const { return !m_state->result.failure().failed(); }
+bool analysis::ok() const { return failure().step == failed_step::none; }
 
 run_failure analysis::failure() const {
   const ::analysis_failure& internal = m_state->result.failure();
   run_failure made;
+  const ::map_form form = m_state->result.memory.form;
+  if (!internal.failed() && form != ::map_form::listing) {
+    made.step = failed_step::map_not_listing;
+    made.messages.push_back(m_state->map.name() + ": " +
+                            ::no_listing_text(form, std::string(keyword(m_state->format))));
+    return made;
+  }
   switch (internal.step) {
     case ::analysis_step::none:
       made.step = failed_step::none;

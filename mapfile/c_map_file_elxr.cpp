@@ -47,11 +47,6 @@ bool contains(std::string_view text, std::string_view word) {
   return false;
 }
 
-/// Sections left out by their name besides those holding "debug"; the
-/// attribute word "DEBUGGING" drops a section too.
-bool is_excluded_name(std::string_view name) {
-  return name == "heap" || name == "linfix" || name == "gstackfix" || name == "note.renesas";
-}
 
 /// Whether a hexadecimal column holds a value beyond 32 bits.
 bool is_wide(std::string_view column) { return scan_hex(column, 0, false).overflow; }
@@ -106,6 +101,16 @@ bool is_header_line(std::string_view line) {
          contains(line, "VMA");
 }
 }  // namespace
+
+section_fate c_map_file_elxr::name_rule(std::string_view name) {
+  if (contains(name, "debug")) {
+    return section_fate::debug_name;
+  }
+  if (name == "heap" || name == "linfix" || name == "gstackfix" || name == "note.renesas") {
+    return section_fate::excluded_name;
+  }
+  return section_fate::counted_program;
+}
 
 const elxr_line_matcher& c_map_file_elxr::section_pattern() const {
   // Built once, on whichever thread asks first, and only read afterwards.
@@ -230,8 +235,9 @@ void c_map_file_elxr::read_sections(line_reader& reader, const elxr_line_matcher
       detail = detail_of(match, mask);
     }
     // Judged on the line's own text: another stretch may be making names.
-    const bool debug_name = contains(match.name, "debug");
-    const bool excluded_name = is_excluded_name(match.name);
+    const section_fate by_name = name_rule(match.name);
+    const bool debug_name = by_name == section_fate::debug_name;
+    const bool excluded_name = by_name == section_fate::excluded_name;
     // The line after a section line is its attribute line, whatever it holds;
     // a section without one is dropped.
     std::string_view attributes;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mapfile/c_map_file.h"
@@ -26,6 +27,12 @@ class c_map_file_elxr : public c_map_file {
 
   bool read(const c_memory_def& definition, section_list& program_sections,
             section_list& memory_sections) override;
+
+  /// The name rule every elxr reader applies to a name as its pattern
+  /// captured it: debug_name for a name holding "debug", excluded_name for
+  /// heap, linfix, gstackfix and note.renesas, counted_program for a name no
+  /// rule drops.
+  static section_fate name_rule(std::string_view name);
 
   /// The compiled section-line pattern: one per reader class, built on first
   /// use and never changed. A reader with a name list of its own overrides

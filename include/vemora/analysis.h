@@ -50,6 +50,10 @@ enum class failed_step {
   none,           ///< no failure
   memory_report,  ///< the memory report could not be made (vemora exits -3)
   eep_report,     ///< the EEP size report could not be made (vemora exits -4)
+  /// The map is no section listing of the format at all (an ELF file, a GNU
+  /// ld map, a file that is no text): the console program would print an
+  /// empty report, which a gate must not take for a build without sections.
+  map_not_listing,
 };
 
 struct run_failure {

@@ -35,6 +35,7 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/vemora_check_e2e.XXXXXX")
 failures=0
 checks=0
 compared=0
+refused=0
 current=""
 
 fail() {
@@ -211,6 +212,17 @@ agree_case() {
     cmp -s "$scratch/before" "$scratch/after" || fail "vemora-check changed the run folder"
     return 0
   fi
+  # A map that is no section listing at all: the console prints no report and
+  # succeeds, vemora-check refuses it in one line, so no gate takes it for an
+  # empty build.
+  if [[ $status == 3 ]] && grep -q 'no section listing\|not a section listing' "$scratch/stderr"; then
+    current="refusal ${case_dir#"$source_dir"/}"
+    [[ $(wc -l <"$scratch/stderr") == 1 ]] || fail "stderr is not one line: $(cat "$scratch/stderr")"
+    [[ -s $scratch/stdout ]] && fail "output on a refused run"
+    grep -q "[^[:space:]]" "$case_dir/expected_stdout.txt" && fail "refused a map the console reports on"
+    refused=$((refused + 1))
+    return 0
+  fi
   expect_status 0
   cp "$scratch/stdout" "$scratch/report.json"
   tree_listing "$run_dir" >"$scratch/after"
@@ -232,6 +244,8 @@ for root in "$source_dir/tests/golden" "$source_dir/tests/e2e/cases"; do
   done
 done
 ((compared > 0)) || fail "no golden case compared"
+# The one golden map that is no listing: a text whose first line lacks the Altium heading.
+((refused == 1)) || fail "$refused golden maps refused as no section listing, expected 1"
 
 if ((failures)); then
   echo "run_check_e2e.sh: $failures failed checks in $checks runs; files kept in $scratch"
