@@ -201,3 +201,105 @@ TEST(Analysis, ExactEepromTotalsDoNotWrap) {
   EXPECT_EQ(totals.overall_free, 0x80000004u);
   EXPECT_EQ(totals.overall_total, 0x200000006u);
 }
+
+namespace {
+
+/// The linker's own figure for a region, from the example's expected-usage.txt
+/// (its "Used Size" column of --print-memory-usage, in bytes).
+std::uint64_t linker_used(const std::string& region) {
+  const std::string text = test_support::read_file(test_support::source_dir() +
+                                                   "/examples/cortex-m/expected-usage.txt");
+  const std::size_t at = text.find(region + " ");
+  EXPECT_NE(at, std::string::npos) << region;
+  return at == std::string::npos ? 0 : std::stoull(text.substr(at + region.size() + 1));
+}
+
+memory_analysis firmware_analysis(const char* listing) {
+  analysis_request request;
+  request.type_keyword = "Tev2_mem32_unlimited";
+  request.definition_path = test_support::source_dir() + "/examples/cortex-m/memory.def";
+  request.map_path = test_support::source_dir() + "/examples/cortex-m/" + listing;
+  request.collect_fates = true;
+  return analyse_memory(request);
+}
+
+TEST(LoadCopies, TheFlashFootprintIsWhatTheLinkerPrints) {
+  const memory_analysis analysis = firmware_analysis("firmware.lst");
+  ASSERT_FALSE(analysis.failure.failed());
+  ASSERT_EQ(analysis.program_usage.size(), 1u);
+  const range_usage& flash = analysis.program_usage[0];
+  // .data's 0x1E8 bytes of initial values, loaded at 0x08006304.
+  EXPECT_EQ(flash.load_copy_sections, 1u);
+  EXPECT_EQ(flash.load_copy_bytes, 0x1E8u);
+  EXPECT_EQ(flash.footprint(), linker_used("FLASH"));
+  EXPECT_EQ(analysis.program_footprint(), linker_used("FLASH"));
+  // The console's number stays: the sections whose run address is in flash.
+  EXPECT_EQ(flash.used_rounded(), linker_used("FLASH") - 0x1E8);
+  // .bss, .heap and .stack carry a load address in flash too, but load nothing.
+  EXPECT_EQ(analysis.memory_usage[0].load_copy_sections, 0u);
+}
+
+TEST(LoadCopies, RamLacksExactlyTheSectionsDroppedByName) {
+  // RAM is short of the linker's figure by the heap, which the reader drops
+  // by its name and lint warns of: every byte is counted or told.
+  const memory_analysis analysis = firmware_analysis("firmware.lst");
+  std::uint64_t dropped_by_name_in_ram = 0;
+  for (const section_fate_record& fate : analysis.fates) {
+    if (fate.fate == section_fate::excluded_name && fate.start >= 0x20000000) {
+      dropped_by_name_in_ram += fate.size;
+    }
+  }
+  EXPECT_EQ(dropped_by_name_in_ram, 0x2000u);
+  EXPECT_EQ(analysis.memory_usage[0].used_rounded() + dropped_by_name_in_ram, linker_used("RAM"));
+}
+
+TEST(LoadCopies, TheListingSaysWhatEachSectionIs) {
+  const memory_analysis analysis = firmware_analysis("firmware.lst");
+  const auto find = [&analysis](const char* name) -> const section_fate_record* {
+    for (const section_fate_record& fate : analysis.fates) {
+      if (fate.name.str() == name) {
+        return &fate;
+      }
+    }
+    return nullptr;
+  };
+  const struct {
+    const char* name;
+    std::uint32_t load_address;
+    bool alloc;
+    bool load;
+  } expected[] = {
+      {"isr_vector", 0x08000000, true, true}, {"data", 0x08006304, true, true},
+      {"heap", 0x080064EC, true, false},      {"comment", 0, false, false},
+  };
+  for (const auto& e : expected) {
+    const section_fate_record* fate = find(e.name);
+    ASSERT_NE(fate, nullptr) << e.name;
+    EXPECT_EQ(fate->detail.load_address, std::optional<std::uint32_t>(e.load_address)) << e.name;
+    EXPECT_EQ(fate->has(k_trait_alloc), e.alloc) << e.name;
+    EXPECT_EQ(fate->has(k_trait_load), e.load) << e.name;
+    EXPECT_FALSE(fate->has(k_trait_wide_listing)) << e.name;
+  }
+  EXPECT_EQ(analysis.form, map_form::listing);
+  // The wide listing says so of its sections.
+  const memory_analysis wide = firmware_analysis("firmware-wide.lst");
+  ASSERT_FALSE(wide.fates.empty());
+  EXPECT_TRUE(wide.fates.front().has(k_trait_wide_listing));
+}
+
+TEST(LoadCopies, NoSectionInAnyRangeStillListsEverySearchEntry) {
+  test_support::scoped_temp_dir dir;
+  analysis_request request;
+  request.type_keyword = "Tev2";
+  request.definition_path = dir.write("m.def", "PROGRAM 0x100 0x10\nSEARCH text\nSEARCH data\n");
+  request.map_path = dir.write("m.map", "Idx Name Size VMA LMA\n" +
+                                             section(0, ".text", "00000010", "00009000"));
+  request.collect_fates = true;
+  const memory_analysis analysis = analyse_memory(request);
+  EXPECT_FALSE(analysis.has_sections);
+  ASSERT_EQ(analysis.breakdown.entries.size(), 2u);
+  EXPECT_EQ(analysis.breakdown.entries[0].text, "text ");
+  EXPECT_EQ(analysis.breakdown.entries[1].bytes, 0u);
+}
+
+}  // namespace

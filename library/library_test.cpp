@@ -686,3 +686,39 @@ TEST(Sha256, FileInPiecesGivesTheDigestOfItsBytes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Library, AMapThatIsNoListingIsAFailure) {
+  const std::string folder = test_support::source_dir() + "/examples/cortex-m/";
+  const struct {
+    const char* map;
+    bool keep_sections;
+    const char* says;
+  } cases[] = {
+      {"firmware.elf", true, "firmware.elf: is an ELF file (it starts with the ELF magic)"},
+      {"firmware.elf", false, "firmware.elf: is an ELF file (it starts with the ELF magic)"},
+      {"firmware.map", true, "firmware.map: is a GNU ld map file"},
+  };
+  for (const auto& c : cases) {
+    vemora::request request;
+    request.format = vemora::map_format::tev2_mem32_unlimited;
+    request.definition = vemora::input::file(folder + "memory.def");
+    request.map = vemora::input::file(folder + c.map);
+    request.keep_sections = c.keep_sections;
+    const vemora::analysis made = vemora::analyse(request);
+    EXPECT_FALSE(made.ok()) << c.map;
+    const vemora::run_failure failure = made.failure();
+    EXPECT_EQ(failure.step, vemora::failed_step::map_not_listing) << c.map;
+    ASSERT_EQ(failure.messages.size(), 1u) << c.map;
+    EXPECT_EQ(failure.messages[0].rfind(folder + c.says, 0), 0u) << failure.messages[0];
+  }
+  // The listing of the same image is one.
+  vemora::request listing;
+  listing.format = vemora::map_format::tev2_mem32_unlimited;
+  listing.definition = vemora::input::file(folder + "memory.def");
+  listing.map = vemora::input::file(folder + "firmware.lst");
+  EXPECT_TRUE(vemora::analyse(listing).ok());
+}
+
+}  // namespace

@@ -266,3 +266,183 @@ TEST(Lint, SeverityOrderAndCounts) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string firmware_file(const char* name) {
+  return test_support::source_dir() + "/examples/cortex-m/" + name;
+}
+
+/// The map's findings as code@line, of a definition text against a listing file.
+std::vector<std::string> map_codes(const std::string& definition_text, const std::string& map,
+                                   const std::string& keyword,
+                                   std::vector<lint_finding>* findings_out = nullptr) {
+  const lint_run run = lint_inputs(input_source::in_memory(definition_text, "m.def"),
+                                   input_source(map), keyword);
+  EXPECT_EQ(run.unreadable, lint_unreadable::none);
+  std::vector<std::string> codes;
+  for (const lint_finding& f : run.findings) {
+    codes.push_back(f.code + "@" + std::to_string(f.line) + " " +
+                    std::string(severity_name(f.severity)));
+  }
+  if (findings_out != nullptr) {
+    *findings_out = run.findings;
+  }
+  return codes;
+}
+
+// The GNU-linked Cortex-M firmware of examples/cortex-m, its listing made by
+// objdump -h (and -h -w): the lines below are those of firmware.lst.
+TEST(LintRealFirmware, EachDefinitionShowsItsTrap) {
+  const char* const flash_and_ram =
+      "PROGRAM 0x08000000 0x10000 // FLASH\nMEMORY 0x20000000 0x5000 // RAM\n";
+  const struct {
+    const char* what;
+    std::string definition;
+    const char* listing;
+    std::vector<std::string> expected;
+  } cases[] = {
+      // .data runs in RAM and is loaded from flash; .heap (8 KiB of RAM) is
+      // dropped by its name; .comment and .ARM.attributes lie at 0.
+      {"the firmware's own ranges",
+       flash_and_ram,
+       "firmware.lst",
+       {"VL109@14 note", "VL107@18 warning", "VL103@34 note"}},
+      // objdump -h -w: every other section line is taken for an attribute line.
+      {"a wide listing",
+       flash_and_ram,
+       "firmware-wide.lst",
+       {"VL106@6 error", "VL107@12 warning", "VL103@20 note"}},
+      // FLASH at 0: the sections that take no memory in the image are counted.
+      {"flash defined at address 0",
+       "PROGRAM 0x0 0x10000\nMEMORY 0x20000000 0x5000\n",
+       "firmware.lst",
+       {"VL103@6 note", "VL107@18 warning", "VL108@34 warning", "VL108@36 warning"}},
+      // FLASH smaller than .text: .text lies across its end, counted nowhere.
+      {"flash smaller than .text",
+       "PROGRAM 0x08000000 0x1000\nMEMORY 0x20000000 0x5000\n",
+       "firmware.lst",
+       {"VL102@8 warning", "VL103@10 note", "VL107@18 warning"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(map_codes(c.definition, firmware_file(c.listing), "Tev2_mem32_unlimited"),
+              c.expected)
+        << c.what;
+  }
+}
+
+TEST(LintRealFirmware, MessagesGiveTheBytesAndTheRange) {
+  std::vector<lint_finding> findings;
+  map_codes("PROGRAM 0x08000000 0x10000\nMEMORY 0x20000000 0x5000\n", firmware_file("firmware.lst"),
+            "Tev2_mem32_unlimited", &findings);
+  ASSERT_EQ(findings.size(), 3u);
+  EXPECT_EQ(findings[0].message,
+            "the initial values of the section \"data\" (line 14), 0x1E8 bytes, are loaded at "
+            "0x8006304 in PROGRAM 0x8000000 0x10000 (line 1), away from its run address "
+            "0x20000000: a load copy, counted in the range's footprint");
+  EXPECT_EQ(findings[1].message,
+            "the section \"heap\" (line 18) at 0x20000260, 0x2000 bytes, lies inside MEMORY "
+            "0x20000000 0x5000 (line 2), but Tev2_mem32_unlimited drops it by its name "
+            "(excluded_name): its bytes are counted nowhere");
+}
+
+TEST(LintRealFirmware, TheHintNeverNamesAKeywordThatDropsTheName) {
+  // Tev2 does not take ".heap"; the 32-bit reader takes the line but drops
+  // "heap" by its name, so no keyword counts it.
+  EXPECT_EQ(keywords_accepting(".heap", "Tev2"), std::vector<std::string>{});
+  EXPECT_EQ(keywords_accepting(".note.renesas", "Tev2"), std::vector<std::string>{});
+  std::vector<lint_finding> findings;
+  map_codes("PROGRAM 0x0 0x10000\nMEMORY 0x0 0x0\n", firmware_file("firmware.lst"), "Tev2",
+            &findings);
+  bool told = false;
+  for (const lint_finding& f : findings) {
+    if (f.code == "VL101" && f.line == 18) {
+      told = true;
+      EXPECT_NE(f.message.find("\".heap\": 1 section of that name (0x2000 bytes) is left out; no "
+                               "other keyword takes it either"),
+                std::string::npos)
+          << f.message;
+    }
+  }
+  EXPECT_TRUE(told);
+}
+
+TEST(LintMapTraps, WideColumnsAndLongLines) {
+  scoped_temp_dir dir;
+  const std::string header = "Sections:\nIdx Name          Size      VMA       LMA\n";
+  const struct {
+    const char* what;
+    std::string listing;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"an address beyond 32 bits, and one sign-extended",
+       header +
+           "  0 .text 00000100 0000000100000000 0000000100000000 00001000 2**2\n"
+           "        CONTENTS, ALLOC, LOAD, READONLY, CODE\n"
+           "  1 .data 00000010 ffffffff80001000 ffffffff80001000 00002000 2**2\n"
+           "        CONTENTS, ALLOC, LOAD, DATA\n",
+       {"VL110@3 error", "VL110@5 error"}},
+      {"a size beyond 32 bits",
+       header + "  0 .bss 100000000 00001000 00001000 00001000 2**2\n        ALLOC\n",
+       {"VL110@3 error"}},
+      {"a load address beyond 32 bits alone",
+       header + "  0 .data 00000010 00001000 100000000 00001000 2**2\n  CONTENTS, ALLOC, LOAD\n",
+       {"VL110@3 error"}},
+      {"a section line over the reader's length",
+       header + "  0 .text 00000100 00001000 00001000 " + std::string(3000, 'x') +
+           "\n        CONTENTS, ALLOC, LOAD, CODE\n",
+       {"VL111@3 warning"}},
+      {"a long line that is no section line",
+       header + std::string(2048, '=') + "\n  0 .text 00000100 00001000 00001000 2**2\n" +
+           "        CONTENTS, ALLOC, LOAD, CODE\n",
+       {"VL111@3 warning"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(map_codes("PROGRAM 0x0 0x10000\n", dir.write("map.lst", c.listing),
+                        "Tev2_mem32_unlimited"),
+              c.expected)
+        << c.what;
+  }
+}
+
+TEST(LintMapTraps, AMapThatIsNoListingIsOneError) {
+  scoped_temp_dir dir;
+  const struct {
+    const char* what;
+    std::string bytes;
+    const char* says;
+  } cases[] = {
+      {"ELF", std::string("\x7f" "ELF\x01\x01\x01\0\0\0", 10), "is an ELF file"},
+      {"GNU ld map", "Memory Configuration\n\nName Origin Length\n", "is a GNU ld map file"},
+      {"empty", "", "holds no section line of the shape Tev2 reads"},
+  };
+  for (const auto& c : cases) {
+    std::vector<lint_finding> findings;
+    EXPECT_EQ(map_codes("PROGRAM 0 10\n", dir.write("m.map", c.bytes), "Tev2", &findings),
+              std::vector<std::string>{"VL100@0 error"})
+        << c.what;
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_NE(findings[0].message.find(c.says), std::string::npos) << findings[0].message;
+  }
+  // A listing without sections, but with its header, is an empty listing.
+  EXPECT_EQ(map_codes("PROGRAM 0 10\n",
+                      dir.write("h.map", "Idx Name          Size      VMA       LMA\n"), "Tev2"),
+            std::vector<std::string>{});
+}
+
+TEST(LintMapTraps, ADefinitionThatIsNoTextIsOneFinding) {
+  std::string binary;
+  for (int i = 0; i < 4000; ++i) {
+    binary += static_cast<char>((i * 37 + 11) % 256);
+  }
+  const lint_run run = lint_inputs(input_source::in_memory(binary, "blob.def"));
+  ASSERT_EQ(run.findings.size(), 1u);
+  EXPECT_EQ(run.findings[0].code, "VL013");
+  EXPECT_EQ(run.findings[0].severity, sv::error);
+  // NUL bytes after the range lines of a text are no reason to refuse it.
+  using namespace std::string_literals;
+  const lint_run text = lint_inputs(input_source::in_memory("PROGRAM 0 10\0junk\n"s, "t.def"));
+  EXPECT_TRUE(text.findings.empty());
+}
+
+}  // namespace
