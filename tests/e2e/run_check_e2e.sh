@@ -155,6 +155,20 @@ suite_cli() {
   "$python" -c 'import json, sys; json.load(open(sys.argv[1], encoding="utf-8"))' "$dir/report.json" ||
     fail "report.json is no JSON"
 
+  # The GNU-linked firmware: the flash footprint of the JSON is the linker's own figure.
+  current="footprint of the Cortex-M firmware"
+  local firmware=$source_dir/examples/cortex-m
+  mkdir -p "$dir/cortex-m"
+  cp "$firmware/memory.def" "$firmware/firmware.lst" "$dir/cortex-m/"
+  run "$dir/cortex-m" "$check" report Tev2_mem32_unlimited memory.def firmware.lst --json -
+  expect_status 0
+  local footprint linker
+  footprint=$("$python" -c 'import json, sys; print(json.load(sys.stdin)["ranges"][0]["footprint"])' \
+    <"$scratch/stdout")
+  linker=$(sed -n 's/^FLASH \([0-9]*\)$/\1/p' "$firmware/expected-usage.txt")
+  [[ -n $linker && $footprint == "$linker" ]] ||
+    fail "flash footprint $footprint, the linker printed $linker"
+
   current="output that cannot be written"
   run "$dir" "$check" report Tev2 memory.def firmware.map --json no/such/folder/report.json
   expect_status 3
