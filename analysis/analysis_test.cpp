@@ -207,8 +207,8 @@ namespace {
 /// The linker's own figure for a region, from the example's expected-usage.txt
 /// (its "Used Size" column of --print-memory-usage, in bytes).
 std::uint64_t linker_used(const std::string& region) {
-  const std::string text = test_support::read_file(test_support::source_dir() +
-                                                   "/examples/cortex-m/expected-usage.txt");
+  const std::string text =
+      test_support::read_file(test_support::source_dir() + "/examples/cortex-m/expected-usage.txt");
   const std::size_t at = text.find(region + " ");
   EXPECT_NE(at, std::string::npos) << region;
   return at == std::string::npos ? 0 : std::stoull(text.substr(at + region.size() + 1));
@@ -269,8 +269,10 @@ TEST(LoadCopies, TheListingSaysWhatEachSectionIs) {
     bool alloc;
     bool load;
   } expected[] = {
-      {"isr_vector", 0x08000000, true, true}, {"data", 0x08006304, true, true},
-      {"heap", 0x080064EC, true, false},      {"comment", 0, false, false},
+      {"isr_vector", 0x08000000, true, true},
+      {"data", 0x08006304, true, true},
+      {"heap", 0x080064EC, true, false},
+      {"comment", 0, false, false},
   };
   for (const auto& e : expected) {
     const section_fate_record* fate = find(e.name);
@@ -292,8 +294,8 @@ TEST(LoadCopies, NoSectionInAnyRangeStillListsEverySearchEntry) {
   analysis_request request;
   request.type_keyword = "Tev2";
   request.definition_path = dir.write("m.def", "PROGRAM 0x100 0x10\nSEARCH text\nSEARCH data\n");
-  request.map_path = dir.write("m.map", "Idx Name Size VMA LMA\n" +
-                                             section(0, ".text", "00000010", "00009000"));
+  request.map_path =
+      dir.write("m.map", "Idx Name Size VMA LMA\n" + section(0, ".text", "00000010", "00009000"));
   request.collect_fates = true;
   const memory_analysis analysis = analyse_memory(request);
   EXPECT_FALSE(analysis.has_sections);

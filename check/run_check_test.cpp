@@ -51,11 +51,14 @@ class check_folder : public ::testing::Test {
     m_dir.write("memory.def", k_definition);
     m_dir.write("small.map", k_map);
     // A listing without sections: its header line says what it is.
-    m_dir.write("empty.map", "Sections:\nIdx Name          Size      VMA       LMA       File off  Algn\n");
+    m_dir.write("empty.map",
+                "Sections:\nIdx Name          Size      VMA       LMA       File off  Algn\n");
     m_dir.write("nothing.map", "");
     m_dir.write("budget.json",
                 "{\"budget_version\": 1, \"ranges\": {\"program0\": {\"max_used_pct\": 90}}}");
-    m_dir.write("image.elf", std::string("\x7f" "ELF\x01\x01\x01\0\0\0\0\0\0\0\0\0", 16));
+    m_dir.write("image.elf", std::string("\x7f"
+                                         "ELF\x01\x01\x01\0\0\0\0\0\0\0\0\0",
+                                         16));
     m_dir.write("gnu.map",
                 "Archive member included to satisfy reference by file (symbol)\n\n"
                 "Memory Configuration\n\nName             Origin             Length\n"

@@ -86,16 +86,14 @@ std::string json_range(const range_row& row) {
 std::string json_totals(const memory_analysis& memory) {
   const std::int64_t program_free = static_cast<std::int64_t>(memory.program_total) -
                                     static_cast<std::int64_t>(memory.program_used);
-  std::string out = "{" + json_key("program") + "{" + json_key("total") +
-                    number(memory.program_total) + ", " + json_key("used") +
-                    number(memory.program_used) + ", " + json_key("free") + number(program_free) +
-                    ", " + json_key("used_pct") + json_number(memory.program_used_pct()) + ", " +
-                    json_key("sections") + number(std::uint64_t{memory.program_sections.size()}) +
-                    ", " + json_key("average") + json_number(memory.program_average()) + ", " +
-                    json_key("load_copies") +
-                    json_load_copies(memory.program_load_copy_sections,
-                                     memory.program_load_copy_bytes) +
-                    ", " + json_key("footprint") + number(memory.program_footprint()) + "}, ";
+  std::string out =
+      "{" + json_key("program") + "{" + json_key("total") + number(memory.program_total) + ", " +
+      json_key("used") + number(memory.program_used) + ", " + json_key("free") +
+      number(program_free) + ", " + json_key("used_pct") + json_number(memory.program_used_pct()) +
+      ", " + json_key("sections") + number(std::uint64_t{memory.program_sections.size()}) + ", " +
+      json_key("average") + json_number(memory.program_average()) + ", " + json_key("load_copies") +
+      json_load_copies(memory.program_load_copy_sections, memory.program_load_copy_bytes) + ", " +
+      json_key("footprint") + number(memory.program_footprint()) + "}, ";
   out += json_key("memory") + "{" + json_key("total") + number(memory.memory_total) + ", " +
          json_key("used_bytes") + number(memory.memory_used_bytes) + ", " + json_key("used_bits") +
          number(memory.memory_used_bits) + ", " + json_key("used") +

@@ -372,11 +372,11 @@ holding_range range_holding(const c_memory_def& definition, std::uint32_t start,
 std::string holding_text(const memory_analysis& analysis, const definition_diagnosis& diagnosis,
                          const holding_range& held) {
   const c_memory_def& definition = analysis.definition;
-  const memory_range& range = held.program ? definition.program_ranges[held.index]
-                                           : definition.memory_ranges[held.index];
+  const memory_range& range =
+      held.program ? definition.program_ranges[held.index] : definition.memory_ranges[held.index];
   return range_text(held.program ? "PROGRAM" : "MEMORY", range) +
-         line_text(place_of(held.program ? diagnosis.program_lines : diagnosis.memory_lines,
-                            held.index));
+         line_text(
+             place_of(held.program ? diagnosis.program_lines : diagnosis.memory_lines, held.index));
 }
 
 /// One finding per section for the first ones of a rule, then one more that
@@ -449,17 +449,18 @@ void wide_listing(const memory_analysis& analysis, const map_lint_input& map,
           " with attribute words were read); list the sections without -w (objdump -h)"));
 }
 
-// VL107: a section dropped by a name rule whose bytes lie inside a range; a
-// debug name counts only when the section takes memory (ALLOC).
+// VL107: a section that takes memory (ALLOC), dropped by a name rule, whose
+// bytes lie inside a range.
 void dropped_by_name_in_range(const memory_analysis& analysis,
                               const definition_diagnosis& diagnosis, const map_lint_input& map,
                               std::vector<lint_finding>& out) {
   finding_batch batch("VL107", finding_severity::warning, map, out);
   for (const section_fate_record& fate : analysis.fates) {
+    // Only a section that takes memory (ALLOC) has bytes in the range: a
+    // note or a debug section at address 0 takes none.
     const bool by_name =
-        fate.fate == section_fate::excluded_name ||
-        (fate.fate == section_fate::debug_name && fate.has(k_trait_alloc));
-    if (!by_name || fate.size == 0) {
+        fate.fate == section_fate::excluded_name || fate.fate == section_fate::debug_name;
+    if (!by_name || !fate.has(k_trait_alloc) || fate.size == 0) {
       continue;
     }
     const holding_range held = range_holding(analysis.definition, fate.start, fate.size);
@@ -486,9 +487,8 @@ void counted_without_alloc(const memory_analysis& analysis, const map_lint_input
       continue;
     }
     batch.add(fate, "the section " + section_text(fate) + ", " + bytes_text(fate.size) +
-                        ", is counted in " + (fate.fate == section_fate::counted_program
-                                                  ? "program"
-                                                  : "memory") +
+                        ", is counted in " +
+                        (fate.fate == section_fate::counted_program ? "program" : "memory") +
                         std::to_string(fate.range_index) +
                         ", but its attribute line has no ALLOC: its bytes are not in the image");
   }
@@ -527,8 +527,8 @@ void wide_values(const memory_analysis& analysis, const map_lint_input& map,
                  std::vector<lint_finding>& out) {
   finding_batch batch("VL110", finding_severity::error, map, out);
   for (const section_fate_record& fate : analysis.fates) {
-    const std::uint8_t wide = fate.detail.traits &
-                              (k_trait_wide_start | k_trait_wide_size | k_trait_wide_load);
+    const std::uint8_t wide =
+        fate.detail.traits & (k_trait_wide_start | k_trait_wide_size | k_trait_wide_load);
     if (wide == 0 || !batch.single(fate)) {
       continue;
     }
@@ -565,11 +565,11 @@ void cut_lines(const memory_analysis& analysis, const map_lint_input& map,
             "lost or misread"));
   }
   if (lines.size() > k_single_findings) {
-    out.push_back(finding_at(
-        "VL111", finding_severity::warning, map.map_file,
-        static_cast<std::size_t>(lines[k_single_findings]), 1,
-        plural(lines.size() - k_single_findings, "more line", "more lines") +
-            " from this one on are longer than the reader takes and read cut"));
+    out.push_back(
+        finding_at("VL111", finding_severity::warning, map.map_file,
+                   static_cast<std::size_t>(lines[k_single_findings]), 1,
+                   plural(lines.size() - k_single_findings, "more line", "more lines") +
+                       " from this one on are longer than the reader takes and read cut"));
   }
 }
 

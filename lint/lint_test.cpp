@@ -181,8 +181,8 @@ TEST_F(map_lint, AnotherKeywordSeesOtherTraps) {
     codes.push_back(f.code + "@" + std::to_string(f.line));
   }
   // .text.startup is counted now, though its attribute line lacks ALLOC.
-  const std::vector<std::string> expected = {"VL105@1", "VL104@3",  "VL007@4", "VL007@5",
-                                             "VL102@7", "VL103@9",  "VL108@11", "VL101@13"};
+  const std::vector<std::string> expected = {"VL105@1", "VL104@3", "VL007@4",  "VL007@5",
+                                             "VL102@7", "VL103@9", "VL108@11", "VL101@13"};
   EXPECT_EQ(codes, expected);
   EXPECT_NE(findings[0].message.find("3 sections use 0x118 bytes"), std::string::npos)
       << findings[0].message;
@@ -277,8 +277,8 @@ std::string firmware_file(const char* name) {
 std::vector<std::string> map_codes(const std::string& definition_text, const std::string& map,
                                    const std::string& keyword,
                                    std::vector<lint_finding>* findings_out = nullptr) {
-  const lint_run run = lint_inputs(input_source::in_memory(definition_text, "m.def"),
-                                   input_source(map), keyword);
+  const lint_run run =
+      lint_inputs(input_source::in_memory(definition_text, "m.def"), input_source(map), keyword);
   EXPECT_EQ(run.unreadable, lint_unreadable::none);
   std::vector<std::string> codes;
   for (const lint_finding& f : run.findings) {
@@ -325,8 +325,7 @@ TEST(LintRealFirmware, EachDefinitionShowsItsTrap) {
        {"VL102@8 warning", "VL103@10 note", "VL107@18 warning"}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(map_codes(c.definition, firmware_file(c.listing), "Tev2_mem32_unlimited"),
-              c.expected)
+    EXPECT_EQ(map_codes(c.definition, firmware_file(c.listing), "Tev2_mem32_unlimited"), c.expected)
         << c.what;
   }
 }
@@ -376,11 +375,10 @@ TEST(LintMapTraps, WideColumnsAndLongLines) {
     std::vector<std::string> expected;
   } cases[] = {
       {"an address beyond 32 bits, and one sign-extended",
-       header +
-           "  0 .text 00000100 0000000100000000 0000000100000000 00001000 2**2\n"
-           "        CONTENTS, ALLOC, LOAD, READONLY, CODE\n"
-           "  1 .data 00000010 ffffffff80001000 ffffffff80001000 00002000 2**2\n"
-           "        CONTENTS, ALLOC, LOAD, DATA\n",
+       header + "  0 .text 00000100 0000000100000000 0000000100000000 00001000 2**2\n"
+                "        CONTENTS, ALLOC, LOAD, READONLY, CODE\n"
+                "  1 .data 00000010 ffffffff80001000 ffffffff80001000 00002000 2**2\n"
+                "        CONTENTS, ALLOC, LOAD, DATA\n",
        {"VL110@3 error", "VL110@5 error"}},
       {"a size beyond 32 bits",
        header + "  0 .bss 100000000 00001000 00001000 00001000 2**2\n        ALLOC\n",
@@ -392,15 +390,21 @@ TEST(LintMapTraps, WideColumnsAndLongLines) {
        header + "  0 .text 00000100 00001000 00001000 " + std::string(3000, 'x') +
            "\n        CONTENTS, ALLOC, LOAD, CODE\n",
        {"VL111@3 warning"}},
+      {"sections dropped by their names: only one that takes memory is told",
+       header +
+           "  0 .heap 00000100 00001000 00001000 00001000 2**3\n        ALLOC\n"
+           "  1 .note.renesas 00000024 00000000 00000000 00002000 2**2\n  CONTENTS, READONLY\n"
+           "  2 .debug_ram 00000010 00002000 00002000 00003000 2**2\n  CONTENTS, ALLOC, LOAD\n",
+       {"VL107@3 warning", "VL107@7 warning"}},
       {"a long line that is no section line",
        header + std::string(2048, '=') + "\n  0 .text 00000100 00001000 00001000 2**2\n" +
            "        CONTENTS, ALLOC, LOAD, CODE\n",
        {"VL111@3 warning"}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(map_codes("PROGRAM 0x0 0x10000\n", dir.write("map.lst", c.listing),
-                        "Tev2_mem32_unlimited"),
-              c.expected)
+    EXPECT_EQ(
+        map_codes("PROGRAM 0x0 0x10000\n", dir.write("map.lst", c.listing), "Tev2_mem32_unlimited"),
+        c.expected)
         << c.what;
   }
 }
@@ -412,7 +416,11 @@ TEST(LintMapTraps, AMapThatIsNoListingIsOneError) {
     std::string bytes;
     const char* says;
   } cases[] = {
-      {"ELF", std::string("\x7f" "ELF\x01\x01\x01\0\0\0", 10), "is an ELF file"},
+      {"ELF",
+       std::string("\x7f"
+                   "ELF\x01\x01\x01\0\0\0",
+                   10),
+       "is an ELF file"},
       {"GNU ld map", "Memory Configuration\n\nName Origin Length\n", "is a GNU ld map file"},
       {"empty", "", "holds no section line of the shape Tev2 reads"},
   };
