@@ -416,6 +416,10 @@ memory_analysis analyse_memory(const analysis_request& request) {
   analysis.has_sections =
       reader->read(analysis.definition, analysis.program_sections, analysis.memory_sections);
   reader.reset();
+  // In order now, so that no const read of a shared result sorts it later:
+  // the lists of a listing in address order already are, at no cost.
+  analysis.program_sections.put_in_order();
+  analysis.memory_sections.put_in_order();
   if (request.collect_fates) {
     analysis.fates = std::move(account.sections);
     analysis.cut_map_lines = std::move(account.cut_lines);

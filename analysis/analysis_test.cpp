@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/test_support.h"
@@ -302,6 +304,50 @@ TEST(LoadCopies, NoSectionInAnyRangeStillListsEverySearchEntry) {
   ASSERT_EQ(analysis.breakdown.entries.size(), 2u);
   EXPECT_EQ(analysis.breakdown.entries[0].text, "text ");
   EXPECT_EQ(analysis.breakdown.entries[1].bytes, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SharedResult, ListsAreInOrderBeforeAnyoneReadsThem) {
+  // A listing in descending address order: its lists need sorting. Two
+  // threads then read the one result at once; a const read must not sort
+  // it in place (the thread sanitizer tells).
+  test_support::scoped_temp_dir dir;
+  std::string map = "Idx Name Size VMA LMA\n";
+  for (int i = 0; i < 64; ++i) {
+    char start[16];
+    std::snprintf(start, sizeof start, "%08x", 0x4000 + (63 - i) * 0x10);
+    map += section(i, i % 2 == 0 ? ".data" : ".bss", "00000010", start);
+    std::snprintf(start, sizeof start, "%08x", 0x1000 + (63 - i) * 0x10);
+    map += section(i, ".text", "00000010", start);
+  }
+  analysis_request request;
+  request.type_keyword = "Tev2";
+  request.definition_path = dir.write("m.def", "PROGRAM 0x1000 0x1000\nMEMORY 0x4000 0x1000\n");
+  request.map_path = dir.write("m.map", map);
+  const memory_analysis analysis = analyse_memory(request);
+  ASSERT_EQ(analysis.memory_sections.size(), 64u);
+  const auto ascending = [&analysis]() {
+    std::uint32_t last = 0;
+    bool in_order = true;
+    for (const section_list* list : {&analysis.program_sections, &analysis.memory_sections}) {
+      last = 0;
+      for (const section_record& record : *list) {
+        in_order = in_order && record.start >= last;
+        last = record.start;
+      }
+    }
+    return in_order;
+  };
+  bool first = false;
+  bool second = false;
+  std::thread other([&]() { first = ascending(); });
+  second = ascending();
+  other.join();
+  EXPECT_TRUE(first);
+  EXPECT_TRUE(second);
 }
 
 }  // namespace

@@ -98,6 +98,8 @@ const std::vector<section_record>& section_list::in_any_order() const {
   return m_records;
 }
 
+void section_list::put_in_order() { ordered(); }
+
 const std::vector<section_record>& section_list::ordered() const {
   gather_parts();
   if (m_sorted_count != m_records.size()) {

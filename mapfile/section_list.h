@@ -27,6 +27,11 @@ class section_list {
   /// empty keeps the parts as they are until it is first read.
   void insert_parts(std::vector<std::vector<section_record>>&& parts);
 
+  /// Puts the records in order and into one vector now. A list that
+  /// another thread may read at the same time must be put in order first:
+  /// reading an unordered list through a const call orders it in place.
+  void put_in_order();
+
   const_iterator begin() const { return ordered().begin(); }
   const_iterator end() const { return ordered().end(); }
   std::size_t size() const { return m_records.size() + m_parted_count; }
