@@ -47,7 +47,6 @@ bool contains(std::string_view text, std::string_view word) {
   return false;
 }
 
-
 /// Whether a hexadecimal column holds a value beyond 32 bits.
 bool is_wide(std::string_view column) { return scan_hex(column, 0, false).overflow; }
 
