@@ -29,6 +29,11 @@
     return section.size + (section.unit === 'bits' ? ' bits' : ' bytes');
   }
 
+  // "1 section", "2 sections": the count and its noun.
+  function plural(count, one, many) {
+    return count + ' ' + (count === 1 ? one : many);
+  }
+
   // A percentage as the page shows it everywhere: two decimals.
   function pct_text(value) {
     return value === null || value === undefined || !isFinite(Number(value))
@@ -422,14 +427,15 @@
       }
       element.tBodies[0].innerHTML = html.join('');
       if (rows.length <= k_page_rows) {
-        pager.innerHTML = '<span class="note">' + rows.length + ' counted sections</span>';
+        pager.innerHTML = '<span class="note">' +
+                          plural(rows.length, 'counted section', 'counted sections') + '</span>';
         return;
       }
       pager.innerHTML = '<button type="button" data-step="-1"' + (page === 0 ? ' disabled' : '') +
                         '>previous</button><button type="button" data-step="1"' +
                         (last >= rows.length ? ' disabled' : '') + '>next</button>' +
                         '<span class="note">rows ' + (first + 1) + '\u2013' + last + ' of ' +
-                        rows.length + ' counted sections</span>';
+                        plural(rows.length, 'counted section', 'counted sections') + '</span>';
     }
 
     pager.addEventListener('click', function (event) {
@@ -499,8 +505,8 @@
     }
     html.push('</tbody></table>');
     if (shown < rows.length) {
-      html.push('<p class="note diff-more">', String(rows.length - shown), ' more ',
-                esc(title.toLowerCase()), ' rows not shown (', String(rows.length),
+      html.push('<p class="note diff-more">', plural(rows.length - shown, 'more row', 'more rows'),
+                ' of ', esc(title.toLowerCase()), ' not shown (', String(rows.length),
                 ' in the data, largest changes first).</p>');
     }
     return html.join('');

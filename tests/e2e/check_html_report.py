@@ -44,6 +44,7 @@ class page_dom(html.parser.HTMLParser):
         self.rule_rows = []  # cell texts of the budget table's rows
         self.free_tiles = []  # [range id, bytes, label text, title] of the treemaps' free tiles
         self.sections = []  # ids of the page's <section> elements, in page order
+        self.pager = ""  # the text of the section table's pager
 
     def inside(self, test):
         return any(test(tag, attributes, classes) for tag, attributes, classes in self.stack)
@@ -115,6 +116,8 @@ class page_dom(html.parser.HTMLParser):
             self.status = (self.status[0], self.status[1] + data)
         if tag == "div" and "free-tile" in classes and self.free_tiles:
             self.free_tiles[-1][2] += data
+        if self.inside(lambda _t, a, _c: a.get("id") == "section-pager"):
+            self.pager += data
         if tag == "script" and attributes.get("id") == "vemora-report":
             self.json_text += data
         elif "used-pct" in classes and self.range_id() is not None:
@@ -345,8 +348,22 @@ class checker:
         if dom.used_pct.get("program0") != "200.00%":
             self.fail(case, f"program0 shows {dom.used_pct.get('program0')!r}, expected '200.00%'")
         self.check_free_tiles(case, dom, ranges)
-        if dom.tiles != 2:
-            self.fail(case, f"{dom.tiles} tiles for 2 counted sections")
+        if dom.tiles != 2 or dom.pager != "2 counted sections":
+            self.fail(case, f"{dom.tiles} tiles for 2 counted sections, pager {dom.pager!r}")
+
+        # With one of the two the range is exactly full: no free tile, one counted section.
+        case = "an exactly full range"
+        with open(os.path.join(folder, "full.map"), "wb") as out:
+            out.write(b"".join(rows[:-1]))
+        self.run("report", "Orm6", "overfull.def", "full.map", "--html", page, "--csv-ranges",
+                 ranges_csv, cwd=folder)
+        ranges = list(csv.DictReader(open(ranges_csv, newline="", encoding="utf-8")))
+        dom = self.render(page)
+        if ranges[0]["free"] != "0" or dom.body.get("data-status") != "ok":
+            self.fail(case, f"ranges {ranges!r}, status {dom.body.get('data-status')!r}")
+        self.check_free_tiles(case, dom, ranges)
+        if dom.pager != "1 counted section":
+            self.fail(case, f"the pager reads {dom.pager!r}, expected '1 counted section'")
 
     def check_hostile_names(self):
         case = "hostile names"
