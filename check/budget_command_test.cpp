@@ -141,7 +141,7 @@ TEST_F(budget_folder, JsonVerdictsGoToTheirFileAndTheTableToStandardOutput) {
   const scoped_working_dir here(m_dir.path());
   const check_run result = run(with(k_check, {"--budget", "fail.json", "--json", "verdicts.json"}));
   EXPECT_EQ(result.code, 1);
-  EXPECT_EQ(result.out.rfind("vemora-check check: fail (1 rules: 0 pass, 0 warn, 1 fail, 0 "
+  EXPECT_EQ(result.out.rfind("vemora-check check: fail (1 rule: 0 pass, 0 warn, 1 fail, 0 "
                              "skipped)\n",
                              0),
             0u);

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <vector>
 
@@ -11,6 +10,7 @@
 #include "check/run_check.h"
 #include "formats/lint_formats.h"
 #include "lint/lint.h"
+#include "text/file_system.h"
 
 const char* const k_exit_codes =
     "Exit codes:\n"
@@ -149,13 +149,9 @@ void write_output(const output_request& request, const report_context& context, 
     return;
   }
   refuse_input_as_output(request.path, context);
-  std::ofstream file(request.path, std::ios::binary | std::ios::trunc);
-  if (!file) {
-    throw check_error{check_exit_input, request.path + ": cannot be written"};
-  }
-  request.write(file);
-  file.flush();
-  if (!file) {
+  // Into a temporary file that replaces the old one only when all of it is
+  // written: a failed write leaves the earlier output whole.
+  if (!write_whole_file(request.path, request.write, file_mode::binary)) {
     throw check_error{check_exit_input, request.path + ": cannot be written"};
   }
 }

@@ -60,6 +60,8 @@ struct output_request {
 };
 
 /// Writes one output; refuses a file that is an input of the run (exit 3).
+/// A file is written whole or not at all (write_whole_file): when it cannot
+/// be, the old one stays as it was and the run ends with exit 3.
 void write_output(const output_request& request, const report_context& context, std::ostream& out);
 
 /// KEYWORD MEMDEF MAP [EEPROM_SOURCE] as positionals of a subcommand.

@@ -11,8 +11,8 @@ const char* unit_of(const section_fate_record& record) {
 }
 
 std::string sums_text(const fate_sum& sum) {
-  return std::to_string(sum.sections) + (sum.sections == 1 ? " section, " : " sections, ") +
-         std::to_string(sum.bytes) + " bytes";
+  return plural_text(sum.sections, "section", "sections") + ", " +
+         plural_text(sum.bytes, "byte", "bytes");
 }
 
 std::string search_text(const memory_analysis& memory, std::int32_t group) {
@@ -139,8 +139,8 @@ std::string sum_rule_line(const memory_analysis& memory, std::size_t shown_count
   std::string line = "recognised " + sums_text(all) + " = counted " + sums_text(memory.counted()) +
                      " + dropped " + sums_text(memory.dropped());
   if (shown_count != all.sections) {
-    line += "; shown: " + std::to_string(shown_count) + " of " + std::to_string(all.sections) +
-            (all.sections == 1 ? " section" : " sections");
+    line += "; shown: " + std::to_string(shown_count) + " of " +
+            plural_text(all.sections, "section", "sections");
   }
   return line;
 }

@@ -174,7 +174,61 @@ TEST_F(small_example, SummaryShowsRangesTotalsAndDroppedReasons) {
             "  reason                sections        bytes\n"
             "  debugging_attribute          1           48\n"
             "  zero_size                    1            0\n"
-            "  outside_ranges               1           16\n");
+            "  outside_ranges               1           16\n"
+            "\n"
+            "Findings: 0 errors, 0 warnings, 0 notes\n");
+}
+
+TEST_F(small_example, SummaryEndsWithTheFirstErrorsThenTheFirstWarnings) {
+  report_context context;
+  context.keyword = "Tev2";
+  context.memory_definition.path = "small.def";
+  context.map.path = "small.map";
+  context.diagnostics = {
+      {"VL003", "warning", "small.def", 2, 9, "first warning"},
+      {"VL106", "error", "firmware.lst", 12, 1, "first error"},
+      {"VL004", "note", "small.def", 3, 1, "a note is counted, not listed"},
+      {"VL005", "warning", "small.def", 0, 0, "about the whole file"},
+      {"VL101", "warning", "small.map", 7, 3, "third warning"},
+      {"VL102", "error", "small.map", 9, 1, "second error"},
+      {"VL103", "warning", "small.map", 11, 1, "fourth warning, left out"},
+      {"VL104", "warning", "small.map", 13, 1, "fifth warning, left out"},
+  };
+  std::ostringstream out;
+  write_summary(out, m_result, context);
+  const std::string text = out.str();
+  const std::string tail =
+      "  outside_ranges               1           16\n"
+      "\n"
+      "Findings: 2 errors, 5 warnings, 1 note\n"
+      "  error   VL106 firmware.lst:12: first error\n"
+      "  error   VL102 small.map:9: second error\n"
+      "  warning VL003 small.def:2: first warning\n"
+      "  warning VL005 small.def: about the whole file\n"
+      "  warning VL101 small.map:7: third warning\n"
+      "  ... and 2 more (vemora-check lint)\n";
+  ASSERT_GE(text.size(), tail.size());
+  EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+}
+
+TEST_F(small_example, SummaryCountsEachSeverityInItsNumber) {
+  report_context context;
+  context.diagnostics = {
+      {"VL102", "error", "small.map", 9, 1, "only error"},
+      {"VL003", "warning", "small.def", 2, 9, "a\x1b[2J\nb"},
+      {"VL004", "note", "small.def", 3, 1, "one note"},
+      {"VL004", "note", "small.def", 4, 1, "two notes"},
+  };
+  std::ostringstream out;
+  write_summary(out, m_result, context);
+  const std::string tail =
+      "\n"
+      "Findings: 1 error, 1 warning, 2 notes\n"
+      "  error   VL102 small.map:9: only error\n"
+      "  warning VL003 small.def:2: a [2J b\n";
+  const std::string text = out.str();
+  ASSERT_GE(text.size(), tail.size());
+  EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
 }
 
 TEST(FillBar, CellsFollowTheUsedPercentage) {

@@ -4,9 +4,14 @@
 #include <cmath>
 #include <cstdio>
 
+#include "compare/compare_text.h"
 #include "formats/format_text.h"
+#include "formats/lint_formats.h"
 
 namespace {
+/// Errors and warnings listed in full; the rest are counted.
+constexpr std::size_t k_summary_findings = 5;
+
 // Two decimals, right-aligned to width; "-" for a percentage without divisor.
 std::string percent_text(const std::optional<double>& pct, int width) {
   char text[64];
@@ -34,13 +39,64 @@ void write_range(std::ostream& out, const std::string& id, const range_usage& us
       << fill_bar(usage.used_pct(), usage.used_rounded() > 0, k_fill_bar_width) << "] "
       << percent_text(usage.used_pct(), 8);
   if (usage.label) {
-    out << "  " << *usage.label;
+    out << "  " << compare_text::terminal_text(*usage.label);
   }
   out << '\n';
 }
 
-std::string sections_text(std::size_t count) {
-  return std::to_string(count) + (count == 1 ? " section" : " sections");
+std::string sections_text(std::size_t count) { return plural_text(count, "section", "sections"); }
+
+void write_dropped(std::ostream& out, const memory_analysis& memory) {
+  const fate_sum dropped = memory.dropped();
+  out << "\nDropped: " << sections_text(dropped.sections) << ", "
+      << plural_text(dropped.bytes, "byte", "bytes") << '\n';
+  if (dropped.sections == 0) {
+    return;
+  }
+  out << "  " << padded("reason", 20, true) << padded("sections", 10, false)
+      << padded("bytes", 13, false) << '\n';
+  for (std::size_t i = 0; i < k_fate_count; ++i) {
+    const auto fate = static_cast<section_fate>(i);
+    const fate_sum& sum = memory.by_fate[i];
+    if (is_counted(fate) || sum.sections == 0) {
+      continue;
+    }
+    out << "  " << padded(std::string(fate_keyword(fate)), 20, true)
+        << padded(std::to_string(sum.sections), 10, false)
+        << padded(std::to_string(sum.bytes), 13, false) << '\n';
+  }
+}
+
+// The count by severity, then the errors and the warnings (errors first),
+// each in the order the lint gives them; notes are only counted.
+void write_findings(std::ostream& out, const std::vector<report_diagnostic>& diagnostics) {
+  severity_counts counts;
+  std::vector<const report_diagnostic*> listed;
+  for (const char* severity : {"error", "warning"}) {
+    for (const report_diagnostic& diagnostic : diagnostics) {
+      if (diagnostic.severity == severity) {
+        listed.push_back(&diagnostic);
+      }
+    }
+  }
+  for (const report_diagnostic& diagnostic : diagnostics) {
+    counts.errors += diagnostic.severity == "error" ? 1 : 0;
+    counts.warnings += diagnostic.severity == "warning" ? 1 : 0;
+    counts.notes += diagnostic.severity == "note" ? 1 : 0;
+  }
+  out << "\nFindings: " << severity_count_line(counts) << '\n';
+  for (std::size_t i = 0; i < listed.size() && i < k_summary_findings; ++i) {
+    const report_diagnostic& diagnostic = *listed[i];
+    out << "  " << padded(diagnostic.severity, 7, true) << ' ' << diagnostic.code << ' '
+        << compare_text::terminal_text(diagnostic.file);
+    if (diagnostic.line != 0) {
+      out << ':' << diagnostic.line;
+    }
+    out << ": " << compare_text::terminal_text(diagnostic.message) << '\n';
+  }
+  if (listed.size() > k_summary_findings) {
+    out << "  ... and " << listed.size() - k_summary_findings << " more (vemora-check lint)\n";
+  }
 }
 }  // namespace
 
@@ -61,8 +117,9 @@ std::string fill_bar(const std::optional<double>& used_pct, bool anything_used, 
 void write_summary(std::ostream& out, const analysis_result& result,
                    const report_context& context) {
   const memory_analysis& memory = result.memory;
-  out << context.keyword << " listing " << context.map.path << ", memory definition "
-      << context.memory_definition.path << "\n\n";
+  out << context.keyword << " listing " << compare_text::terminal_text(context.map.path)
+      << ", memory definition " << compare_text::terminal_text(context.memory_definition.path)
+      << "\n\n";
 
   out << "  " << padded("range", 10, true) << ' ' << padded("start", 10, true) << ' '
       << padded("size", 11, false) << ' ' << padded("used", 11, false) << ' '
@@ -86,21 +143,6 @@ void write_summary(std::ostream& out, const analysis_result& result,
       << percent_text(memory.memory_used_pct(), 0) << "), "
       << sections_text(memory.memory_sections.size()) << '\n';
 
-  const fate_sum dropped = memory.dropped();
-  out << "\nDropped: " << sections_text(dropped.sections) << ", " << dropped.bytes << " bytes\n";
-  if (dropped.sections == 0) {
-    return;
-  }
-  out << "  " << padded("reason", 20, true) << padded("sections", 10, false)
-      << padded("bytes", 13, false) << '\n';
-  for (std::size_t i = 0; i < k_fate_count; ++i) {
-    const auto fate = static_cast<section_fate>(i);
-    const fate_sum& sum = memory.by_fate[i];
-    if (is_counted(fate) || sum.sections == 0) {
-      continue;
-    }
-    out << "  " << padded(std::string(fate_keyword(fate)), 20, true)
-        << padded(std::to_string(sum.sections), 10, false)
-        << padded(std::to_string(sum.bytes), 13, false) << '\n';
-  }
+  write_dropped(out, memory);
+  write_findings(out, context.diagnostics);
 }

@@ -1,7 +1,8 @@
 // The short report for people that `vemora-check report` prints when no
 // format is asked for: each range with a fill bar of plain characters, the
-// area totals, and the dropped bytes by reason. Every figure is the
-// analysis's own; only the bar's length is worked out here.
+// area totals, the dropped bytes by reason, and the lint's findings counted
+// with the first errors and warnings. Every figure is the analysis's own;
+// only the bar's length is worked out here.
 #pragma once
 
 #include <ostream>

@@ -123,8 +123,8 @@ rule_result evaluate_dropped(const budget_rule& rule, const report_model& curren
     }
   }
   rule_result result{&rule, static_cast<double>(sum.sections), rule_verdict::pass, ""};
-  result.message = std::to_string(sum.sections) + " sections (" + std::to_string(sum.bytes) +
-                   " bytes) dropped as " + reason;
+  result.message = plural_text(sum.sections, "section", "sections") + " (" +
+                   plural_text(sum.bytes, "byte", "bytes") + ") dropped as " + reason;
   if (rule.limit_text == "ignore") {
     result.message += ", ignored";
   } else if (sum.sections > 0) {
@@ -214,10 +214,10 @@ budget_result evaluate_budget(const budget& the_budget, const report_model& curr
 namespace {
 std::string summary_line(const budget_result& result) {
   return "vemora-check check: " + std::string(rule_verdict_keyword(result.verdict)) + " (" +
-         std::to_string(result.rules.size()) + " rules: " + std::to_string(result.counts[0]) +
-         " pass, " + std::to_string(result.counts[1]) + " warn, " +
-         std::to_string(result.counts[2]) + " fail, " + std::to_string(result.counts[3]) +
-         " skipped)";
+         plural_text(result.rules.size(), "rule", "rules") + ": " +
+         std::to_string(result.counts[0]) + " pass, " + std::to_string(result.counts[1]) +
+         " warn, " + std::to_string(result.counts[2]) + " fail, " +
+         std::to_string(result.counts[3]) + " skipped)";
 }
 
 std::string value_cell(const rule_result& rule) {

@@ -91,7 +91,7 @@ table ranges_table(const std::vector<const range_diff*>& shown, cell_of cell) {
       "llrrrrrrll",
       {}};
   for (const range_diff* row : shown) {
-    rows.rows.push_back({row->id, row->label ? cell(*row->label) : "", amount(row->used.base),
+    rows.rows.push_back({cell(row->id), row->label ? cell(*row->label) : "", amount(row->used.base),
                          amount(row->used.current), signed_amount(row->used.delta),
                          delta_pct_text(row->used, row->status), used_pct_change(*row),
                          row->in_current ? std::to_string(row->current_free) : "-",
@@ -185,8 +185,9 @@ void write_diff_text(std::ostream& out, const report_diff& diff, const diff_view
     compare_text::write_text_table(out, sections_table(shown.sections, 0, view.top, as_is));
   }
   if (shown.sections.size() > view.top) {
-    out << "... and " << shown.sections.size() - view.top
-        << " more sections (--top sets how many are listed)\n";
+    out << "... and "
+        << plural_text(shown.sections.size() - view.top, "more section", "more sections")
+        << " (--top sets how many are listed)\n";
   }
 }
 
@@ -217,8 +218,9 @@ void write_diff_markdown(std::ostream& out, const report_diff& diff, const diff_
                                        sections_table(shown.sections, 0, view.top, markdown_cell));
   }
   if (shown.sections.size() > view.top) {
-    out << (view.top > 0 ? "\n" : "") << "<details><summary>" << shown.sections.size() - view.top
-        << " more sections</summary>\n\n";
+    out << (view.top > 0 ? "\n" : "") << "<details><summary>"
+        << plural_text(shown.sections.size() - view.top, "more section", "more sections")
+        << "</summary>\n\n";
     compare_text::write_markdown_table(
         out, sections_table(shown.sections, view.top, shown.sections.size(), markdown_cell));
     out << "\n</details>\n";

@@ -250,7 +250,7 @@ TEST(DiffMarkdown, TopZeroFoldsEverySectionRow) {
   std::ostringstream out;
   write_diff_markdown(out, compute_diff(base, current), view);
   const std::string text = out.str();
-  EXPECT_NE(text.find("#### Sections\n\n<details><summary>1 more sections</summary>\n\n| Section "),
+  EXPECT_NE(text.find("#### Sections\n\n<details><summary>1 more section</summary>\n\n| Section "),
             std::string::npos);
   EXPECT_EQ(text.substr(text.size() - 12), "\n</details>\n");
 }

@@ -147,10 +147,21 @@ std::string csv_field(std::string_view text) {
 }
 
 std::string markdown_cell(std::string_view text) {
+  // Entities rather than backslashes: a backslash of the name itself would
+  // cancel "\|" ("a\\|b" splits the cell), while "&#124;" holds no bar at
+  // all, and a comment renders "<b>" as text, never as markup.
   std::string out;
   for (const char c : utf8_with_latin1_fallback(text)) {
     if (c == '|') {
-      out += "\\|";
+      out += "&#124;";
+    } else if (c == '<') {
+      out += "&lt;";
+    } else if (c == '>') {
+      out += "&gt;";
+    } else if (c == '&') {
+      out += "&amp;";
+    } else if (c == '`') {
+      out += "&#96;";
     } else if (c == '\r' || c == '\n') {
       out += ' ';
     } else {
@@ -211,6 +222,10 @@ std::string percent_text(std::optional<double> value) {
   std::snprintf(text, sizeof text, "%.2f", *value);
   const std::string out = text;
   return out == "-0.00" ? "0.00" : out;
+}
+
+std::string plural_text(std::uint64_t count, std::string_view one, std::string_view many) {
+  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
 }
 
 std::string hex_address(std::uint32_t address) {

@@ -31,8 +31,9 @@ std::string json_number(std::optional<double> value);
 /// LF; invalid UTF-8 as in utf8_with_latin1_fallback.
 std::string csv_field(std::string_view text);
 
-/// A Markdown table cell: "|" as "\|", CR and LF as blanks, invalid UTF-8 as
-/// in utf8_with_latin1_fallback.
+/// Markdown text that renders as it reads, also in a table cell or a
+/// heading: "|" as "&#124;", "<" "&lt;", ">" "&gt;", "&" "&amp;", "`" "&#96;",
+/// CR and LF as blanks, invalid UTF-8 as in utf8_with_latin1_fallback.
 std::string markdown_cell(std::string_view text);
 
 /// HTML text, also fit for a quoted attribute value: &, <, >, " and ' as
@@ -46,6 +47,9 @@ std::string html_text(std::string_view text);
 std::string amount_text(double value);
 /// Two decimals ("37.50", "0.00" for minus zero), or "n/a" for none, NaN or infinity.
 std::string percent_text(std::optional<double> value);
+
+/// The count and its noun: "1 section", "0 sections", "2 sections".
+std::string plural_text(std::uint64_t count, std::string_view one, std::string_view many);
 
 /// "0x" and eight upper-case hexadecimal digits.
 std::string hex_address(std::uint32_t address);

@@ -133,11 +133,11 @@ void write_bar(std::ostream& out, const std::string& id, const range_usage& usag
       << "<div class=\"bar\" title=\"" << pct_text << " used\"><div class=\"bar-fill\" "
       << "style=\"width:" << width_text << "%\"></div></div>\n"
       << "<div class=\"range-figures\"><span>" << used << " / " << usage.range.size
-      << " bytes used, " << usage.section_count
-      << (usage.section_count == 1 ? " section" : " sections") << "</span><span class=\"used-pct\">"
-      << pct_text << "</span></div>\n";
+      << " bytes used, " << plural_text(usage.section_count, "section", "sections")
+      << "</span><span class=\"used-pct\">" << pct_text << "</span></div>\n";
   if (overfull) {
-    out << "<div class=\"over-by\">overfull by " << used - usage.range.size << " bytes</div>\n";
+    out << "<div class=\"over-by\">overfull by "
+        << plural_text(used - usage.range.size, "byte", "bytes") << "</div>\n";
   }
   out << "</div>\n";
 }
@@ -155,7 +155,7 @@ void write_ranges(std::ostream& out, const memory_analysis& memory) {
     }
     out << "</div>\n<p class=\"totals\">Program area: " << memory.program_used << " of "
         << memory.program_total << " bytes used (" << percent_text(memory.program_used_pct())
-        << "), " << memory.program_sections.size() << " sections.</p>\n";
+        << "), " << plural_text(memory.program_sections.size(), "section", "sections") << ".</p>\n";
   }
   if (!memory.memory_usage.empty()) {
     out << "<h3>Memory</h3>\n<div class=\"ranges\">\n";
@@ -167,8 +167,8 @@ void write_ranges(std::ostream& out, const memory_analysis& memory) {
       out << " and " << memory.memory_used_bits << " bits";
     }
     out << " of " << memory.memory_total << " bytes used ("
-        << percent_text(memory.memory_used_pct()) << "), " << memory.memory_sections.size()
-        << " sections.</p>\n";
+        << percent_text(memory.memory_used_pct()) << "), "
+        << plural_text(memory.memory_sections.size(), "section", "sections") << ".</p>\n";
   }
   out << "</section>\n";
 }
@@ -197,8 +197,10 @@ void write_groups(std::ostream& out, const memory_analysis& memory) {
       << breakdown.accounted_exact << "</td><td class=\"num\">" << share(breakdown.accounted_exact)
       << "</td><td></td></tr>\n</tbody></table>\n";
   if (!breakdown.ambiguous.empty()) {
-    out << "<p class=\"note\">" << breakdown.ambiguous.size() << " ambiguous matches, "
-        << breakdown.ambiguous_bytes_exact << " bytes counted once only.</p>\n";
+    out << "<p class=\"note\">"
+        << plural_text(breakdown.ambiguous.size(), "ambiguous match", "ambiguous matches") << ", "
+        << plural_text(breakdown.ambiguous_bytes_exact, "byte", "bytes")
+        << " counted once only.</p>\n";
   }
   out << "</section>\n";
 }
@@ -310,12 +312,15 @@ void write_html_report(std::ostream& out, const analysis_result& result,
   out << "<main>\n";
   write_rules(out, options);
   write_ranges(out, memory);
+  // The change since the baseline right under the ranges it changed; the
+  // script fills it in and shows it when the data holds a diff.
+  out << "<section id=\"diff\" hidden>\n<h2>Change against the baseline (delta = current - "
+         "base)</h2>\n<div id=\"diff-tables\"></div>\n</section>\n";
   write_map_and_table(out, memory);
   write_groups(out, memory);
   write_dropped(out, memory);
   write_diagnostics(out, result, context);
-  out << "<section id=\"diff\" hidden>\n<h2>Change against the baseline (delta = current - "
-         "base)</h2>\n<div id=\"diff-tables\"></div>\n</section>\n</main>\n";
+  out << "</main>\n";
 
   out << "<script type=\"application/json\" id=\"vemora-report\">\n";
   c_script_safe_buffer safe(out);

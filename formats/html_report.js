@@ -29,6 +29,17 @@
     return section.size + (section.unit === 'bits' ? ' bits' : ' bytes');
   }
 
+  // "1 section", "2 sections": the count and its noun.
+  function plural(count, one, many) {
+    return count + ' ' + (count === 1 ? one : many);
+  }
+
+  // A percentage as the page shows it everywhere: two decimals.
+  function pct_text(value) {
+    return value === null || value === undefined || !isFinite(Number(value))
+               ? '' : Number(value).toFixed(2);
+  }
+
   function group_text(report, group) {
     if (group === null || group === undefined) {
       return 'not in any group';
@@ -127,12 +138,15 @@
 
   // ---- treemap ----------------------------------------------------------
   // range -> group (program ranges: the SEARCH entry that counted the bytes,
-  // or none) -> section; memory ranges go straight to their sections.
+  // or none) -> section; memory ranges go straight to their sections. A range
+  // that is not full also holds one tile of its free bytes, so its box has the
+  // area of its size; an overfull one has none and the area of its use.
   function build_tree(report, kind) {
     const ranges = new Map();
     for (const range of report.ranges) {
       if (range.kind === kind) {
-        ranges.set(range.id, {range: range, value: 0, groups: new Map()});
+        const free = Number(range.free) > 0 ? Number(range.free) : 0;
+        ranges.set(range.id, {range: range, value: free, free: free, groups: new Map()});
       }
     }
     report.sections.forEach(function (section, index) {
@@ -170,6 +184,7 @@
     const nodes = build_tree(report, kind);
     const boxes = [];
     const leaves = [];
+    const frees = [];
     // A box keeps a strip for its label when it is large enough to show one.
     function inner(node, pad, head) {
       const top = node.h > 3 * head && node.w > 40 ? head : pad;
@@ -184,7 +199,16 @@
       boxes.push({x: node.x, y: node.y, w: node.w, h: node.h, cls: 'box range', title: title});
       const groups = Array.from(node.groups.values());
       const area = inner(node, 2, 16);
-      lay_out(groups, area[0], area[1], area[2], area[3]);
+      const parts = groups.slice();
+      const free = {value: node.free};
+      if (node.free > 0) {
+        parts.push(free);
+      }
+      lay_out(parts, area[0], area[1], area[2], area[3]);
+      if (node.free > 0) {
+        frees.push({x: free.x, y: free.y, w: free.w, h: free.h, bytes: node.free,
+                    range: range.id});
+      }
       for (const group of groups) {
         let group_area = [group.x, group.y, group.w, group.h];
         if (kind === 'program') {
@@ -204,7 +228,11 @@
         }
       }
     }
-    return {boxes: boxes, leaves: leaves};
+    return {boxes: boxes, leaves: leaves, frees: frees};
+  }
+
+  function free_title(free) {
+    return 'free: ' + free.bytes + (free.bytes === 1 ? ' byte' : ' bytes') + ' of ' + free.range;
   }
 
   function leaf_title(report, leaf) {
@@ -225,6 +253,10 @@
     for (const box of layout.boxes) {
       place(box, box.cls, '', box.title, box.h > 42 && box.w > 40 ? esc(box.title) : '');
     }
+    for (const free of layout.frees) {
+      place(free, 'free-tile', ' data-range="' + esc(free.range) + '" data-bytes="' + free.bytes +
+            '"', free_title(free), 'free');
+    }
     for (const leaf of layout.leaves) {
       const section = report.sections[leaf.index];
       place(leaf, 'tile ' + leaf.colour, ' data-i="' + leaf.index + '"', leaf_title(report, leaf),
@@ -238,7 +270,7 @@
     const colours = new Map();
     const probe = document.createElement('span');
     element.appendChild(probe);
-    for (const cls of ['cnone'].concat(Array.from({length: k_colours}, (_, i) => 'c' + i))) {
+    for (const cls of ['cnone', 'free-tile'].concat(Array.from({length: k_colours}, (_, i) => 'c' + i))) {
       probe.className = cls;
       colours.set(cls, getComputedStyle(probe).backgroundColor);
     }
@@ -278,6 +310,16 @@
         label(box, box.title, box.cls === 'box range' ? '600' : '500');
       }
     }
+    for (const free of layout.frees) {
+      context.fillStyle = colours.get('free-tile');
+      context.fillRect(free.x, free.y, free.w, free.h);
+      context.strokeStyle = '#8d97a6';
+      context.setLineDash([4, 3]);
+      context.strokeRect(free.x + 0.5, free.y + 0.5, Math.max(free.w - 1, 0),
+                         Math.max(free.h - 1, 0));
+      context.setLineDash([]);
+      label(free, 'free', '400');
+    }
     context.strokeStyle = 'rgba(255, 255, 255, 0.75)';
     for (const leaf of layout.leaves) {
       context.fillStyle = colours.get(leaf.colour);
@@ -294,6 +336,12 @@
       for (const leaf of layout.leaves) {
         if (x >= leaf.x && x < leaf.x + leaf.w && y >= leaf.y && y < leaf.y + leaf.h) {
           canvas.title = leaf_title(report, leaf);
+          return;
+        }
+      }
+      for (const free of layout.frees) {
+        if (x >= free.x && x < free.x + free.w && y >= free.y && y < free.y + free.h) {
+          canvas.title = free_title(free);
           return;
         }
       }
@@ -379,14 +427,15 @@
       }
       element.tBodies[0].innerHTML = html.join('');
       if (rows.length <= k_page_rows) {
-        pager.innerHTML = '<span class="note">' + rows.length + ' counted sections</span>';
+        pager.innerHTML = '<span class="note">' +
+                          plural(rows.length, 'counted section', 'counted sections') + '</span>';
         return;
       }
       pager.innerHTML = '<button type="button" data-step="-1"' + (page === 0 ? ' disabled' : '') +
                         '>previous</button><button type="button" data-step="1"' +
                         (last >= rows.length ? ' disabled' : '') + '>next</button>' +
                         '<span class="note">rows ' + (first + 1) + '\u2013' + last + ' of ' +
-                        rows.length + ' counted sections</span>';
+                        plural(rows.length, 'counted section', 'counted sections') + '</span>';
     }
 
     pager.addEventListener('click', function (event) {
@@ -456,8 +505,8 @@
     }
     html.push('</tbody></table>');
     if (shown < rows.length) {
-      html.push('<p class="note diff-more">', String(rows.length - shown), ' more ',
-                esc(title.toLowerCase()), ' rows not shown (', String(rows.length),
+      html.push('<p class="note diff-more">', plural(rows.length - shown, 'more row', 'more rows'),
+                ' of ', esc(title.toLowerCase()), ' not shown (', String(rows.length),
                 ' in the data, largest changes first).</p>');
     }
     return html.join('');
@@ -484,7 +533,7 @@
       diff_table('Totals', ['area'], totals, function (row) { return [row.area]; }, Infinity),
       diff_table('Ranges', ['range', 'used % base', 'used % current'], list(diff.ranges),
                  function (row) {
-                   return [row.id, row.base_used_pct, row.current_used_pct];
+                   return [row.id, pct_text(row.base_used_pct), pct_text(row.current_used_pct)];
                  }, Infinity),
       diff_table('Groups', ['search'], list(diff.groups), function (row) {
         return [row.search];

@@ -327,6 +327,25 @@ TEST(HtmlReport, AFailedRunListsItsFailureAsAnError) {
             std::string::npos);
 }
 
+TEST(HtmlReport, TheChangeSinceTheBaselineSitsRightUnderTheRanges) {
+  const std::string page = hostile_analysis().page();
+  const std::size_t ranges = page.find("<section id=\"ranges\">");
+  ASSERT_NE(ranges, std::string::npos);
+  const std::size_t ranges_end = page.find("</section>\n", ranges);
+  EXPECT_EQ(page.find("<section", ranges + 1), ranges_end + 11);
+  EXPECT_EQ(page.compare(ranges_end + 11, 27, "<section id=\"diff\" hidden>\n"), 0)
+      << page.substr(ranges_end, 200);
+  EXPECT_LT(page.find("<section id=\"diff\""), page.find("<section id=\"map\">"));
+}
+
+TEST(HtmlReport, OneSectionOrByteIsSingular) {
+  hostile_analysis hostile;
+  hostile.result.memory.program_usage[1].used_bytes = 101;
+  const std::string card = range_card(hostile.page(), "program1");
+  EXPECT_NE(card.find("101 / 100 bytes used, 1 section</span>"), std::string::npos) << card;
+  EXPECT_NE(card.find("overfull by 1 byte</div>"), std::string::npos) << card;
+}
+
 TEST(HtmlReport, AWriteFailureShowsInTheStream) {
   std::ostringstream out;
   out.setstate(std::ios::badbit);

@@ -436,7 +436,8 @@ void write_markdown_report(std::ostream& out, const analysis_result& result,
         << " |  |\n\n";
     if (!breakdown.ambiguous.empty()) {
       out << "Ambiguous matches: " << breakdown.ambiguous.size() << ", "
-          << breakdown.ambiguous_bytes_exact << " bytes counted once only.\n\n";
+          << plural_text(breakdown.ambiguous_bytes_exact, "byte", "bytes")
+          << " counted once only.\n\n";
     }
   }
 

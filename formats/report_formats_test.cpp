@@ -260,21 +260,6 @@ INSTANTIATE_TEST_SUITE_P(
       return std::to_string(param_info.index);
     });
 
-class MarkdownCell : public ::testing::TestWithParam<text_case> {};
-
-TEST_P(MarkdownCell, EscapesBarsAndLineBreaks) {
-  EXPECT_EQ(markdown_cell(GetParam().input), GetParam().expected) << GetParam().what;
-}
-
-INSTANTIATE_TEST_SUITE_P(Cells, MarkdownCell,
-                         ::testing::Values(text_case{"plain", ".text", ".text"},
-                                           text_case{"bars", "|text |a", "\\|text \\|a"},
-                                           text_case{"line breaks", "a\r\nb", "a  b"},
-                                           text_case{"Latin-1 byte", "\xe4", "\xc3\xa4"}),
-                         [](const ::testing::TestParamInfo<text_case>& param_info) {
-                           return std::to_string(param_info.index);
-                         });
-
 TEST(HexAddress, IsZeroXAndEightUpperCaseDigits) {
   EXPECT_EQ(hex_address(0), "0x00000000");
   EXPECT_EQ(hex_address(0x2bf0080), "0x02BF0080");

@@ -282,7 +282,8 @@ void c_diagnoser::check_text_after_numbers(line_kind kind, const line_reading& r
   finding.text.assign(trim(args.substr(at)));
   const bool number = scan_hex(args, at, true).has_digits;
   finding.message = (number ? "a third number " : "the text ") + quoted_text(finding.text) +
-                    " after the size is ignored: a " + std::string(reading.keyword) +
+                    " after the size is ignored: " + (reading.keyword == "EEPROM" ? "an " : "a ") +
+                    std::string(reading.keyword) +
                     " line takes a start and a size, and only a \"//\" comment may follow them";
 }
 

@@ -291,6 +291,19 @@ TEST(DefinitionDiagnostics, TextAfterTheSizeIsQuoted) {
   EXPECT_NE(words.message.find("the text \"RAM\""), std::string::npos) << words.message;
 }
 
+TEST(DefinitionDiagnostics, TextAfterTheSizeNamesTheLineWithItsArticle) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"EEPROM 0 10 x", ": an EEPROM line takes a start and a size"},
+      {"MEMORY 0 10 x", ": a MEMORY line takes a start and a size"},
+      {"PROGRAM 0 10 x", ": a PROGRAM line takes a start and a size"},
+      {"RESERVED 0 10 x", ": a RESERVED line takes a start and a size"},
+  };
+  for (const auto& [line, told] : cases) {
+    const definition_finding f = only(line, fk::text_after_numbers);
+    EXPECT_NE(f.message.find(told), std::string::npos) << f.message;
+  }
+}
+
 TEST(DefinitionDiagnostics, PlacesOfTheReadersLists) {
   const definition_diagnosis d = diagnose_memory_def_text(
       "PROGRAM 0 10\n  MEMORY 0 10\nSEARCH\nx SEARCH a\nPROGRAM 10 10\nprogram 1 1\n");

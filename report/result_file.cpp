@@ -1,26 +1,10 @@
 #include "report/result_file.h"
 
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <system_error>
 #include <unordered_map>
 
 #include "text/file_system.h"
-
-namespace {
-/// A name beside path that no other run picks at the same time.
-std::string temporary_name(const std::string& path) {
-  std::random_device random;
-  const auto mark = (std::uint64_t{random()} << 32) | random();
-  constexpr const char* k_digits = "0123456789abcdef";
-  std::string name = path + ".";
-  for (int shift = 60; shift >= 0; shift -= 4) {
-    name += k_digits[(mark >> shift) & 0xF];
-  }
-  return name + ".tmp";
-}
-}  // namespace
 
 void render_result_file(const search_breakdown& breakdown, std::ostream& out) {
   // A listing with hundreds of thousands of sections of a few names makes a
@@ -54,29 +38,9 @@ bool replace_file_with(const std::string& path, const std::vector<std::string>& 
       return false;
     }
   }
-  const std::string temporary = temporary_name(path);
-  bool written = false;
-  {
-    // Text mode, as the file was always written: line ends as the system
-    // writes them.
-    std::ofstream file(temporary, std::ios::out | std::ios::trunc);
-    if (!file.is_open()) {
-      return false;
-    }
-    try {
-      write(file);
-      file.close();
-      written = !file.fail();
-    } catch (...) {
-      written = false;
-    }
-  }
-  if (written && replace_file(temporary, path)) {
-    return true;
-  }
-  std::error_code error;
-  std::filesystem::remove(temporary, error);
-  return false;
+  // Text mode, as the file was always written: line ends as the system
+  // writes them.
+  return write_whole_file(path, write, file_mode::text);
 }
 
 bool write_result_file(const search_breakdown& breakdown, const std::string& path,

@@ -5,7 +5,9 @@
 
 The bundled Tev2 example: the script finished (data-status="ok"), every range's card shows
 the used % that the ranges CSV of the same run gives, the treemaps hold one tile per section
-that `explain --fate counted` lists, the page loads nothing (no http:/https: in the file).
+that `explain --fate counted` lists, the page loads nothing (no http:/https: in the file), each range that is not full has one
+free tile in its treemap with its free bytes (none for an overfull one), and with a baseline
+the change sits right under the ranges with its percentages in two decimals.
 Then a listing whose names and labels hold markup, quotes and bytes that are not UTF-8: the
 page still finishes, no name became an element, and the names read as their text. Last, the
 page of 100 000 counted sections (bench/html_report_bench.sh) opens and finishes in time.
@@ -40,6 +42,9 @@ class page_dom(html.parser.HTMLParser):
         self.json_text = ""
         self.status = ("", "")  # class and text of the header's status
         self.rule_rows = []  # cell texts of the budget table's rows
+        self.free_tiles = []  # [range id, bytes, label text, title] of the treemaps' free tiles
+        self.sections = []  # ids of the page's <section> elements, in page order
+        self.pager = ""  # the text of the section table's pager
 
     def inside(self, test):
         return any(test(tag, attributes, classes) for tag, attributes, classes in self.stack)
@@ -57,6 +62,12 @@ class page_dom(html.parser.HTMLParser):
         self.tags[tag] = self.tags.get(tag, 0) + 1
         if tag == "body":
             self.body = attributes
+        if tag == "section":
+            self.sections.append(attributes.get("id"))
+        if tag == "div" and "free-tile" in classes and self.inside(
+                lambda _t, _a, c: "treemap" in c):
+            self.free_tiles.append([attributes.get("data-range"), attributes.get("data-bytes"), "",
+                                    attributes.get("title")])
         if tag == "div" and "tile" in classes and self.inside(
                 lambda _t, _a, c: "treemap" in c):
             self.tiles += 1
@@ -103,6 +114,10 @@ class page_dom(html.parser.HTMLParser):
             self.rule_rows[-1][-1] += data
         if tag == "span" and attributes.get("id") == "status":
             self.status = (self.status[0], self.status[1] + data)
+        if tag == "div" and "free-tile" in classes and self.free_tiles:
+            self.free_tiles[-1][2] += data
+        if self.inside(lambda _t, a, _c: a.get("id") == "section-pager"):
+            self.pager += data
         if tag == "script" and attributes.get("id") == "vemora-report":
             self.json_text += data
         elif "used-pct" in classes and self.range_id() is not None:
@@ -184,6 +199,7 @@ class checker:
             self.fail(case, f"the section table lists {len(dom.names)} names, not the counted ones")
         if dom.diff_shown:
             self.fail(case, "a diff table without a diff in the data")
+        self.check_free_tiles(case, dom, ranges)
 
         # A later build against the report of this one: .text grew by 0x1000, the first .bss
         # by 0x400, and a second .bss of 0x600 bytes is new (examples/tev2-next/firmware.map).
@@ -198,6 +214,10 @@ class checker:
         dom = self.render(next_page)
         if dom.body.get("data-status") != "ok" or not dom.diff_shown:
             self.fail(case, f"status {dom.body.get('data-status')!r}, diff shown {dom.diff_shown}")
+        # The change sits right under the ranges, before the treemaps and the tables.
+        if "ranges" not in dom.sections or dom.sections[dom.sections.index("ranges") + 1:][:1] != [
+                "diff"]:
+            self.fail(case, f"sections in the order {dom.sections!r}: diff not right after ranges")
         rows = {}
         for row in dom.diff_rows:
             rows.setdefault(row[0], []).append(row[1:])
@@ -215,6 +235,12 @@ class checker:
             self.fail(case, f"memory0 row {ranges[1]!r}")
         elif any(r[0] != "same" or r[-1] != "unchanged" for r in ranges[2:]):
             self.fail(case, f"unchanged ranges {ranges[2:]!r}")
+        # Used % base and current in two decimals: program1 held 134208 of 458752 bytes
+        # (29.2550...) and holds 4096 more (138304, 30.1479...); memory0 16608 and 19168 of
+        # 32768 (50.6836..., 58.4960...).
+        expected_pcts = [["program1", "29.26", "30.15"], ["memory0", "50.68", "58.50"]]
+        if [r[1:4] for r in ranges[:2]] != expected_pcts:
+            self.fail(case, f"used % {[r[1:4] for r in ranges[:2]]!r}, expected {expected_pcts!r}")
         sections = rows.get("Sections", [])
         # name, base range, current range, base, current, delta, status; largest |delta| first.
         expected_sections = [["grow", ".text", "program1", "program1", "107460", "111556", "+4096",
@@ -279,6 +305,65 @@ class checker:
             capture_output=True, timeout=120)
         if result.returncode != 3 or b"is an input of this run" not in result.stderr:
             self.fail(case, f"--html onto the budget: exit {result.returncode}, {result.stderr!r}")
+
+    def check_free_tiles(self, case, dom, ranges):
+        """One free tile per range that is not full, holding its free bytes; none else."""
+        expected = sorted([row["id"], row["free"], "free"] for row in ranges
+                          if int(row["free"]) > 0)
+        shown = sorted(tile[:3] for tile in dom.free_tiles)
+        if shown != expected:
+            self.fail(case, f"free tiles {shown!r}, expected {expected!r}")
+        for tile in dom.free_tiles:
+            if tile[3] != f"free: {tile[1]} bytes of {tile[0]}":
+                self.fail(case, f"free tile title {tile[3]!r}")
+
+    def check_overfull(self):
+        case = "an overfull range"
+        folder = os.path.join(self.work, "overfull")
+        os.makedirs(folder, exist_ok=True)
+        # Two sections of 0x100 bytes each in a program range of 0x100: 512 of 256 used; the
+        # memory range holds nothing, so it is all free.
+        rows = [b"Memory map\n\n"
+                b"Name                            Start     End         Length   Space Type\n"
+                b"-------------------------------------------------------------------------\n"
+                b"\nCode memory:\n"]
+        for name in (b"ONE_CODE", b"TWO_CODE"):
+            rows.append(name + b" " + b"." * (31 - len(name)) +
+                        b"C00000H   C000FFH     000100H  ROM  CODE\n")
+        with open(os.path.join(folder, "overfull.map"), "wb") as out:
+            out.write(b"".join(rows))
+        with open(os.path.join(folder, "overfull.def"), "wb") as out:
+            out.write(b"PROGRAM 0xC00000 0x000100\nMEMORY  0x00C000 0x000100\nSEARCH CODE\n")
+        page = os.path.join(folder, "overfull.html")
+        ranges_csv = os.path.join(folder, "ranges.csv")
+        self.run("report", "Orm6", "overfull.def", "overfull.map", "--html", page,
+                 "--csv-ranges", ranges_csv, cwd=folder)
+        ranges = list(csv.DictReader(open(ranges_csv, newline="", encoding="utf-8")))
+        if [(r["id"], r["used"], r["free"]) for r in ranges] != [("program0", "512", "-256"),
+                                                                 ("memory0", "0", "256")]:
+            self.fail(case, f"the ranges are {ranges!r}, not one overfull and one empty")
+        dom = self.render(page)
+        if dom.body.get("data-status") != "ok":
+            self.fail(case, f"data-status is {dom.body.get('data-status')!r}, not 'ok'")
+        if dom.used_pct.get("program0") != "200.00%":
+            self.fail(case, f"program0 shows {dom.used_pct.get('program0')!r}, expected '200.00%'")
+        self.check_free_tiles(case, dom, ranges)
+        if dom.tiles != 2 or dom.pager != "2 counted sections":
+            self.fail(case, f"{dom.tiles} tiles for 2 counted sections, pager {dom.pager!r}")
+
+        # With one of the two the range is exactly full: no free tile, one counted section.
+        case = "an exactly full range"
+        with open(os.path.join(folder, "full.map"), "wb") as out:
+            out.write(b"".join(rows[:-1]))
+        self.run("report", "Orm6", "overfull.def", "full.map", "--html", page, "--csv-ranges",
+                 ranges_csv, cwd=folder)
+        ranges = list(csv.DictReader(open(ranges_csv, newline="", encoding="utf-8")))
+        dom = self.render(page)
+        if ranges[0]["free"] != "0" or dom.body.get("data-status") != "ok":
+            self.fail(case, f"ranges {ranges!r}, status {dom.body.get('data-status')!r}")
+        self.check_free_tiles(case, dom, ranges)
+        if dom.pager != "1 counted section":
+            self.fail(case, f"the pager reads {dom.pager!r}, expected '1 counted section'")
 
     def check_hostile_names(self):
         case = "hostile names"
@@ -355,6 +440,7 @@ def main():
     try:
         check.check_example()
         check.check_hostile_names()
+        check.check_overfull()
         check.check_many_sections()
     finally:
         if not args.keep and check.failures == 0:
