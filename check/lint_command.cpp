@@ -21,8 +21,8 @@ std::optional<finding_severity> threshold_of(const std::string& fail_on) {
 CLI::App* add_lint_command(CLI::App& app, lint_options& options) {
   CLI::App* command = app.add_subcommand(
       "lint",
-      "The traps of a memory definition file (VL001-VL012) and, with --keyword and --map, of "
-      "the map read by it (VL101-VL105)");
+      "The traps of a memory definition file (VL001-VL013) and, with --keyword and --map, of "
+      "the map read by it (VL100-VL111)");
   command->add_option("MEMDEF", options.definition, "Memory definition file")->required();
   command->add_option("--keyword", options.keyword, "Map reader, for --map: " + keyword_list())
       ->type_name("KEYWORD");

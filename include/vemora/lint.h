@@ -26,7 +26,7 @@ std::string_view keyword(severity level);
 
 /// One finding.
 struct finding {
-  std::string code;  ///< "VL001" ... "VL012" (the definition), "VL101" ... "VL105" (the map)
+  std::string code;  ///< "VL001" ... "VL013" (the definition), "VL100" ... "VL111" (the map)
   severity level = severity::warning;
   std::string file;        ///< the input's name
   std::size_t line = 0;    ///< 1-based; 0 for a finding about the whole file
