@@ -180,6 +180,13 @@ TEST_F(budget_folder, TheDefaultForAStraddlingSectionIsARuleLikeAnyOther) {
             "::error title=vemora-check budget::dropped.straddles_range level: 1 sections (16 "
             "bytes) dropped as straddles_range\n"
             "vemora-check check: fail (2 rules: 1 pass, 0 warn, 1 fail, 0 skipped)\n");
+  // The page's table of rules lists the default among the budget's own.
+  ASSERT_EQ(run(with(k_check, {"--budget", "default.json", "--html", "page.html"})).code, 1);
+  const std::string page = test_support::read_file(m_dir.file("page.html"));
+  EXPECT_NE(page.find("<tr><td class=\"mono\">dropped.straddles_range</td><td "
+                      "class=\"mono\">level</td><td class=\"num\">error</td><td "
+                      "class=\"num\">1</td>"),
+            std::string::npos);
   const check_run ignored = run(with(k_check, {"--budget", "pass.json", "--format", "github"}));
   EXPECT_EQ(ignored.code, 0);
   EXPECT_EQ(ignored.out, "vemora-check check: pass (2 rules: 2 pass, 0 warn, 0 fail, 0 skipped)\n");
