@@ -41,6 +41,8 @@ class budget_folder : public ::testing::Test {
     m_dir.write("growth.json",
                 budget("\"totals\": {\"program\": {\"max_growth_bytes\": 0}}" + ignore));
     m_dir.write("group.json", budget("\"groups\": {\".text\": {\"max_bytes\": 1}}" + ignore));
+    m_dir.write("memfoot.json", budget("\"totals\": {\"memory\": {\"max_footprint_pct\": 90}}"));
+    m_dir.write("allow.json", budget("\"allow\": [\"VL110\", \"VL11\"]" + ignore));
     m_dir.write("nogroup.json", budget("\"groups\": {\"bss\": {\"max_bytes\": 1}}" + ignore));
     m_dir.write("typo.json", budget("\"ranges\": {\"program7\": {\"max_used_pct\": 50}}"));
     m_dir.write("bad.json", "{\"budget_version\": 1,");
@@ -87,6 +89,12 @@ TEST_F(budget_folder, ExitCodesAndTheirMessages) {
        with(k_check, {"--budget", "default.json"}), 1, ""},
       {"a group named without the trailing blank of its search text",
        with(k_check, {"--budget", "group.json"}), 1, ""},
+      {"a footprint of the memory area", with(k_check, {"--budget", "memfoot.json"}), 3,
+       "vemora-check: memfoot.json: totals.memory.max_footprint_pct: unknown limit (known: "
+       "max_used_pct, max_used_bytes, min_free_bytes, max_growth_bytes, max_growth_pct)\n"},
+      {"a code of no finding under allow", with(k_check, {"--budget", "allow.json"}), 3,
+       "vemora-check: allow.json: allow[1]: \"VL11\" is no code of a finding of the map (known: "
+       "VL101, VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111)\n"},
       {"a group that does not exist, with those that do",
        with(k_check, {"--budget", "nogroup.json"}), 3,
        "vemora-check: nogroup.json: groups.bss: no such group (groups: #0 \".text \", #1 "
