@@ -173,8 +173,8 @@ std::size_t resolve_group(const report_model& current, const std::string& name,
   }
   std::vector<std::string> matching;
   std::size_t found = 0;
-  // The text as written first; only without a group of exactly that text do
-  // trailing blanks, which a budget's writer cannot see, not count.
+  // The text as written first; only when no group has exactly that text are
+  // trailing blanks, which the writer of a budget cannot see, left out.
   for (const bool exact : {true, false}) {
     if (!matching.empty()) {
       break;
