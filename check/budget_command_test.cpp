@@ -21,19 +21,29 @@ using check_test::check_run;
 using check_test::run;
 
 // The small board of the report formats: program0 37.5 % used (192 of 512),
-// one section dropped for each of five reasons, straddles_range among them.
+// one section dropped for each of five reasons, straddles_range among them
+// (.sdata, 16 bytes from 0x1F8 across the end of program0 at 0x200). The
+// budgets but default.json and straddle.json say to ignore it.
 class budget_folder : public ::testing::Test {
  protected:
   void SetUp() override {
     const std::string small = test_support::source_dir() + "/formats/testdata/small/";
     m_dir.write("memory.def", test_support::read_file(small + "memory.def"));
     m_dir.write("small.map", test_support::read_file(small + "firmware.map"));
-    m_dir.write("pass.json", budget("\"ranges\": {\"program0\": {\"max_used_pct\": 50}}"));
-    m_dir.write("fail.json", budget("\"ranges\": {\"program0\": {\"max_used_pct\": 30}}"));
+    const std::string ignore = ", \"dropped\": {\"straddles_range\": \"ignore\"}";
+    m_dir.write("pass.json", budget("\"ranges\": {\"program0\": {\"max_used_pct\": 50}}" + ignore));
+    m_dir.write("default.json", budget("\"ranges\": {\"program0\": {\"max_used_pct\": 50}}"));
+    m_dir.write("fail.json", budget("\"ranges\": {\"program0\": {\"max_used_pct\": 30}}" + ignore));
     m_dir.write("warn.json", budget("\"warn_headroom_pct\": 15, \"ranges\": {\"boot | flash\": "
-                                    "{\"max_used_pct\": 50}}"));
+                                    "{\"max_used_pct\": 50}}" +
+                                    ignore));
     m_dir.write("straddle.json", budget("\"dropped\": {\"straddles_range\": \"error\"}"));
-    m_dir.write("growth.json", budget("\"totals\": {\"program\": {\"max_growth_bytes\": 0}}"));
+    m_dir.write("growth.json",
+                budget("\"totals\": {\"program\": {\"max_growth_bytes\": 0}}" + ignore));
+    m_dir.write("group.json", budget("\"groups\": {\".text\": {\"max_bytes\": 1}}" + ignore));
+    m_dir.write("memfoot.json", budget("\"totals\": {\"memory\": {\"max_footprint_pct\": 90}}"));
+    m_dir.write("allow.json", budget("\"allow\": [\"VL110\", \"VL11\"]" + ignore));
+    m_dir.write("nogroup.json", budget("\"groups\": {\"bss\": {\"max_bytes\": 1}}" + ignore));
     m_dir.write("typo.json", budget("\"ranges\": {\"program7\": {\"max_used_pct\": 50}}"));
     m_dir.write("bad.json", "{\"budget_version\": 1,");
     m_dir.write("array.json", "[1]");
@@ -75,12 +85,27 @@ TEST_F(budget_folder, ExitCodesAndTheirMessages) {
       {"a warning as an error", with(k_check, {"--budget", "warn.json", "--warnings-as-errors"}), 1,
        ""},
       {"a dropped section as an error", with(k_check, {"--budget", "straddle.json"}), 1, ""},
+      {"a straddling section fails when the budget says nothing of it",
+       with(k_check, {"--budget", "default.json"}), 1, ""},
+      {"a group named without the trailing blank of its search text",
+       with(k_check, {"--budget", "group.json"}), 1, ""},
+      {"a footprint of the memory area", with(k_check, {"--budget", "memfoot.json"}), 3,
+       "vemora-check: memfoot.json: totals.memory.max_footprint_pct: unknown limit (known: "
+       "max_used_pct, max_used_bytes, min_free_bytes, max_growth_bytes, max_growth_pct)\n"},
+      {"a code of no finding under allow", with(k_check, {"--budget", "allow.json"}), 3,
+       "vemora-check: allow.json: allow[1]: \"VL11\" is no code of a finding of the map (known: "
+       "VL101, VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111)\n"},
+      {"a group that does not exist, with those that do",
+       with(k_check, {"--budget", "nogroup.json"}), 3,
+       "vemora-check: nogroup.json: groups.bss: no such group (groups: #0 \".text \", #1 "
+       "\"|text |.intvect \")\n"},
       {"a growth limit without a baseline is skipped, not failed",
        with(k_check, {"--budget", "growth.json"}), 0, ""},
       {"no growth since the baseline",
        with(k_check, {"--budget", "growth.json", "--baseline", "base.json"}), 0, ""},
       {"a range that does not exist", with(k_check, {"--budget", "typo.json"}), 3,
-       "vemora-check: typo.json: ranges.program7: no such range\n"},
+       "vemora-check: typo.json: ranges.program7: no such range (ranges: program0 \"boot | "
+       "flash\", program1, memory0 \"RAM, \"fast\"\")\n"},
       {"a budget that is no JSON", with(k_check, {"--budget", "bad.json"}), 3,
        "vemora-check: bad.json: is not valid JSON (parse error at line 1, column 22: syntax error "
        "while parsing object key - unexpected end of input; expected string literal)\n"},
@@ -141,7 +166,7 @@ TEST_F(budget_folder, JsonVerdictsGoToTheirFileAndTheTableToStandardOutput) {
   const scoped_working_dir here(m_dir.path());
   const check_run result = run(with(k_check, {"--budget", "fail.json", "--json", "verdicts.json"}));
   EXPECT_EQ(result.code, 1);
-  EXPECT_EQ(result.out.rfind("vemora-check check: fail (1 rule: 0 pass, 0 warn, 1 fail, 0 "
+  EXPECT_EQ(result.out.rfind("vemora-check check: fail (2 rules: 1 pass, 0 warn, 1 fail, 0 "
                              "skipped)\n",
                              0),
             0u);
@@ -149,10 +174,51 @@ TEST_F(budget_folder, JsonVerdictsGoToTheirFileAndTheTableToStandardOutput) {
       nlohmann::json::parse(test_support::read_file(m_dir.file("verdicts.json")));
   EXPECT_EQ(verdicts["schema"], "vemora-check");
   EXPECT_EQ(verdicts["verdict"], "fail");
-  ASSERT_EQ(verdicts["rules"].size(), 1u);
+  ASSERT_EQ(verdicts["rules"].size(), 2u);
   EXPECT_EQ(verdicts["rules"][0]["target"], "ranges.program0");
   EXPECT_EQ(verdicts["rules"][0]["value"], 37.5);
   EXPECT_EQ(verdicts["rules"][0]["limit_value"], 30);
+}
+
+TEST_F(budget_folder, TheDefaultForAStraddlingSectionIsARuleLikeAnyOther) {
+  const scoped_working_dir here(m_dir.path());
+  const check_run failed = run(with(k_check, {"--budget", "default.json", "--format", "github"}));
+  EXPECT_EQ(failed.code, 1);
+  EXPECT_EQ(failed.out,
+            "::error title=vemora-check budget::dropped.straddles_range level: 1 sections (16 "
+            "bytes) dropped as straddles_range\n"
+            "vemora-check check: fail (2 rules: 1 pass, 0 warn, 1 fail, 0 skipped)\n");
+  // The page's table of rules lists the default among the budget's own.
+  ASSERT_EQ(run(with(k_check, {"--budget", "default.json", "--html", "page.html"})).code, 1);
+  const std::string page = test_support::read_file(m_dir.file("page.html"));
+  EXPECT_NE(page.find("<tr><td class=\"mono\">dropped.straddles_range</td><td "
+                      "class=\"mono\">level</td><td class=\"num\">error</td><td "
+                      "class=\"num\">1</td>"),
+            std::string::npos);
+  const check_run ignored = run(with(k_check, {"--budget", "pass.json", "--format", "github"}));
+  EXPECT_EQ(ignored.code, 0);
+  EXPECT_EQ(ignored.out, "vemora-check check: pass (2 rules: 2 pass, 0 warn, 0 fail, 0 skipped)\n");
+}
+
+TEST_F(budget_folder, DiffListsTheSectionsDroppedInBothOnlyWithShowDropped) {
+  const scoped_working_dir here(m_dir.path());
+  write_baseline();
+  // .sdata straddles the end of program0 in both builds: 16 bytes, none of them counted.
+  const std::string row = "\r\nsection,.sdata,,,0,0,0,0.0,unchanged\r\n";
+  const check_run quiet = run({"diff", "base.json", "base.json", "--format", "csv"});
+  ASSERT_EQ(quiet.code, 0) << quiet.err;
+  EXPECT_EQ(quiet.out.find(",.sdata,"), std::string::npos);
+  const check_run all =
+      run({"diff", "base.json", "base.json", "--format", "csv", "--show-dropped"});
+  ASSERT_EQ(all.code, 0) << all.err;
+  EXPECT_NE(all.out.find(row), std::string::npos);
+  const check_run text =
+      run({"diff", "base.json", "base.json", "--show-dropped", "--show-unchanged"});
+  EXPECT_NE(text.out.find(".sdata    dropped: straddles_range"), std::string::npos) << text.out;
+  const check_run json = run({"diff", "base.json", "base.json", "--format", "json"});
+  for (const nlohmann::json& section : nlohmann::json::parse(json.out)["sections"]) {
+    EXPECT_NE(section["name"], ".sdata");
+  }
 }
 
 TEST_F(budget_folder, JsonToStandardOutputIsTheOnlyOutput) {
@@ -173,7 +239,18 @@ TEST_F(budget_folder, ReportWithABaselineCarriesTheDiff) {
   EXPECT_EQ(report["diff"]["schema"], "vemora-diff");
   EXPECT_EQ(report["diff"]["totals"]["program"]["current"], 256);
   EXPECT_EQ(report["diff"]["totals"]["program"]["delta"], 0);
-  EXPECT_EQ(report["diff"]["sections"].size(), report["sections"].size());
+  // A build against itself: every counted section unchanged, and the
+  // dropped ones, dropped in both for the same reason, left out.
+  std::size_t counted = 0;
+  for (const nlohmann::json& section : report["sections"]) {
+    counted += section["fate"] == "counted" ? 1 : 0;
+  }
+  EXPECT_LT(counted, report["sections"].size());
+  EXPECT_EQ(report["diff"]["sections"].size(), counted);
+  for (const nlohmann::json& row : report["diff"]["sections"]) {
+    EXPECT_EQ(row["status"], "unchanged");
+    EXPECT_TRUE(row["base_reason"].is_null());
+  }
 
   const check_run markdown = run(
       {"report", "Tev2", "memory.def", "small.map", "--markdown", "-", "--baseline", "base.json"});

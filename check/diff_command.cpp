@@ -51,6 +51,9 @@ CLI::App* add_diff_command(CLI::App& app, diff_options& options) {
       ->check(CLI::NonNegativeNumber);
   command->add_flag("--show-unchanged", options.show_unchanged,
                     "List unchanged rows too (text, Markdown)");
+  command->add_flag("--show-dropped", options.show_dropped,
+                    "List the sections dropped in both builds for the same reason too (every "
+                    "format)");
   return command;
 }
 
@@ -64,12 +67,13 @@ int run_diff(const diff_options& options, std::ostream& out) {
   view.top = options.top;
   view.min_delta = options.min_delta;
   view.show_unchanged = options.show_unchanged;
+  view.show_dropped = options.show_dropped;
   if (options.format == "markdown") {
     write_diff_markdown(out, diff, view);
   } else if (options.format == "json") {
-    write_diff_json(out, diff);
+    write_diff_json(out, diff, "", options.show_dropped);
   } else if (options.format == "csv") {
-    write_diff_csv(out, diff);
+    write_diff_csv(out, diff, options.show_dropped);
   } else {
     write_diff_text(out, diff, view);
   }

@@ -17,6 +17,7 @@ struct diff_options {
   std::size_t top = 20;
   double min_delta = 0;
   bool show_unchanged = false;
+  bool show_dropped = false;
 };
 
 CLI::App* add_diff_command(CLI::App& app, diff_options& options);

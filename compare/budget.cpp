@@ -67,25 +67,28 @@ double size_of(const json& value, const std::string& path, std::string& text) {
   return static_cast<double>(*size);
 }
 
-/// The limits a target takes; the group's own name is max_bytes.
-const std::vector<std::string>& limits_of(budget_target_kind kind) {
+/// The limits a target takes; the group's own name is max_bytes. Only what
+/// holds load copies (a range, the program area) has a footprint.
+const std::vector<std::string>& limits_of(budget_target_kind kind, bool footprint) {
   static const std::vector<std::string> k_area = {
       "max_used_pct", "max_used_bytes", "min_free_bytes", "max_growth_bytes", "max_growth_pct"};
+  static const std::vector<std::string> k_footprint = {
+      "max_used_pct",   "max_used_bytes",      "min_free_bytes",   "max_growth_bytes",
+      "max_growth_pct", "max_footprint_bytes", "max_footprint_pct"};
   static const std::vector<std::string> k_group = {"max_bytes", "max_used_bytes",
                                                    "max_growth_bytes", "max_growth_pct"};
-  return kind == budget_target_kind::group ? k_group : k_area;
+  if (kind == budget_target_kind::group) {
+    return k_group;
+  }
+  return footprint ? k_footprint : k_area;
 }
 
-bool is_percentage(const std::string& limit) {
-  return limit == "max_used_pct" || limit == "max_growth_pct";
-}
-
-void read_limits(const json& limits, const std::string& path, budget_rule target,
+void read_limits(const json& limits, const std::string& path, budget_rule target, bool footprint,
                  std::vector<budget_rule>& rules) {
   if (!limits.is_object()) {
     refuse(path, "not an object of limits");
   }
-  const std::vector<std::string>& known = limits_of(target.kind);
+  const std::vector<std::string>& known = limits_of(target.kind, footprint);
   for (const auto& [limit, value] : limits.items()) {
     const std::string place = path + "." + limit;
     bool found = false;
@@ -97,7 +100,7 @@ void read_limits(const json& limits, const std::string& path, budget_rule target
     }
     budget_rule rule = target;
     rule.limit = limit;
-    if (is_percentage(limit)) {
+    if (is_percentage_limit(limit)) {
       rule.limit_value = percentage_of(value, place);
       rule.limit_text = compare_text::amount(rule.limit_value);
     } else {
@@ -123,12 +126,35 @@ std::size_t resolve_range(const report_model& current, const std::string& name,
     }
   }
   if (labelled.empty()) {
-    refuse(path, "no such range");
+    std::vector<std::string> known;
+    for (const model_range& range : current.ranges) {
+      known.push_back(range.id + (range.label ? " \"" + *range.label + "\"" : ""));
+    }
+    refuse(path, known.empty() ? "no such range (the build has no range)"
+                               : "no such range (ranges: " + list_of(known) + ")");
   }
   if (labelled.size() > 1) {
     refuse(path, "the label of " + list_of(labelled) + "; name the range by its id");
   }
   return found;
+}
+
+/// The text without its trailing blanks: SEARCH lines end their text with one.
+std::string_view without_trailing_blanks(std::string_view text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+[[noreturn]] void refuse_group(const report_model& current, const std::string& path,
+                               const std::string& why) {
+  std::vector<std::string> known;
+  for (std::size_t i = 0; i < current.groups.size(); ++i) {
+    known.push_back("#" + std::to_string(i) + " \"" + current.groups[i].search + "\"");
+  }
+  refuse(path, why + (known.empty() ? " (the build has no SEARCH group)"
+                                    : " (groups: " + list_of(known) + ")"));
 }
 
 std::size_t resolve_group(const report_model& current, const std::string& name,
@@ -141,20 +167,29 @@ std::size_t resolve_group(const report_model& current, const std::string& name,
     }
     const std::size_t index = std::stoul(digits);
     if (index >= current.groups.size()) {
-      refuse(path, "no such group");
+      refuse_group(current, path, "no such group");
     }
     return index;
   }
   std::vector<std::string> matching;
   std::size_t found = 0;
-  for (std::size_t i = 0; i < current.groups.size(); ++i) {
-    if (current.groups[i].search == name) {
-      matching.push_back("#" + std::to_string(i));
-      found = i;
+  // The text as written first; only when no group has exactly that text are
+  // trailing blanks, which the writer of a budget cannot see, left out.
+  for (const bool exact : {true, false}) {
+    if (!matching.empty()) {
+      break;
+    }
+    for (std::size_t i = 0; i < current.groups.size(); ++i) {
+      const std::string& search = current.groups[i].search;
+      if (exact ? search == name
+                : without_trailing_blanks(search) == without_trailing_blanks(name)) {
+        matching.push_back("#" + std::to_string(i));
+        found = i;
+      }
     }
   }
   if (matching.empty()) {
-    refuse(path, "no such group");
+    refuse_group(current, path, "no such group");
   }
   if (matching.size() > 1) {
     refuse(path, "the search text of " + list_of(matching) + "; name the group by its #index");
@@ -194,6 +229,122 @@ void read_dropped(const json& dropped, std::vector<budget_rule>& rules) {
   }
 }
 
+/// The codes of the map's findings, VL101 to VL111.
+std::vector<std::string> map_finding_codes() {
+  std::vector<std::string> codes;
+  for (int number = 101; number <= 111; ++number) {
+    codes.push_back("VL" + std::to_string(number));
+  }
+  return codes;
+}
+
+std::vector<std::string> read_allow(const json& value) {
+  if (!value.is_array()) {
+    refuse("allow", "not an array of finding codes (\"VL110\", ...)");
+  }
+  const std::vector<std::string> known = map_finding_codes();
+  std::vector<std::string> allow;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const std::string place = "allow[" + std::to_string(i) + "]";
+    if (!value[i].is_string()) {
+      refuse(place, "not a string");
+    }
+    const std::string code = value[i].get<std::string>();
+    bool found = false;
+    for (const std::string& name : known) {
+      found = found || name == code;
+    }
+    if (!found) {
+      refuse(place,
+             "\"" + code + "\" is no code of a finding of the map (known: " + list_of(known) + ")");
+    }
+    for (const std::string& earlier : allow) {
+      if (earlier == code) {
+        refuse(place, "\"" + code + "\" is listed twice");
+      }
+    }
+    allow.push_back(code);
+  }
+  return allow;
+}
+
+bool has_rule(const std::vector<budget_rule>& rules, const std::string& target) {
+  for (const budget_rule& rule : rules) {
+    if (rule.target == target) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool is_allowed(const budget& the_budget, const std::string& code) {
+  for (const std::string& allowed : the_budget.allow) {
+    if (allowed == code) {
+      return true;
+    }
+  }
+  return false;
+}
+
+budget_rule finding_rule(const budget& the_budget, const std::string& code, bool error) {
+  budget_rule rule;
+  rule.kind = budget_target_kind::finding;
+  rule.key = "findings." + code;
+  rule.target = rule.key;
+  rule.code = code;
+  rule.errors = error;
+  rule.implicit = true;
+  const bool allowed = is_allowed(the_budget, code);
+  if (error || allowed) {
+    rule.limit = "allow";
+    rule.limit_text = allowed ? "allowed" : "not allowed";
+  } else {
+    rule.limit = "level";
+    rule.limit_text = "warning";
+  }
+  return rule;
+}
+
+/// The defaults of the gate, as rules of their own for what the build shows:
+/// a section straddling a range fails and a section dropped by a name rule
+/// inside a range warns unless "dropped" says otherwise, and an error found
+/// in the map fails unless "allow" lists its code.
+void add_defaults(const report_model& current, budget& out) {
+  const std::string straddles = "dropped.straddles_range";
+  if (!has_rule(out.rules, straddles)) {
+    for (const model_dropped& dropped : current.dropped) {
+      if (dropped.reason == "straddles_range" && dropped.sections > 0) {
+        budget_rule rule;
+        rule.kind = budget_target_kind::dropped;
+        rule.key = straddles;
+        rule.target = straddles;
+        rule.limit = "level";
+        rule.limit_text = "error";
+        rule.implicit = true;
+        out.rules.push_back(std::move(rule));
+      }
+    }
+  }
+  // A budget says what a name rule's drop means only when it names every such reason.
+  bool name_rules_settled = true;
+  for (const char* reason : {"debug_name", "excluded_name", "name_not_accepted"}) {
+    name_rules_settled =
+        name_rules_settled && has_rule(out.rules, std::string("dropped.") + reason);
+  }
+  for (const model_diagnostic& diagnostic : current.diagnostics) {
+    const bool error = diagnostic.severity == "error";
+    const bool of_map = diagnostic.code.size() == 5 && diagnostic.code.rfind("VL1", 0) == 0;
+    const bool named = !error && diagnostic.code == k_name_rule_finding && !name_rules_settled;
+    if (!of_map || (!error && !named)) {
+      continue;
+    }
+    const std::string target = "findings." + diagnostic.code;
+    if (!has_rule(out.rules, target)) {
+      out.rules.push_back(finding_rule(out, diagnostic.code, error));
+    }
+  }
+}
+
 void read_budget(const json& file, const report_model& current, budget& out) {
   if (!file.is_object()) {
     throw refusal{"is not a JSON object"};
@@ -228,7 +379,7 @@ void read_budget(const json& file, const report_model& current, budget& out) {
             range ? resolve_range(current, name, path) : resolve_group(current, name, path);
         target.target = range ? "ranges." + current.ranges[target.index].id
                               : "groups." + current.groups[target.index].search;
-        read_limits(limits, path, target, out.rules);
+        read_limits(limits, path, target, range, out.rules);
       }
     } else if (key == "totals") {
       if (!value.is_object()) {
@@ -244,22 +395,25 @@ void read_budget(const json& file, const report_model& current, budget& out) {
         target.key = path;
         target.target = path;
         target.index = name == "program" ? 0 : 1;
-        read_limits(limits, path, target, out.rules);
+        read_limits(limits, path, target, target.index == 0, out.rules);
       }
     } else if (key == "eeprom") {
       budget_rule target;
       target.kind = budget_target_kind::eeprom;
       target.key = key;
       target.target = key;
-      read_limits(value, key, target, out.rules);
+      read_limits(value, key, target, false, out.rules);
     } else if (key == "dropped") {
       read_dropped(value, out.rules);
+    } else if (key == "allow") {
+      out.allow = read_allow(value);
     } else {
       refuse(key,
              "unknown key (known: budget_version, warn_headroom_pct, ranges, totals, groups, "
-             "dropped, eeprom)");
+             "dropped, eeprom, allow)");
     }
   }
+  add_defaults(current, out);
 }
 
 /// nlohmann keeps the last of two equal keys without a word; a budget that
@@ -306,6 +460,10 @@ class duplicate_finder {
   std::string m_duplicate;
 };
 }  // namespace
+
+bool is_percentage_limit(std::string_view limit) {
+  return limit == "max_used_pct" || limit == "max_growth_pct" || limit == "max_footprint_pct";
+}
 
 std::optional<std::uint64_t> parse_size_text(std::string_view text) {
   std::uint64_t multiplier = 1;

@@ -1,7 +1,8 @@
-// A memory budget: limits per range, area, SEARCH group and EEPROM, and what
-// to make of dropped sections, read from a JSON file and checked against one
-// build (and a baseline for the growth limits). Parsing refuses anything it
-// does not understand, naming the key path, so a typo never switches a limit off.
+// A memory budget: limits per range, area, SEARCH group and EEPROM, what to
+// make of dropped sections and which map findings to allow, read from a JSON
+// file and checked against one build (and a baseline for the growth limits).
+// Parsing refuses anything it does not understand, naming the key path, so a
+// typo never switches a limit off; what the file leaves unsaid fails safe.
 #pragma once
 
 #include <cstddef>
@@ -13,28 +14,45 @@
 
 #include "compare/report_model.h"
 
-enum class budget_target_kind { range, total, group, eeprom, dropped };
+enum class budget_target_kind { range, total, group, eeprom, dropped, finding };
 
 /// One limit of the budget, its target resolved against the current build.
 struct budget_rule {
   budget_target_kind kind = budget_target_kind::range;
   std::string key;     ///< the key path as the file writes it: "ranges.local RAM"
   std::string target;  ///< "ranges.program1", "totals.program", "groups.text ", "eeprom",
-                       ///< "dropped.zero_size"
-  std::string limit;   ///< "max_used_pct" ...; "level" for dropped sections
+                       ///< "dropped.zero_size", "findings.VL110"
+  /// "max_used_pct" ...; "level" for dropped sections and a warned finding,
+  /// "allow" for an error finding of the map
+  std::string limit;
   double limit_value = 0;
-  std::string limit_text;  ///< as written: "16K", "90", "error"
+  std::string limit_text;  ///< as written: "16K", "90", "error"; "allowed" or "not allowed"
   std::size_t index = 0;   ///< the range or group in the model's lists
+  std::string code;        ///< the finding's code, for a finding rule
+  bool errors = false;     ///< a finding rule about the code's error findings
+  bool implicit = false;   ///< a default of the gate that the file did not override
 };
+
+/// The finding of a section dropped by a name rule whose bytes lie inside a range.
+constexpr const char* k_name_rule_finding = "VL107";
 
 struct budget {
   double warn_headroom_pct = 0;
-  std::vector<budget_rule> rules;  ///< in the file's order
+  /// The file's rules in its order, then the defaults it did not override:
+  /// straddles_range as an error, VL107 as a warning, each error finding of
+  /// the map as a failure unless its code is allowed.
+  std::vector<budget_rule> rules;
+  std::vector<std::string> allow;  ///< the map's finding codes the file allows, in its order
 };
 
+/// Whether a limit is a percentage ("max_used_pct", "max_growth_pct", "max_footprint_pct").
+bool is_percentage_limit(std::string_view limit);
+
 /// Reads a budget file's text and resolves its targets against the current
-/// build. False with the reason in error, led by the key path
-/// ("ranges.program7: no such range"), for anything it does not take.
+/// build, adding the defaults the file leaves in force from the build's
+/// dropped sums and diagnostics. False with the reason in error, led by the
+/// key path ("ranges.program7: no such range (ranges: ...)"), for anything
+/// it does not take.
 bool parse_budget(std::string_view text, const report_model& current, budget& out,
                   std::string& error);
 

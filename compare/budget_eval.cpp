@@ -27,7 +27,16 @@ struct target_values {
   double used = 0;
   std::optional<double> free;
   std::optional<double> used_pct;
+  std::optional<double> footprint = std::nullopt;      ///< none where the report does not give it
+  std::optional<double> footprint_pct = std::nullopt;  ///< of the range's size or the program total
 };
+
+std::optional<double> share_of(std::optional<double> part, double whole) {
+  if (!part || whole <= 0) {
+    return std::nullopt;
+  }
+  return *part * 100.0 / whole;
+}
 
 target_values values_of(const budget_rule& rule, const report_model& model, bool by_position) {
   target_values values;
@@ -43,12 +52,18 @@ target_values values_of(const budget_rule& rule, const report_model& model, bool
       if (range != nullptr) {
         values = {true, static_cast<double>(range->used), static_cast<double>(range->free),
                   range->used_pct};
+        if (range->footprint) {
+          values.footprint = static_cast<double>(*range->footprint);
+          values.footprint_pct = share_of(values.footprint, static_cast<double>(range->size));
+        }
       }
       break;
     }
     case budget_target_kind::total: {
       const model_area& area = rule.index == 0 ? model.program : model.memory;
       values = {true, area.used, area.free, area.used_pct};
+      values.footprint = area.footprint;
+      values.footprint_pct = share_of(area.footprint, area.total);
       break;
     }
     case budget_target_kind::group: {
@@ -75,19 +90,19 @@ target_values values_of(const budget_rule& rule, const report_model& model, bool
       }
       break;
     case budget_target_kind::dropped:
+    case budget_target_kind::finding:
       break;
   }
   return values;
 }
 
 std::string figure(const budget_rule& rule, double value) {
-  return rule.limit == "max_used_pct" || rule.limit == "max_growth_pct"
-             ? compare_text::percent(value) + " %"
-             : compare_text::amount(value) + " bytes";
+  return is_percentage_limit(rule.limit) ? compare_text::percent(value) + " %"
+                                         : compare_text::amount(value) + " bytes";
 }
 
 std::string limit_figure(const budget_rule& rule) {
-  return rule.limit_text + (rule.limit == "max_used_pct" || rule.limit == "max_growth_pct" ? " %"
+  return rule.limit_text + (is_percentage_limit(rule.limit) ? " %"
                             : rule.limit_text.find_first_not_of("0123456789") == std::string::npos
                                 ? " bytes"
                                 : "");
@@ -133,10 +148,42 @@ rule_result evaluate_dropped(const budget_rule& rule, const report_model& curren
   return result;
 }
 
+/// The findings of the rule's code: its error findings, or the others for
+/// a rule about a warned finding.
+rule_result evaluate_finding(const budget_rule& rule, const report_model& current) {
+  const bool errors = rule.errors;
+  std::size_t count = 0;
+  const std::string* first = nullptr;
+  for (const model_diagnostic& diagnostic : current.diagnostics) {
+    if (diagnostic.code == rule.code && (diagnostic.severity == "error") == errors) {
+      first = count == 0 ? &diagnostic.message : first;
+      ++count;
+    }
+  }
+  rule_result result{&rule, static_cast<double>(count), rule_verdict::pass, ""};
+  if (count == 0) {
+    result.message = "no " + rule.code + " finding";
+    return result;
+  }
+  result.message = *first;
+  if (count > 1) {
+    result.message += " (and " + std::to_string(count - 1) + " more)";
+  }
+  if (rule.limit_text == "allowed") {
+    result.message += "; allowed";
+  } else {
+    result.verdict = errors ? rule_verdict::fail : rule_verdict::warn;
+  }
+  return result;
+}
+
 rule_result evaluate_rule(const budget_rule& rule, double headroom, const report_model& current,
                           const report_model* base) {
   if (rule.kind == budget_target_kind::dropped) {
     return evaluate_dropped(rule, current);
+  }
+  if (rule.kind == budget_target_kind::finding) {
+    return evaluate_finding(rule, current);
   }
   const target_values now = values_of(rule, current, true);
   if (!now.present) {
@@ -151,6 +198,21 @@ rule_result evaluate_rule(const budget_rule& rule, double headroom, const report
       return skipped(rule, "no percentage: the size is 0");
     }
     return against_maximum(rule, *now.used_pct, rule.limit_value - headroom, "used", points);
+  }
+  if (rule.limit == "max_footprint_bytes" || rule.limit == "max_footprint_pct") {
+    // A report older than schema 1.2.0 does not say what its load copies are.
+    if (!now.footprint) {
+      return skipped(rule, "no footprint: the report is older than schema 1.2.0");
+    }
+    if (rule.limit == "max_footprint_bytes") {
+      return against_maximum(rule, *now.footprint, rule.limit_value - byte_margin, "footprint",
+                             share);
+    }
+    if (!now.footprint_pct) {
+      return skipped(rule, "no percentage: the size is 0");
+    }
+    return against_maximum(rule, *now.footprint_pct, rule.limit_value - headroom, "footprint",
+                           points);
   }
   if (rule.limit == "max_used_bytes" || rule.limit == "max_bytes") {
     return against_maximum(rule, now.used, rule.limit_value - byte_margin, "used", share);
@@ -224,12 +286,12 @@ std::string value_cell(const rule_result& rule) {
   if (!rule.value) {
     return "-";
   }
-  if (rule.rule->kind == budget_target_kind::dropped) {
+  if (rule.rule->kind == budget_target_kind::dropped ||
+      rule.rule->kind == budget_target_kind::finding) {
     return compare_text::amount(*rule.value);
   }
-  return rule.rule->limit == "max_used_pct" || rule.rule->limit == "max_growth_pct"
-             ? compare_text::percent(rule.value)
-             : compare_text::amount(*rule.value);
+  return is_percentage_limit(rule.rule->limit) ? compare_text::percent(rule.value)
+                                               : compare_text::amount(*rule.value);
 }
 
 using cell_of = std::string (*)(std::string_view);
@@ -257,7 +319,14 @@ std::vector<std::string> applied_lines(const budget& the_budget) {
     } else {
       lines.back() += ", ";
     }
-    lines.back() += rule.limit + " " + rule.limit_text;
+    lines.back() += rule.limit + " " + rule.limit_text + (rule.implicit ? " (default)" : "");
+  }
+  if (!the_budget.allow.empty()) {
+    std::string line = "allow";
+    for (const std::string& code : the_budget.allow) {
+      line += " " + code;
+    }
+    lines.push_back(line);
   }
   return lines;
 }
@@ -319,7 +388,8 @@ void write_budget_json(std::ostream& out, const budget_result& result) {
   out << "  \"rules\": [";
   for (std::size_t i = 0; i < result.rules.size(); ++i) {
     const rule_result& rule = result.rules[i];
-    const bool level = rule.rule->kind == budget_target_kind::dropped;
+    const bool level = rule.rule->kind == budget_target_kind::dropped ||
+                       rule.rule->kind == budget_target_kind::finding;
     out << (i == 0 ? "\n" : ",\n") << "    {\"target\": " << json_string(rule.rule->target)
         << ", \"limit\": " << json_string(rule.rule->limit) << ", \"limit_value\": "
         << (level ? json_string(rule.rule->limit_text)

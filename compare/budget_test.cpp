@@ -11,15 +11,19 @@
 
 namespace {
 
-/// program0 "boot": 850 of 1000 used (85 %), 150 free; memory0 and memory1
-/// share the label "RAM", memory1 has size 0; program1 is not in the baseline.
+/// program0 "boot": 850 of 1000 used (85 %), 150 free, and 60 bytes of load
+/// copies (a footprint of 910, 91 %); memory0 and memory1 share the label
+/// "RAM", memory1 has size 0, memory0 no footprint (as in an older report);
+/// program1 is not in the baseline. The program area: 860 used, 75 bytes of
+/// load copies, a footprint of 935 of 1100 (85 %).
 report_model current_build() {
   report_model model;
-  model.ranges = {{"program0", true, "boot", 0, 1000, 850, 150, 85.0},
-                  {"program1", true, "app", 4096, 100, 10, 90, 10.0},
-                  {"memory0", false, "RAM", 0x100000, 2000, 1000, 1000, 50.0},
-                  {"memory1", false, "RAM", 0x200000, 0, 0, 0, std::nullopt}};
-  model.program = {1100, 860, 240, 860 * 100.0 / 1100};
+  model.ranges = {
+      {"program0", true, "boot", 0, 1000, 850, 150, 85.0, model_load_copies{2, 60}, 910},
+      {"program1", true, "app", 4096, 100, 10, 90, 10.0, model_load_copies{1, 15}, 25},
+      {"memory0", false, "RAM", 0x100000, 2000, 1000, 1000, 50.0},
+      {"memory1", false, "RAM", 0x200000, 0, 0, 0, std::nullopt, model_load_copies{0, 0}, 0}};
+  model.program = {1100, 860, 240, 860 * 100.0 / 1100, model_load_copies{3, 75}, 935.0};
   model.memory = {2000, 1000, 1000, 50.0};
   model.groups = {{"text ", 500}, {"rodata ", 200}, {"rodata ", 100}};
   model.dropped = {{"straddles_range", 2, 30}};
@@ -58,10 +62,15 @@ TEST_P(BudgetLimit, EndsWithItsVerdict) {
   ASSERT_TRUE(
       parse_budget("{\"budget_version\": 1, " + GetParam().rules + "}", current, the_budget, error))
       << error;
-  ASSERT_EQ(the_budget.rules.size(), 1u);
+  // The build's straddling sections add the default rule after the file's own.
+  ASSERT_GE(the_budget.rules.size(), 1u);
+  EXPECT_FALSE(the_budget.rules[0].implicit);
+  for (std::size_t i = 1; i < the_budget.rules.size(); ++i) {
+    EXPECT_TRUE(the_budget.rules[i].implicit);
+  }
   const budget_result result =
       evaluate_budget(the_budget, current, GetParam().with_baseline ? &base : nullptr);
-  ASSERT_EQ(result.rules.size(), 1u);
+  ASSERT_EQ(result.rules.size(), the_budget.rules.size());
   const rule_result& rule = result.rules[0];
   EXPECT_EQ(rule_verdict_keyword(rule.verdict), rule_verdict_keyword(GetParam().verdict));
   EXPECT_EQ(rule.value, GetParam().value);
@@ -152,13 +161,65 @@ INSTANTIATE_TEST_SUITE_P(
                    rule_verdict::pass, 2.0,
                    "2 sections (30 bytes) dropped as straddles_range, ignored"},
         limit_case{"none dropped", "\"dropped\": {\"outside_ranges\": \"error\"}", false,
-                   rule_verdict::pass, 0.0, "0 sections (0 bytes) dropped as outside_ranges"}),
+                   rule_verdict::pass, 0.0, "0 sections (0 bytes) dropped as outside_ranges"},
+        // max_footprint_bytes: program0's 850 used and 60 of load copies; warns above 95 %
+        // of the limit. Its use alone (850) would pass every one of these.
+        limit_case{"footprint pass",
+                   k_h5 + "\"ranges\": {\"boot\": {\"max_footprint_bytes\": 1000}}", false,
+                   rule_verdict::pass, 910.0, "footprint 910 bytes (limit 1000 bytes)"},
+        limit_case{"footprint warn",
+                   k_h5 + "\"ranges\": {\"boot\": {\"max_footprint_bytes\": 950}}", false,
+                   rule_verdict::warn, 910.0,
+                   "footprint 910 bytes, within 5 % of the limit of 950 bytes"},
+        limit_case{"footprint fail",
+                   k_h5 + "\"ranges\": {\"boot\": {\"max_footprint_bytes\": \"900\"}}", false,
+                   rule_verdict::fail, 910.0, "footprint 910 bytes, over the limit of 900 bytes"},
+        limit_case{"footprint of a report without one",
+                   k_h5 + "\"ranges\": {\"memory0\": {\"max_footprint_bytes\": 10}}", false,
+                   rule_verdict::skipped, std::nullopt,
+                   "no footprint: the report is older than schema 1.2.0"},
+        // max_footprint_pct: 910 of 1000 is 91 %; warns above limit - 5 points.
+        limit_case{"footprint pct pass",
+                   k_h5 + "\"ranges\": {\"program0\": {\"max_footprint_pct\": 99}}", false,
+                   rule_verdict::pass, 91.0, "footprint 91.00 % (limit 99 %)"},
+        limit_case{"footprint pct warn",
+                   k_h5 + "\"ranges\": {\"program0\": {\"max_footprint_pct\": 93}}", false,
+                   rule_verdict::warn, 91.0,
+                   "footprint 91.00 %, within 5 points of the limit of 93 %"},
+        limit_case{"footprint pct fail",
+                   k_h5 + "\"ranges\": {\"program0\": {\"max_footprint_pct\": 90}}", false,
+                   rule_verdict::fail, 91.0, "footprint 91.00 %, over the limit of 90 %"},
+        limit_case{"footprint pct of a range of size 0",
+                   "\"ranges\": {\"memory1\": {\"max_footprint_pct\": 90}}", false,
+                   rule_verdict::skipped, std::nullopt, "no percentage: the size is 0"},
+        limit_case{"footprint pct without a footprint",
+                   "\"ranges\": {\"memory0\": {\"max_footprint_pct\": 90}}", false,
+                   rule_verdict::skipped, std::nullopt,
+                   "no footprint: the report is older than schema 1.2.0"},
+        // The program area: 935 of 1100 is 85 %.
+        limit_case{"program footprint pct at the limit",
+                   "\"totals\": {\"program\": {\"max_footprint_pct\": 85}}", false,
+                   rule_verdict::pass, 85.0, "footprint 85.00 % (limit 85 %)"},
+        limit_case{"program footprint bytes",
+                   "\"totals\": {\"program\": {\"max_footprint_bytes\": 934}}", false,
+                   rule_verdict::fail, 935.0, "footprint 935 bytes, over the limit of 934 bytes"},
+        // Trailing blanks of a group's search text need not be written.
+        limit_case{"group named without its trailing blank",
+                   "\"groups\": {\"text\": {\"max_bytes\": 499}}", false, rule_verdict::fail, 500.0,
+                   "used 500 bytes, over the limit of 499 bytes"}),
     [](const ::testing::TestParamInfo<limit_case>& param) {
       return "Case" + std::to_string(param.index);
     });
 
+/// The build without its straddling sections, so that no default rule joins the file's.
+report_model settled_build() {
+  report_model model = current_build();
+  model.dropped.clear();
+  return model;
+}
+
 TEST(BudgetVerdict, FailOutweighsWarnAndSkippedCountsForNothing) {
-  const report_model current = current_build();
+  const report_model current = settled_build();
   budget the_budget;
   std::string error;
   ASSERT_TRUE(
@@ -182,7 +243,7 @@ TEST(BudgetVerdict, FailOutweighsWarnAndSkippedCountsForNothing) {
 }
 
 TEST(BudgetWriters, GithubEscapesPercentAndMarksSkippedRules) {
-  const report_model current = current_build();
+  const report_model current = settled_build();
   budget the_budget;
   std::string error;
   ASSERT_TRUE(
@@ -256,14 +317,16 @@ INSTANTIATE_TEST_SUITE_P(
                      "budget_version: 2 is not supported (this vemora-check reads 1)"},
         invalid_case{"an unknown key", v1("\"range\": {}"),
                      "range: unknown key (known: budget_version, warn_headroom_pct, ranges, "
-                     "totals, groups, dropped, eeprom)"},
+                     "totals, groups, dropped, eeprom, allow)"},
         invalid_case{"no such range", v1("\"ranges\": {\"program7\": {\"max_used_pct\": 90}}"),
-                     "ranges.program7: no such range"},
+                     "ranges.program7: no such range (ranges: program0 \"boot\", program1 "
+                     "\"app\", memory0 \"RAM\", memory1 \"RAM\")"},
         invalid_case{"a label of two ranges", v1("\"ranges\": {\"RAM\": {\"max_used_pct\": 90}}"),
                      "ranges.RAM: the label of memory0, memory1; name the range by its id"},
         invalid_case{"an unknown limit", v1("\"ranges\": {\"boot\": {\"max_use_pct\": 90}}"),
                      "ranges.boot.max_use_pct: unknown limit (known: max_used_pct, "
-                     "max_used_bytes, min_free_bytes, max_growth_bytes, max_growth_pct)"},
+                     "max_used_bytes, min_free_bytes, max_growth_bytes, max_growth_pct, "
+                     "max_footprint_bytes, max_footprint_pct)"},
         invalid_case{"a negative percentage",
                      v1("\"ranges\": {\"program0\": {\"max_used_pct\": -1}}"),
                      "ranges.program0.max_used_pct: must not be negative"},
@@ -293,9 +356,11 @@ INSTANTIATE_TEST_SUITE_P(
         invalid_case{"limits that are no object", v1("\"ranges\": {\"program0\": 90}"),
                      "ranges.program0: not an object of limits"},
         invalid_case{"no such group", v1("\"groups\": {\"bss \": {\"max_bytes\": 1}}"),
-                     "groups.bss : no such group"},
+                     "groups.bss : no such group (groups: #0 \"text \", #1 \"rodata \", #2 "
+                     "\"rodata \")"},
         invalid_case{"a group index past the end", v1("\"groups\": {\"#3\": {\"max_bytes\": 1}}"),
-                     "groups.#3: no such group"},
+                     "groups.#3: no such group (groups: #0 \"text \", #1 \"rodata \", #2 "
+                     "\"rodata \")"},
         invalid_case{"a search text of two groups",
                      v1("\"groups\": {\"rodata \": {\"max_bytes\": 1}}"),
                      "groups.rodata : the search text of #1, #2; name the group by its #index"},
@@ -310,6 +375,38 @@ INSTANTIATE_TEST_SUITE_P(
                      "outside_ranges, name_not_accepted)"},
         invalid_case{"an unknown level", v1("\"dropped\": {\"zero_size\": \"fail\"}"),
                      "dropped.zero_size: must be \"error\", \"warning\" or \"ignore\""},
+        invalid_case{"a footprint of the memory area",
+                     v1("\"totals\": {\"memory\": {\"max_footprint_bytes\": 1}}"),
+                     "totals.memory.max_footprint_bytes: unknown limit (known: max_used_pct, "
+                     "max_used_bytes, min_free_bytes, max_growth_bytes, max_growth_pct)"},
+        invalid_case{"a footprint of a group",
+                     v1("\"groups\": {\"#0\": {\"max_footprint_pct\": 1}}"),
+                     "groups.#0.max_footprint_pct: unknown limit (known: max_bytes, "
+                     "max_used_bytes, max_growth_bytes, max_growth_pct)"},
+        invalid_case{"a footprint of the EEPROM", v1("\"eeprom\": {\"max_footprint_bytes\": 1}"),
+                     "eeprom.max_footprint_bytes: unknown limit (known: max_used_pct, "
+                     "max_used_bytes, min_free_bytes, max_growth_bytes, max_growth_pct)"},
+        invalid_case{"a negative footprint",
+                     v1("\"ranges\": {\"boot\": {\"max_footprint_pct\": -1}}"),
+                     "ranges.boot.max_footprint_pct: must not be negative"},
+        invalid_case{"a search text without its blank that two groups share",
+                     v1("\"groups\": {\"rodata\": {\"max_bytes\": 1}}"),
+                     "groups.rodata: the search text of #1, #2; name the group by its #index"},
+        invalid_case{"allow as one code", v1("\"allow\": \"VL110\""),
+                     "allow: not an array of finding codes (\"VL110\", ...)"},
+        invalid_case{"allow with a number", v1("\"allow\": [\"VL110\", 106]"),
+                     "allow[1]: not a string"},
+        invalid_case{"allow with an unknown code", v1("\"allow\": [\"VL199\"]"),
+                     "allow[0]: \"VL199\" is no code of a finding of the map (known: VL101, "
+                     "VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111)"},
+        invalid_case{"allow with a code of the definition", v1("\"allow\": [\"VL005\"]"),
+                     "allow[0]: \"VL005\" is no code of a finding of the map (known: VL101, "
+                     "VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111)"},
+        invalid_case{"allow in lower case", v1("\"allow\": [\"vl110\"]"),
+                     "allow[0]: \"vl110\" is no code of a finding of the map (known: VL101, "
+                     "VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111)"},
+        invalid_case{"allow with a code twice", v1("\"allow\": [\"VL110\", \"VL110\"]"),
+                     "allow[1]: \"VL110\" is listed twice"},
         invalid_case{"too much headroom", v1("\"warn_headroom_pct\": 150"),
                      "warn_headroom_pct: must not be above 100"},
         invalid_case{"a limit given twice",
@@ -317,12 +414,178 @@ INSTANTIATE_TEST_SUITE_P(
                         "95}}"),
                      "ranges.program0.max_used_pct: given twice"},
         invalid_case{"a key with control characters", v1("\"ranges\": {\"a\\u001b[2J\\nb\": {}}"),
-                     "ranges.a [2J b: no such range"},
+                     "ranges.a [2J b: no such range (ranges: program0 \"boot\", program1 "
+                     "\"app\", memory0 \"RAM\", memory1 \"RAM\")"},
         invalid_case{"a section of the file given twice",
                      v1("\"ranges\": {}, \"ranges\": {\"program7\": {}}"), "ranges: given twice"}),
     [](const ::testing::TestParamInfo<invalid_case>& param) {
       return "Case" + std::to_string(param.index);
     });
+
+// ---- the defaults the file leaves in force -----------------------------------
+
+budget parsed(const std::string& members, const report_model& current) {
+  budget the_budget;
+  std::string error;
+  EXPECT_TRUE(parse_budget(v1(members), current, the_budget, error)) << error;
+  return the_budget;
+}
+
+struct default_row {
+  std::string target;
+  std::string limit;
+  std::string allowed;
+  rule_verdict verdict;
+  std::optional<double> value;
+  std::string message;
+};
+
+/// The defaults among the rules, as evaluated; they follow the file's own.
+std::vector<default_row> defaults_of(const budget& the_budget, const report_model& current) {
+  const budget_result result = evaluate_budget(the_budget, current, nullptr);
+  std::vector<default_row> rows;
+  for (const rule_result& rule : result.rules) {
+    if (!rule.rule->implicit) {
+      EXPECT_TRUE(rows.empty()) << rule.rule->target << " after a default";
+      continue;
+    }
+    rows.push_back({rule.rule->target, rule.rule->limit, rule.rule->limit_text, rule.verdict,
+                    rule.value, rule.message});
+  }
+  return rows;
+}
+
+void expect_rows(const std::vector<default_row>& rows, const std::vector<default_row>& expected) {
+  ASSERT_EQ(rows.size(), expected.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i].target, expected[i].target);
+    EXPECT_EQ(rows[i].limit, expected[i].limit);
+    EXPECT_EQ(rows[i].allowed, expected[i].allowed);
+    EXPECT_EQ(rule_verdict_keyword(rows[i].verdict), rule_verdict_keyword(expected[i].verdict));
+    EXPECT_EQ(rows[i].value, expected[i].value);
+    EXPECT_EQ(rows[i].message, expected[i].message);
+  }
+}
+
+const std::string k_holds = "\"ranges\": {\"boot\": {\"max_used_pct\": 95}}";
+
+TEST(BudgetDefaults, AStraddlingSectionFailsWithoutADroppedEntry) {
+  const report_model current = current_build();
+  const budget the_budget = parsed(k_holds, current);
+  expect_rows(defaults_of(the_budget, current),
+              {{"dropped.straddles_range", "level", "error", rule_verdict::fail, 2.0,
+                "2 sections (30 bytes) dropped as straddles_range"}});
+  EXPECT_EQ(evaluate_budget(the_budget, current, nullptr).verdict, rule_verdict::fail);
+  // Said otherwise in the file, the file's word holds and no default is added.
+  const budget ignored =
+      parsed(k_holds + ", \"dropped\": {\"straddles_range\": \"ignore\"}", current);
+  ASSERT_EQ(ignored.rules.size(), 2u);
+  EXPECT_FALSE(ignored.rules[1].implicit);
+  EXPECT_EQ(evaluate_budget(ignored, current, nullptr).verdict, rule_verdict::pass);
+  // Nothing straddles: nothing to say.
+  EXPECT_EQ(parsed(k_holds, settled_build()).rules.size(), 1u);
+}
+
+/// The settled build with these findings of its lint.
+report_model with_findings(std::vector<model_diagnostic> diagnostics) {
+  report_model model = settled_build();
+  model.diagnostics = std::move(diagnostics);
+  return model;
+}
+
+TEST(BudgetDefaults, AnErrorOfTheMapFailsUnlessAllowed) {
+  // Two VL110 and one VL106 errors; a warning, a note and an error of the definition beside them.
+  const report_model current = with_findings({{"VL101", "warning", "name not taken"},
+                                              {"VL110", "error", "wide at line 4"},
+                                              {"VL006", "error", "of the definition"},
+                                              {"VL106", "error", "attribute words at line 6"},
+                                              {"VL110", "error", "wide at line 9"},
+                                              {"VL109", "note", "load copy"}});
+  const budget strict = parsed(k_holds, current);
+  expect_rows(defaults_of(strict, current),
+              {{"findings.VL110", "allow", "not allowed", rule_verdict::fail, 2.0,
+                "wide at line 4 (and 1 more)"},
+               {"findings.VL106", "allow", "not allowed", rule_verdict::fail, 1.0,
+                "attribute words at line 6"}});
+  EXPECT_EQ(evaluate_budget(strict, current, nullptr).verdict, rule_verdict::fail);
+
+  const budget one = parsed(k_holds + ", \"allow\": [\"VL110\"]", current);
+  expect_rows(defaults_of(one, current), {{"findings.VL110", "allow", "allowed", rule_verdict::pass,
+                                           2.0, "wide at line 4 (and 1 more); allowed"},
+                                          {"findings.VL106", "allow", "not allowed",
+                                           rule_verdict::fail, 1.0, "attribute words at line 6"}});
+  const budget both = parsed(k_holds + ", \"allow\": [\"VL106\", \"VL110\"]", current);
+  EXPECT_EQ(evaluate_budget(both, current, nullptr).verdict, rule_verdict::pass);
+  EXPECT_EQ(both.rules.size(), 3u);
+}
+
+TEST(BudgetDefaults, ANameRuleDropInsideARangeWarns) {
+  const report_model current = with_findings({{"VL107", "warning", ".dbg lies in boot"}});
+  const std::vector<default_row> warned = {
+      {"findings.VL107", "level", "warning", rule_verdict::warn, 1.0, ".dbg lies in boot"}};
+  expect_rows(defaults_of(parsed(k_holds, current), current), warned);
+  // One name rule settled leaves the others unsaid: still a warning.
+  expect_rows(defaults_of(parsed(k_holds + ", \"dropped\": {\"debug_name\": \"ignore\"}", current),
+                          current),
+              warned);
+  // Every name rule settled in the file: no default.
+  EXPECT_EQ(parsed(k_holds + ", \"dropped\": {\"debug_name\": \"ignore\", \"excluded_name\": "
+                             "\"ignore\", \"name_not_accepted\": \"warning\"}",
+                   current)
+                .rules.size(),
+            4u);
+  expect_rows(defaults_of(parsed(k_holds + ", \"allow\": [\"VL107\"]", current), current),
+              {{"findings.VL107", "allow", "allowed", rule_verdict::pass, 1.0,
+                ".dbg lies in boot; allowed"}});
+}
+
+TEST(BudgetDefaults, WritersShowTheDefaultsLikeAnyRule) {
+  const report_model current = with_findings({{"VL110", "error", "wide, 100% sure"}});
+  const budget the_budget = parsed("\"allow\": [\"VL110\"]", current);
+  ASSERT_EQ(the_budget.rules.size(), 1u);
+  const budget_result result = evaluate_budget(the_budget, current, nullptr);
+  std::ostringstream json;
+  write_budget_json(json, result);
+  EXPECT_EQ(json.str(),
+            "{\n"
+            "  \"schema\": \"vemora-check\",\n"
+            "  \"schema_version\": \"1.0.0\",\n"
+            "  \"verdict\": \"pass\",\n"
+            "  \"rules\": [\n"
+            "    {\"target\": \"findings.VL110\", \"limit\": \"allow\", \"limit_value\": "
+            "\"allowed\", \"value\": 1, \"verdict\": \"pass\", \"message\": \"wide, 100% sure; "
+            "allowed\"}\n"
+            "  ]\n"
+            "}\n");
+  std::ostringstream text;
+  write_budget_text(text, the_budget, result);
+  EXPECT_EQ(text.str(),
+            "vemora-check check: pass (1 rules: 1 pass, 0 warn, 0 fail, 0 skipped)\n"
+            "\n"
+            "Verdict  Target          Limit  Allowed  Value  Message\n"
+            "pass     findings.VL110  allow  allowed      1  wide, 100% sure; allowed\n"
+            "\n"
+            "Budget as applied:\n"
+            "  warn_headroom_pct 0\n"
+            "  findings.VL110: allow allowed (default)\n"
+            "  allow VL110\n");
+  const report_model failing = with_findings({{"VL110", "error", "wide, 100% sure"}});
+  const budget strict = parsed("\"warn_headroom_pct\": 0", failing);
+  std::ostringstream github;
+  write_budget_github(github, evaluate_budget(strict, failing, nullptr));
+  EXPECT_EQ(github.str(),
+            "::error title=vemora-check budget::findings.VL110 allow: wide, 100%25 sure\n"
+            "vemora-check check: fail (1 rules: 0 pass, 0 warn, 1 fail, 0 skipped)\n");
+}
+
+TEST(BudgetGroups, TheTextAsWrittenWinsOverOneWithATrailingBlank) {
+  report_model current = settled_build();
+  current.groups = {{"text ", 500}, {"text", 7}};
+  const budget the_budget = parsed("\"groups\": {\"text\": {\"max_bytes\": 10}}", current);
+  ASSERT_EQ(the_budget.rules.size(), 1u);
+  EXPECT_EQ(the_budget.rules[0].index, 1u);
+  EXPECT_EQ(the_budget.rules[0].target, "groups.text");
+}
 
 struct size_case {
   const char* text;

@@ -146,7 +146,7 @@ shown_rows select(const report_diff& diff, const diff_view& view) {
     }
   }
   for (const section_diff& row : diff.sections) {
-    if (diff_row_shown(row.status, row.bytes.delta, view)) {
+    if (diff_section_shown(row, view)) {
       shown.sections.push_back(&row);
     }
   }
@@ -282,21 +282,30 @@ std::string json_section(const section_diff& row) {
          json_text_or_null(row.current_reason) + "}";
 }
 
-template <typename row_type, typename text_of>
+bool always(const void* /*row*/) { return true; }
+
+template <typename row_type, typename text_of, typename listed_type>
 void write_rows(std::ostream& out, std::string_view indent, const char* key,
-                const std::vector<row_type>& rows, const text_of& text, bool last) {
+                const std::vector<row_type>& rows, const text_of& text, bool last,
+                const listed_type& listed) {
   out << indent << "  " << json_key(key) << '[';
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    out << (i == 0 ? "\n" : ",\n") << indent << "    " << text(rows[i]);
+  bool first = true;
+  for (const row_type& row : rows) {
+    if (!listed(&row)) {
+      continue;
+    }
+    out << (first ? "\n" : ",\n") << indent << "    " << text(row);
+    first = false;
   }
-  if (!rows.empty()) {
+  if (!first) {
     out << '\n' << indent << "  ";
   }
   out << (last ? "]\n" : "],\n");
 }
 }  // namespace
 
-void write_diff_json(std::ostream& out, const report_diff& diff, std::string_view indent) {
+void write_diff_json(std::ostream& out, const report_diff& diff, std::string_view indent,
+                     bool show_dropped) {
   out << "{\n";
   out << indent << "  " << json_key("schema") << "\"vemora-diff\",\n";
   out << indent << "  " << json_key("schema_version") << json_string(k_diff_schema_version)
@@ -304,16 +313,18 @@ void write_diff_json(std::ostream& out, const report_diff& diff, std::string_vie
   out << indent << "  " << json_key("delta_is") << "\"current - base\",\n";
   out << indent << "  " << json_key("totals") << "{" << json_key("program")
       << json_area(diff.program) << ", " << json_key("memory") << json_area(diff.memory) << "},\n";
-  write_rows(out, indent, "ranges", diff.ranges, json_range, false);
-  write_rows(out, indent, "groups", diff.groups, json_group, false);
-  write_rows(out, indent, "sections", diff.sections, json_section, true);
+  write_rows(out, indent, "ranges", diff.ranges, json_range, false, always);
+  write_rows(out, indent, "groups", diff.groups, json_group, false, always);
+  write_rows(
+      out, indent, "sections", diff.sections, json_section, true,
+      [show_dropped](const section_diff* row) { return show_dropped || !row->dropped_in_both(); });
   out << indent << "}";
   if (indent.empty()) {
     out << '\n';
   }
 }
 
-void write_diff_csv(std::ostream& out, const report_diff& diff) {
+void write_diff_csv(std::ostream& out, const report_diff& diff, bool show_dropped) {
   constexpr const char* k_end = "\r\n";
   out << "level,name,base_range,current_range,base,current,delta_current_minus_base,delta_pct,"
          "status"
@@ -339,6 +350,9 @@ void write_diff_csv(std::ostream& out, const report_diff& diff) {
         << diff_status_keyword(row.status) << k_end;
   }
   for (const section_diff& row : diff.sections) {
+    if (!show_dropped && row.dropped_in_both()) {
+      continue;
+    }
     out << "section," << csv_field(row.name) << ',' << csv_field(row.base_range) << ','
         << csv_field(row.current_range) << ',' << amounts(row.bytes) << ','
         << diff_status_keyword(row.status) << k_end;

@@ -41,6 +41,13 @@ bool diff_row_shown(diff_status status, double delta, const diff_view& view) {
   return status != diff_status::changed || std::fabs(delta) >= view.min_delta;
 }
 
+bool diff_section_shown(const section_diff& row, const diff_view& view) {
+  if (row.dropped_in_both()) {
+    return view.show_dropped;
+  }
+  return diff_row_shown(row.status, row.bytes.delta, view);
+}
+
 namespace {
 area_diff area(const model_area& base, const model_area& current) {
   area_diff out;
@@ -210,8 +217,9 @@ section_diff pair_row(const model_section* before, const model_section* now) {
     row.status = diff_status::fate_changed;
   } else if (before->range != now->range) {
     row.status = diff_status::moved;
-  } else if (before->bytes != now->bytes) {
-    // A dropped section that changed size still uses nothing, yet it did change.
+  } else if (now->counted && before->bytes != now->bytes) {
+    // Dropped both times, a section counts nothing either way: a new size of it
+    // is no change of the build's use, and was listed as "changed 0 0 0".
     row.status = diff_status::changed;
   } else {
     row.status = diff_status::unchanged;

@@ -76,6 +76,12 @@ struct section_diff {
   bool in_current = false;
   diff_amount bytes;
   diff_status status = diff_status::unchanged;
+
+  /// Dropped in both builds for the same reason: it counted nothing either
+  /// time, so it is unchanged whatever its size did, and listed only on request.
+  bool dropped_in_both() const {
+    return in_base && in_current && !base_reason.empty() && base_reason == current_reason;
+  }
 };
 
 /// Every row of both reports, ranges, groups and sections each sorted by
@@ -93,18 +99,22 @@ struct report_diff {
 /// order; the rest of that name pair in map order as moved or fate_changed.
 report_diff compute_diff(const report_model& base, const report_model& current);
 
-/// What a reader's view of the diff shows; the JSON and CSV always carry
-/// every row.
+/// What a reader's view of the diff shows; the JSON and CSV carry every row
+/// but the sections dropped in both builds, which only show_dropped lists.
 struct diff_view {
   std::string base_name;  ///< the files as named on the command line
   std::string current_name;
   std::size_t top = 20;  ///< section rows shown (Markdown folds the rest)
   double min_delta = 0;  ///< changed rows with a smaller |delta| are left out
   bool show_unchanged = false;
+  bool show_dropped = false;  ///< list the sections dropped in both builds for the same reason
 };
 
 /// Whether a text or Markdown view lists a row of that status and delta.
 bool diff_row_shown(diff_status status, double delta, const diff_view& view);
+
+/// Whether a view lists a section row: one dropped in both only with show_dropped.
+bool diff_section_shown(const section_diff& row, const diff_view& view);
 
 constexpr const char* k_diff_schema_version = "1.0.0";
 
@@ -114,8 +124,11 @@ void write_diff_text(std::ostream& out, const report_diff& diff, const diff_view
 /// view.top go into a <details> block.
 void write_diff_markdown(std::ostream& out, const report_diff& diff, const diff_view& view);
 /// The "vemora-diff" document, one row a line; indent starts every line
-/// after the first, so that it can sit inside another document.
-void write_diff_json(std::ostream& out, const report_diff& diff, std::string_view indent = "");
-/// One row per total, range, group and section:
+/// after the first, so that it can sit inside another document. The sections
+/// dropped in both builds for the same reason only with show_dropped.
+void write_diff_json(std::ostream& out, const report_diff& diff, std::string_view indent = "",
+                     bool show_dropped = false);
+/// One row per total, range, group and section (those dropped in both only
+/// with show_dropped):
 /// level,name,base_range,current_range,base,current,delta_current_minus_base,delta_pct,status.
-void write_diff_csv(std::ostream& out, const report_diff& diff);
+void write_diff_csv(std::ostream& out, const report_diff& diff, bool show_dropped = false);

@@ -41,12 +41,51 @@ TEST_F(TwoReports, TextTableMatchesTheHandWrittenOne) {
   EXPECT_EQ(out.str(), test_support::read_file(testdata("expected_diff_top5.txt")));
 }
 
-TEST_F(TwoReports, JsonHoldsEveryRowWhateverTheView) {
+TEST_F(TwoReports, JsonHoldsEveryRowWithShowDropped) {
   std::ostringstream out;
-  write_diff_json(out, m_diff);
+  write_diff_json(out, m_diff, "", true);
   const nlohmann::json expected =
       nlohmann::json::parse(test_support::read_file(testdata("expected_diff.json")));
   EXPECT_EQ(nlohmann::json::parse(out.str()), expected);
+}
+
+TEST_F(TwoReports, JsonLeavesOutASectionDroppedInBothForTheSameReason) {
+  std::ostringstream out;
+  write_diff_json(out, m_diff);
+  nlohmann::json expected =
+      nlohmann::json::parse(test_support::read_file(testdata("expected_diff.json")));
+  // .zero, dropped as zero_size in both, is the only such row.
+  nlohmann::json& sections = expected["sections"];
+  ASSERT_EQ(sections.back()["name"], ".zero");
+  sections.erase(sections.size() - 1);
+  EXPECT_EQ(nlohmann::json::parse(out.str()), expected);
+}
+
+TEST_F(TwoReports, CsvListsADroppedSectionOnlyWithShowDropped) {
+  std::ostringstream quiet;
+  write_diff_csv(quiet, m_diff);
+  EXPECT_EQ(quiet.str().find("section,.zero"), std::string::npos);
+  // .dbg went from dropped to counted: a fate change, listed either way.
+  EXPECT_NE(quiet.str().find("\r\nsection,.dbg,,program1,0,64,64,,fate_changed\r\n"),
+            std::string::npos);
+  std::ostringstream all;
+  write_diff_csv(all, m_diff, true);
+  EXPECT_NE(all.str().find("\r\nsection,.zero,,,0,0,0,0.0,unchanged\r\n"), std::string::npos);
+}
+
+TEST_F(TwoReports, TextListsADroppedSectionOnlyWithShowDropped) {
+  diff_view view;
+  view.show_unchanged = true;
+  std::ostringstream unchanged;
+  write_diff_text(unchanged, m_diff, view);
+  EXPECT_EQ(unchanged.str().find(".zero"), std::string::npos);
+  EXPECT_NE(unchanged.str().find(".intvect"), std::string::npos);
+  view.show_unchanged = false;
+  view.show_dropped = true;
+  std::ostringstream dropped;
+  write_diff_text(dropped, m_diff, view);
+  EXPECT_NE(dropped.str().find(".zero    dropped: zero_size"), std::string::npos);
+  EXPECT_EQ(dropped.str().find(".intvect"), std::string::npos);
 }
 
 TEST_F(TwoReports, JsonIndentedForAnotherDocumentStaysOneDocument) {
@@ -56,7 +95,8 @@ TEST_F(TwoReports, JsonIndentedForAnotherDocumentStaysOneDocument) {
   out << "}";
   const nlohmann::json outer = nlohmann::json::parse(out.str());
   EXPECT_EQ(outer["diff"]["schema"], "vemora-diff");
-  EXPECT_EQ(outer["diff"]["sections"].size(), 12u);
+  // Twelve sections but .zero, dropped in both.
+  EXPECT_EQ(outer["diff"]["sections"].size(), 11u);
   // Members two deeper than the indent, rows four deeper, the closing brace at the indent.
   EXPECT_NE(out.str().find("\n    \"ranges\": [\n      {\"id\": \"program1\""), std::string::npos);
   EXPECT_NE(out.str().find("\n  }}"), std::string::npos);
@@ -175,6 +215,10 @@ INSTANTIATE_TEST_SUITE_P(
                      {dropped(".c", "zero_size", 0)},
                      {dropped(".c", "outside_ranges", 4)},
                      {".c > 0>0 fate_changed"}},
+        pairing_case{"dropped in both for one reason is unchanged, whatever its size did",
+                     {dropped(".d", "debug_name", 8)},
+                     {dropped(".d", "debug_name", 16)},
+                     {".d > 0>0 unchanged"}},
         pairing_case{"three of a name against one: two removed",
                      {counted(".t", "program0", 1), counted(".t", "program0", 2),
                       counted(".t", "program0", 3)},

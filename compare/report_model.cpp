@@ -152,6 +152,23 @@ std::optional<unsigned long> major_version(const std::string& version) {
   return major.size() > 9 ? 1000000000UL : std::stoul(major);
 }
 
+/// The load copies and the footprint beside a range's or the program area's
+/// use (schema 1.2.0); a report without the keys leaves both none.
+template <typename footprint_type>
+void read_footprint(const json& object, const std::string& path,
+                    std::optional<model_load_copies>& load_copies,
+                    std::optional<footprint_type>& footprint) {
+  if (object.find("load_copies") != object.end()) {
+    const json& copies = object_of(object, "load_copies", path);
+    const std::string place_of_copies = place(path, "load_copies");
+    load_copies = model_load_copies{count_of(copies, "sections", place_of_copies),
+                                    count_of(copies, "bytes", place_of_copies)};
+  }
+  if (object.find("footprint") != object.end()) {
+    footprint = static_cast<footprint_type>(count_of(object, "footprint", path));
+  }
+}
+
 void read_ranges(const json& report, report_model& model) {
   const json& ranges = array_of(report, "ranges");
   for (std::size_t i = 0; i < ranges.size(); ++i) {
@@ -170,6 +187,7 @@ void read_ranges(const json& report, report_model& model) {
     row.used = count_of(range, "used", path);
     row.free = signed_of(range, "free", path);
     row.used_pct = quotient_of(range, "used_pct", path);
+    read_footprint(range, path, row.load_copies, row.footprint);
     if (model.find_range(row.id) != nullptr) {
       refuse(path + ".id", "\"" + row.id + "\" is listed twice");
     }
@@ -185,6 +203,9 @@ model_area read_area(const json& totals, const char* key) {
   out.used = amount_of(area, "used", path);
   out.free = amount_of(area, "free", path);
   out.used_pct = quotient_of(area, "used_pct", path);
+  if (std::string_view(key) == "program") {
+    read_footprint(area, path, out.load_copies, out.footprint);
+  }
   return out;
 }
 
@@ -236,6 +257,26 @@ void read_eeprom(const json& report, report_model& model) {
   model.eeprom = out;
 }
 
+/// The lint's findings; a report older than the key has none.
+void read_diagnostics(const json& report, report_model& model) {
+  if (report.find("diagnostics") == report.end()) {
+    return;
+  }
+  const json& diagnostics = array_of(report, "diagnostics");
+  for (std::size_t i = 0; i < diagnostics.size(); ++i) {
+    const json& diagnostic = element_object(diagnostics, "diagnostics", i);
+    const std::string path = element("diagnostics", i);
+    model_diagnostic row;
+    row.code = text_of(diagnostic, "code", path);
+    row.severity = text_of(diagnostic, "severity", path);
+    if (row.severity != "error" && row.severity != "warning" && row.severity != "note") {
+      refuse(path + ".severity", "neither \"error\", \"warning\" nor \"note\"");
+    }
+    row.message = text_of(diagnostic, "message", path);
+    model.diagnostics.push_back(std::move(row));
+  }
+}
+
 void read_report(const json& report, report_model& model) {
   if (!report.is_object()) {
     throw refusal{"is no vemora report (not a JSON object)"};
@@ -274,6 +315,7 @@ void read_report(const json& report, report_model& model) {
         {reason, count_of(sum, "sections", path), count_of(sum, "bytes", path)});
   }
   read_eeprom(report, model);
+  read_diagnostics(report, model);
 }
 }  // namespace
 
@@ -304,15 +346,19 @@ report_model model_of_analysis(const analysis_result& result) {
     const std::vector<range_usage>& usages = program ? memory.program_usage : memory.memory_usage;
     for (std::size_t i = 0; i < usages.size(); ++i) {
       const range_usage& usage = usages[i];
-      model.ranges.push_back({range_id(program, i), program, usage.label, usage.range.start,
-                              usage.range.size, usage.used_rounded(), usage.free(),
-                              usage.used_pct()});
+      model.ranges.push_back(
+          {range_id(program, i), program, usage.label, usage.range.start, usage.range.size,
+           usage.used_rounded(), usage.free(), usage.used_pct(),
+           model_load_copies{usage.load_copy_sections, usage.load_copy_bytes}, usage.footprint()});
     }
   }
   model.program = {
-      static_cast<double>(memory.program_total), static_cast<double>(memory.program_used),
+      static_cast<double>(memory.program_total),
+      static_cast<double>(memory.program_used),
       static_cast<double>(memory.program_total) - static_cast<double>(memory.program_used),
-      memory.program_used_pct()};
+      memory.program_used_pct(),
+      model_load_copies{memory.program_load_copy_sections, memory.program_load_copy_bytes},
+      static_cast<double>(memory.program_footprint())};
   model.memory = {static_cast<double>(memory.memory_total), memory.memory_used(),
                   static_cast<double>(memory.memory_total) - memory.memory_used(),
                   memory.memory_used_pct()};
@@ -349,4 +395,13 @@ report_model model_of_analysis(const analysis_result& result) {
             : std::optional<double>(totals.overall_used * 100.0 / totals.overall_total)};
   }
   return model;
+}
+
+std::vector<model_diagnostic> model_diagnostics_of(const std::vector<lint_finding>& findings) {
+  std::vector<model_diagnostic> out;
+  out.reserve(findings.size());
+  for (const lint_finding& finding : findings) {
+    out.push_back({finding.code, std::string(severity_name(finding.severity)), finding.message});
+  }
+  return out;
 }

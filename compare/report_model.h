@@ -11,6 +11,14 @@
 #include <vector>
 
 #include "analysis/analysis.h"
+#include "lint/lint.h"
+
+/// The load copies a range or area holds: initialised data placed elsewhere
+/// whose image the linker also puts here.
+struct model_load_copies {
+  std::uint64_t sections = 0;
+  std::uint64_t bytes = 0;
+};
 
 struct model_range {
   std::string id;  ///< "program0", "memory1" ...
@@ -21,6 +29,10 @@ struct model_range {
   std::uint64_t used = 0;  ///< bits rounded to whole bytes, as every format gives it
   std::int64_t free = 0;
   std::optional<double> used_pct;  ///< none for a range of size 0
+  /// Both none when read from a report older than schema 1.2.0, which does not give them.
+  std::optional<model_load_copies> load_copies = std::nullopt;
+  std::optional<std::uint64_t> footprint =
+      std::nullopt;  ///< used + load copies, what the linker prints
 };
 
 /// The program or the memory area; memory amounts count bits as eighths.
@@ -29,6 +41,9 @@ struct model_area {
   double used = 0;
   double free = 0;
   std::optional<double> used_pct;
+  /// The program area's; none for the memory area and in reports older than schema 1.2.0.
+  std::optional<model_load_copies> load_copies = std::nullopt;
+  std::optional<double> footprint = std::nullopt;
 };
 
 struct model_group {
@@ -58,6 +73,13 @@ struct model_eeprom {
   std::optional<double> used_pct;
 };
 
+/// A finding of the lint on the build's inputs.
+struct model_diagnostic {
+  std::string code;      ///< "VL001" ... for the definition, "VL101" ... for the map
+  std::string severity;  ///< "error", "warning" or "note"
+  std::string message;
+};
+
 struct report_model {
   std::string schema_version;       ///< of the report it was read from; empty when made in memory
   std::vector<model_range> ranges;  ///< program ranges first, as the reports list them
@@ -67,6 +89,9 @@ struct report_model {
   std::vector<model_section> sections;  ///< in map order
   std::vector<model_dropped> dropped;   ///< reasons with at least one section, in fate order
   std::optional<model_eeprom> eeprom;   ///< none without an EEPROM source
+  /// The lint's findings: from the report's "diagnostics", or put in by the
+  /// caller of model_of_analysis (model_diagnostics_of), which does not lint.
+  std::vector<model_diagnostic> diagnostics;
 
   const model_range* find_range(std::string_view id) const;
 };
@@ -77,5 +102,9 @@ struct report_model {
 /// have the wrong type; model is then unspecified.
 bool read_report_model(std::string_view text, report_model& model, std::string& error);
 
-/// The same data straight from an analysis made with collect_fates.
+/// The same data straight from an analysis made with collect_fates; its
+/// diagnostics stay empty.
 report_model model_of_analysis(const analysis_result& result);
+
+/// The lint's findings as a model holds them.
+std::vector<model_diagnostic> model_diagnostics_of(const std::vector<lint_finding>& findings);

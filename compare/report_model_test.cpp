@@ -93,7 +93,43 @@ INSTANTIATE_TEST_SUITE_P(
                          "\"free\": 0, \"used_pct\": null}, \"memory\": {\"total\": 0, \"used\": "
                          "0, \"free\": 0, \"used_pct\": null}}, \"groups\": [], \"sections\": [], "
                          "\"dropped\": {}, \"eeprom\": 5}",
-                     "eeprom: neither null nor an object"}),
+                     "eeprom: neither null nor an object"},
+        refusal_case{"load copies that are a number",
+                     with_ranges("{\"id\": \"program0\", \"kind\": \"program\", \"label\": "
+                                 "null, \"start\": 0, \"size\": 16, \"used\": 8, \"free\": 8, "
+                                 "\"used_pct\": 50.0, \"load_copies\": 4, \"footprint\": 12}"),
+                     "ranges[0].load_copies: not an object"},
+        refusal_case{"load copies without their bytes",
+                     with_ranges("{\"id\": \"program0\", \"kind\": \"program\", \"label\": "
+                                 "null, \"start\": 0, \"size\": 16, \"used\": 8, \"free\": 8, "
+                                 "\"used_pct\": 50.0, \"load_copies\": {\"sections\": 1}}"),
+                     "ranges[0].load_copies.bytes: missing"},
+        refusal_case{"a negative footprint",
+                     with_ranges("{\"id\": \"program0\", \"kind\": \"program\", \"label\": "
+                                 "null, \"start\": 0, \"size\": 16, \"used\": 8, \"free\": 8, "
+                                 "\"used_pct\": 50.0, \"footprint\": -1}"),
+                     "ranges[0].footprint: must not be negative"},
+        refusal_case{"a program footprint as text",
+                     k_prefix +
+                         "\"ranges\": [], \"totals\": {\"program\": {\"total\": 0, \"used\": 0, "
+                         "\"free\": 0, \"used_pct\": null, \"footprint\": \"0\"}, \"memory\": "
+                         "{\"total\": 0, \"used\": 0, \"free\": 0, \"used_pct\": null}}}",
+                     "totals.program.footprint: not a whole number"},
+        refusal_case{"a finding of no known severity",
+                     k_prefix +
+                         "\"ranges\": [], \"totals\": {\"program\": {\"total\": 0, \"used\": 0, "
+                         "\"free\": 0, \"used_pct\": null}, \"memory\": {\"total\": 0, \"used\": "
+                         "0, \"free\": 0, \"used_pct\": null}}, \"groups\": [], \"sections\": [], "
+                         "\"dropped\": {}, \"eeprom\": null, \"diagnostics\": [{\"code\": "
+                         "\"VL110\", \"severity\": \"fatal\", \"message\": \"m\"}]}",
+                     "diagnostics[0].severity: neither \"error\", \"warning\" nor \"note\""},
+        refusal_case{"findings that are no array",
+                     k_prefix +
+                         "\"ranges\": [], \"totals\": {\"program\": {\"total\": 0, \"used\": 0, "
+                         "\"free\": 0, \"used_pct\": null}, \"memory\": {\"total\": 0, \"used\": "
+                         "0, \"free\": 0, \"used_pct\": null}}, \"groups\": [], \"sections\": [], "
+                         "\"dropped\": {}, \"eeprom\": null, \"diagnostics\": {}}",
+                     "diagnostics: not an array"}),
     [](const ::testing::TestParamInfo<refusal_case>& param) {
       return "Case" + std::to_string(param.index);
     });
@@ -106,6 +142,60 @@ TEST(ReportModel, ReadsAnEmptyReport) {
   EXPECT_EQ(model.ranges[0].used, 8u);
   EXPECT_EQ(model.ranges[0].used_pct, 50.0);
   EXPECT_EQ(model.schema_version, "1.1.0");
+}
+
+TEST(ReportModel, AnOlderReportHasNoFootprintAndNoFindings) {
+  report_model model;
+  std::string error;
+  ASSERT_TRUE(read_report_model(with_ranges(k_range), model, error)) << error;
+  EXPECT_EQ(model.ranges[0].load_copies.has_value(), false);
+  EXPECT_EQ(model.ranges[0].footprint, std::nullopt);
+  EXPECT_EQ(model.program.load_copies.has_value(), false);
+  EXPECT_EQ(model.program.footprint, std::nullopt);
+  EXPECT_TRUE(model.diagnostics.empty());
+}
+
+TEST(ReportModel, ReadsLoadCopiesFootprintAndFindings) {
+  // program0: 8 used and one load copy of 4 bytes, so a footprint of 12.
+  const std::string text =
+      "{\"schema\": \"vemora-report\", \"schema_version\": \"1.2.0\", \"ranges\": [{\"id\": "
+      "\"program0\", \"kind\": \"program\", \"label\": null, \"start\": 0, \"size\": 16, "
+      "\"used\": 8, \"free\": 8, \"used_pct\": 50.0, \"sections\": 2, \"load_copies\": "
+      "{\"sections\": 1, \"bytes\": 4}, \"footprint\": 12}], \"totals\": {\"program\": "
+      "{\"total\": 16, \"used\": 8, \"free\": 8, \"used_pct\": 50.0, \"load_copies\": "
+      "{\"sections\": 1, \"bytes\": 4}, \"footprint\": 12}, \"memory\": {\"total\": 0, "
+      "\"used\": 0, \"free\": 0, \"used_pct\": null}}, \"groups\": [], \"sections\": [], "
+      "\"dropped\": {}, \"eeprom\": null, \"diagnostics\": [{\"code\": \"VL110\", "
+      "\"severity\": \"error\", \"file\": \"f.map\", \"line\": 3, \"column\": 1, "
+      "\"message\": \"too wide\"}, {\"code\": \"VL109\", \"severity\": \"note\", \"file\": "
+      "\"f.map\", \"line\": 4, \"column\": 1, \"message\": \"load copy\"}]}";
+  report_model model;
+  std::string error;
+  ASSERT_TRUE(read_report_model(text, model, error)) << error;
+  ASSERT_TRUE(model.ranges[0].load_copies.has_value());
+  EXPECT_EQ(model.ranges[0].load_copies->sections, 1u);
+  EXPECT_EQ(model.ranges[0].load_copies->bytes, 4u);
+  EXPECT_EQ(model.ranges[0].footprint, 12u);
+  ASSERT_TRUE(model.program.load_copies.has_value());
+  EXPECT_EQ(model.program.load_copies->bytes, 4u);
+  EXPECT_EQ(model.program.footprint, 12.0);
+  EXPECT_EQ(model.memory.footprint, std::nullopt);
+  ASSERT_EQ(model.diagnostics.size(), 2u);
+  EXPECT_EQ(model.diagnostics[0].code, "VL110");
+  EXPECT_EQ(model.diagnostics[0].severity, "error");
+  EXPECT_EQ(model.diagnostics[0].message, "too wide");
+  EXPECT_EQ(model.diagnostics[1].severity, "note");
+}
+
+TEST(ReportModel, FindingsOfTheLintKeepCodeSeverityAndMessage) {
+  const std::vector<model_diagnostic> model =
+      model_diagnostics_of({{"VL102", finding_severity::warning, "f.map", 7, 1, "straddles"},
+                            {"VL110", finding_severity::error, "f.map", 9, 1, "too wide"}});
+  ASSERT_EQ(model.size(), 2u);
+  EXPECT_EQ(model[0].code, "VL102");
+  EXPECT_EQ(model[0].severity, "warning");
+  EXPECT_EQ(model[1].severity, "error");
+  EXPECT_EQ(model[1].message, "too wide");
 }
 
 void expect_same(const report_model& read, const report_model& made) {
@@ -121,6 +211,16 @@ void expect_same(const report_model& read, const report_model& made) {
     EXPECT_EQ(a.used, b.used);
     EXPECT_EQ(a.free, b.free);
     EXPECT_EQ(a.used_pct, b.used_pct);
+    // A report written before schema 1.2.0 gives no footprint to compare.
+    if (a.footprint) {
+      EXPECT_EQ(a.footprint, b.footprint);
+      ASSERT_TRUE(a.load_copies && b.load_copies);
+      EXPECT_EQ(a.load_copies->sections, b.load_copies->sections);
+      EXPECT_EQ(a.load_copies->bytes, b.load_copies->bytes);
+    }
+    // Without load copies the footprint is the use, as the linker prints it.
+    ASSERT_TRUE(b.footprint && b.load_copies);
+    EXPECT_EQ(*b.footprint, b.used + b.load_copies->bytes);
   }
   for (const auto& [x, y] :
        {std::pair{&read.program, &made.program}, {&read.memory, &made.memory}}) {
@@ -128,7 +228,14 @@ void expect_same(const report_model& read, const report_model& made) {
     EXPECT_EQ(x->used, y->used);
     EXPECT_EQ(x->free, y->free);
     EXPECT_EQ(x->used_pct, y->used_pct);
+    if (x->footprint) {
+      EXPECT_EQ(x->footprint, y->footprint);
+    }
   }
+  ASSERT_TRUE(made.program.footprint && made.program.load_copies);
+  EXPECT_EQ(*made.program.footprint,
+            made.program.used + static_cast<double>(made.program.load_copies->bytes));
+  EXPECT_EQ(made.memory.footprint, std::nullopt);
   ASSERT_EQ(read.groups.size(), made.groups.size());
   for (std::size_t i = 0; i < read.groups.size(); ++i) {
     EXPECT_EQ(read.groups[i].search, made.groups[i].search);

@@ -19,20 +19,27 @@ namespace {
 using namespace fuzz_support;
 
 /// A small build for the budget to name: two labelled ranges, one of size
-/// 0, two groups of one search text, a dropped sum and an EEPROM.
+/// 0, two groups of one search text, dropped sums (a straddling section
+/// among them), an EEPROM, load copies in program0, memory1 without a
+/// footprint (as read from an older report), and findings of the map.
 report_model fixed_build() {
   report_model model;
-  model.ranges = {{"program0", true, "boot", 0, 1024, 512, 512, 50.0},
-                  {"memory0", false, "RAM", 0x100000, 0, 0, 0, std::nullopt},
-                  {"memory1", false, std::nullopt, 0x200000, 256, 300, -44, 117.1875}};
-  model.program = {1024, 512, 512, 50.0};
+  model.ranges = {
+      {"program0", true, "boot", 0, 1024, 512, 512, 50.0, model_load_copies{1, 64}, 576},
+      {"memory0", false, "RAM", 0x100000, 0, 0, 0, std::nullopt, model_load_copies{0, 0}, 0},
+      {"memory1", false, std::nullopt, 0x200000, 256, 300, -44, 117.1875}};
+  model.program = {1024, 512, 512, 50.0, model_load_copies{1, 64}, 576.0};
   model.memory = {256, 300.5, -44.5, 117.1875};
   model.groups = {{"text ", 400}, {"text ", 12}, {"rodata ", 0}};
   model.sections = {{".text", true, "program0", "", 400},
                     {".text", true, "program0", "", 112},
                     {".bss", true, "memory1", "", 300.5},
                     {".dbg", false, "", "debug_name", 64}};
-  model.dropped = {{"debug_name", 1, 64}};
+  model.dropped = {{"debug_name", 1, 64}, {"straddles_range", 1, 8}};
+  model.diagnostics = {{"VL110", "error", "an address or size wider than 32 bits"},
+                       {"VL107", "warning", "a section dropped by a name rule inside a range"},
+                       {"VL110", "error", "an address or size wider than 32 bits"},
+                       {"VL005", "error", "of the definition"}};
   model.eeprom = model_eeprom{100, 40, 60, 40.0};
   return model;
 }
@@ -57,6 +64,36 @@ void check_budget(std::string_view text, const report_model& current, const repo
     if (base == nullptr && rule.rule->limit.rfind("max_growth", 0) == 0) {
       FUZZ_CHECK(rule.verdict == rule_verdict::skipped);
     }
+    // Nor a footprint limit on a target whose report gives none.
+    if (rule.rule->limit.rfind("max_footprint", 0) == 0 && !rule.value) {
+      FUZZ_CHECK(rule.verdict == rule_verdict::skipped);
+    }
+    // A finding the budget allows never fails; one it does not allow always does.
+    if (rule.rule->kind == budget_target_kind::finding && rule.value && *rule.value > 0) {
+      FUZZ_CHECK((rule.rule->limit_text == "allowed") == (rule.verdict == rule_verdict::pass));
+    }
+  }
+  // What the file left unsaid fails safe: each error of the map has its rule,
+  // and a straddling section without a "dropped" entry fails.
+  for (const model_diagnostic& diagnostic : current.diagnostics) {
+    if (diagnostic.severity != "error" || diagnostic.code.rfind("VL1", 0) != 0) {
+      continue;
+    }
+    bool ruled = false;
+    for (const budget_rule& rule : the_budget.rules) {
+      ruled = ruled || rule.target == "findings." + diagnostic.code;
+    }
+    FUZZ_CHECK(ruled);
+  }
+  for (const model_dropped& dropped : current.dropped) {
+    if (dropped.reason != "straddles_range" || dropped.sections == 0) {
+      continue;
+    }
+    bool ruled = false;
+    for (const budget_rule& rule : the_budget.rules) {
+      ruled = ruled || rule.target == "dropped.straddles_range";
+    }
+    FUZZ_CHECK(ruled);
   }
   FUZZ_CHECK((result.verdict == rule_verdict::fail) == (counts[2] > 0));
   FUZZ_CHECK((result.verdict == rule_verdict::warn) == (counts[2] == 0 && counts[1] > 0));
@@ -78,15 +115,29 @@ void check_diff(const report_model& base, const report_model& current) {
     FUZZ_CHECK(
         !(std::fabs(diff.sections[i].bytes.delta) > std::fabs(diff.sections[i - 1].bytes.delta)));
   }
+  std::size_t dropped_in_both = 0;
+  for (const section_diff& row : diff.sections) {
+    if (row.dropped_in_both()) {
+      ++dropped_in_both;
+      // Dropped both times, it counted nothing either time.
+      FUZZ_CHECK(row.status == diff_status::unchanged && row.bytes.delta == 0);
+    }
+  }
   diff_view view;
   view.top = 2;
+  view.show_dropped = dropped_in_both % 2 == 1;
   std::ostringstream out;
   write_diff_text(out, diff, view);
   write_diff_markdown(out, diff, view);
   write_diff_csv(out, diff);
+  write_diff_csv(out, diff, true);
   std::ostringstream json;
   write_diff_json(json, diff);
-  FUZZ_CHECK(nlohmann::json::parse(json.str())["sections"].size() == diff.sections.size());
+  FUZZ_CHECK(nlohmann::json::parse(json.str())["sections"].size() ==
+             diff.sections.size() - dropped_in_both);
+  std::ostringstream every;
+  write_diff_json(every, diff, "", true);
+  FUZZ_CHECK(nlohmann::json::parse(every.str())["sections"].size() == diff.sections.size());
 }
 }  // namespace
 
