@@ -185,7 +185,7 @@ TEST_F(budget_folder, TheDefaultForAStraddlingSectionIsARuleLikeAnyOther) {
   const check_run failed = run(with(k_check, {"--budget", "default.json", "--format", "github"}));
   EXPECT_EQ(failed.code, 1);
   EXPECT_EQ(failed.out,
-            "::error title=vemora-check budget::dropped.straddles_range level: 1 sections (16 "
+            "::error title=vemora-check budget::dropped.straddles_range level: 1 section (16 "
             "bytes) dropped as straddles_range\n"
             "vemora-check check: fail (2 rules: 1 pass, 0 warn, 1 fail, 0 skipped)\n");
   // The page's table of rules lists the default among the budget's own.

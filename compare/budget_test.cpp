@@ -560,7 +560,7 @@ TEST(BudgetDefaults, WritersShowTheDefaultsLikeAnyRule) {
   std::ostringstream text;
   write_budget_text(text, the_budget, result);
   EXPECT_EQ(text.str(),
-            "vemora-check check: pass (1 rules: 1 pass, 0 warn, 0 fail, 0 skipped)\n"
+            "vemora-check check: pass (1 rule: 1 pass, 0 warn, 0 fail, 0 skipped)\n"
             "\n"
             "Verdict  Target          Limit  Allowed  Value  Message\n"
             "pass     findings.VL110  allow  allowed      1  wide, 100% sure; allowed\n"
@@ -575,7 +575,7 @@ TEST(BudgetDefaults, WritersShowTheDefaultsLikeAnyRule) {
   write_budget_github(github, evaluate_budget(strict, failing, nullptr));
   EXPECT_EQ(github.str(),
             "::error title=vemora-check budget::findings.VL110 allow: wide, 100%25 sure\n"
-            "vemora-check check: fail (1 rules: 0 pass, 0 warn, 1 fail, 0 skipped)\n");
+            "vemora-check check: fail (1 rule: 0 pass, 0 warn, 1 fail, 0 skipped)\n");
 }
 
 TEST(BudgetGroups, TheTextAsWrittenWinsOverOneWithATrailingBlank) {
