@@ -293,3 +293,39 @@ TEST(WorkedExample, OneBudgetHoldsAndTheStrictOneFails) {
 }
 
 }  // namespace
+
+namespace {
+
+// The real Cortex-M firmware listed with objdump -h -w: the reader loses every
+// other section, which lint tells as an error (VL106). A budget whose ranges
+// all pass still fails the gate, unless it allows that code.
+TEST(BudgetOnRealFirmware, AWideListingFailsTheGateUnlessAllowed) {
+  test_support::scoped_temp_dir dir;
+  const std::string firmware = test_support::source_dir() + "/examples/cortex-m/";
+  dir.write("memory.def", test_support::read_file(firmware + "memory.def"));
+  dir.write("wide.lst", test_support::read_file(firmware + "firmware-wide.lst"));
+  const std::string ranges = "\"ranges\": {\"FLASH, 64 KiB\": {\"max_used_pct\": 90}}";
+  dir.write("plain.json", "{\"budget_version\": 1, " + ranges + "}");
+  dir.write("allowed.json", "{\"budget_version\": 1, " + ranges + ", \"allow\": [\"VL106\"]}");
+  const scoped_working_dir here(dir.path());
+  const std::vector<std::string> inputs = {"check", "Tev2_mem32_unlimited", "memory.def",
+                                           "wide.lst", "--budget"};
+  std::vector<std::string> plain = inputs;
+  plain.insert(plain.end(), {"plain.json", "--format", "github"});
+  const check_run failed = run(plain);
+  EXPECT_EQ(failed.code, 1) << failed.out << failed.err;
+  EXPECT_NE(failed.out.find("::error title=vemora-check budget::findings.VL106 allow: the section "
+                            "line of \"isr_vector\" (line 6) carries the attribute words itself"),
+            std::string::npos)
+      << failed.out;
+  std::vector<std::string> allowed = inputs;
+  allowed.insert(allowed.end(), {"allowed.json", "--format", "github"});
+  // Allowed, the error passes; the heap dropped by its name inside RAM (VL107) still warns.
+  const check_run passed = run(allowed);
+  EXPECT_EQ(passed.code, 0) << passed.out << passed.err;
+  EXPECT_NE(passed.out.find("::warning title=vemora-check budget::findings.VL107"),
+            std::string::npos)
+      << passed.out;
+}
+
+}  // namespace
