@@ -18,15 +18,6 @@
 
 namespace {
 
-std::vector<std::string> names_in(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 enum class failing { stream_bad, throws };
 
 TEST(WriteOutput, AWriteFailingHalfWayKeepsTheEarlierFile) {
@@ -55,7 +46,7 @@ TEST(WriteOutput, AWriteFailingHalfWayKeepsTheEarlierFile) {
       EXPECT_EQ(error.message, path + ": cannot be written");
     }
     EXPECT_EQ(test_support::read_file(path), earlier);
-    EXPECT_EQ(names_in(dir.path()),
+    EXPECT_EQ(test_support::names_in(dir.path()),
               (std::vector<std::string>{"app.map", "memory.def", "report.json"}));
     EXPECT_TRUE(standard_output.str().empty());
   }
@@ -68,7 +59,7 @@ TEST(WriteOutput, AWholeWriteReplacesTheEarlierFileAndStandardOutputIsDash) {
   std::ostringstream standard_output;
   write_output({path, [](std::ostream& out) { out << "new\n"; }}, context, standard_output);
   EXPECT_EQ(test_support::read_file(path), "new\n");
-  EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"report.md"}));
+  EXPECT_EQ(test_support::names_in(dir.path()), (std::vector<std::string>{"report.md"}));
   write_output({"-", [](std::ostream& out) { out << "to the stream\n"; }}, context,
                standard_output);
   EXPECT_EQ(standard_output.str(), "to the stream\n");

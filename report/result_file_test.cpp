@@ -27,15 +27,6 @@ struct replace_case {
   const char* left_there;  ///< the file's contents afterwards
 };
 
-std::vector<std::string> names_in(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 }  // namespace
 
 TEST(ResultFile, ReplacesTheOldFileWholeOrNotAtAll) {
@@ -69,7 +60,8 @@ TEST(ResultFile, ReplacesTheOldFileWholeOrNotAtAll) {
     });
     EXPECT_EQ(ok, c.ok);
     EXPECT_EQ(test_support::normalize_line_ends(test_support::read_file(path)), c.left_there);
-    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"Vemora.amb", "app.map"}));
+    EXPECT_EQ(test_support::names_in(dir.path()),
+              (std::vector<std::string>{"Vemora.amb", "app.map"}));
   }
 }
 

@@ -67,6 +67,9 @@ class scoped_working_dir {
 /// Whole file as bytes; empty when it cannot be read.
 std::string read_file(const std::string& path);
 
+/// The names in a folder, sorted.
+std::vector<std::string> names_in(const std::string& folder);
+
 /// Whether a file exists.
 bool file_exists(const std::string& path);
 

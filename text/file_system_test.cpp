@@ -25,15 +25,6 @@ struct whole_file_case {
   const char* left_there;  ///< out.json afterwards
 };
 
-std::vector<std::string> names_in(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 constexpr const char* k_old = "{\"old\": true}\r\n";
 
 }  // namespace
@@ -70,8 +61,8 @@ TEST(WriteWholeFile, LeavesTheOldFileWholeWhenTheWriteFails) {
         file_mode::binary);
     EXPECT_EQ(ok, c.ok);
     EXPECT_EQ(test_support::read_file(old_file), c.left_there);
-    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"out.json", "sub"}));
-    EXPECT_TRUE(names_in(dir.file("sub")).empty());
+    EXPECT_EQ(test_support::names_in(dir.path()), (std::vector<std::string>{"out.json", "sub"}));
+    EXPECT_TRUE(test_support::names_in(dir.file("sub")).empty());
   }
 }
 
@@ -94,7 +85,7 @@ TEST(WriteWholeFile, ALinkStaysAndTheFileItNamesIsReplaced) {
       link, [](std::ostream& out) { out << "new\n"; }, file_mode::binary));
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(test_support::read_file(real), "new\n");
-  EXPECT_EQ(names_in(dir.file("real")), (std::vector<std::string>{"out.md"}));
+  EXPECT_EQ(test_support::names_in(dir.file("real")), (std::vector<std::string>{"out.md"}));
 }
 
 TEST(WriteWholeFile, KeepsThePermissionsOfTheFileItReplaces) {
