@@ -460,6 +460,88 @@ TEST(ElfImageFirmware, SymbolsAreThoseOfNm) {
   EXPECT_EQ(image.symbols[0].name, "");
 }
 
+TEST(ElfImageFirmware, BigEndianImageReadsAsReadelfAndNmShowIt) {
+  const elf_read_result result =
+      read_elf_image(test_support::source_dir() + "/examples/arm-big-endian/firmware.elf");
+  ASSERT_TRUE(result.ok) << result.error;
+  const elf_image& image = result.image;
+  EXPECT_EQ(image.header.file_class, elf_class::elf32);
+  EXPECT_EQ(image.header.data, elf_data::big_endian);
+  EXPECT_EQ(image.header.machine, k_em_arm);
+  EXPECT_EQ(image.header.flags, 0x5800200u);  // Version5 EABI, BE8
+  EXPECT_EQ(image.header.entry, 1u);
+  EXPECT_EQ(image.header.sh_offset, 0x21fcu);
+
+  // readelf -SlW by hand. The first segment has PhysAddr 0, the second 0x38, so .data loads at
+  // 0x38 and .bss 8 bytes into the second segment's memory, at 0x40.
+  const std::uint64_t a = k_shf_alloc, w = k_shf_write, x = k_shf_execinstr;
+  const std::uint64_t ms = k_shf_merge | k_shf_strings;
+  const std::vector<expected_section> expected = {
+      {"", k_sht_null, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+      {".text", k_sht_progbits, 0, 0x1000, 0x30, 0, a | x, 0, 0, 4, 0},
+      {".rodata", k_sht_progbits, 0x30, 0x1030, 8, 0, a, 0, 0, 2, 0x30},
+      {".data", k_sht_progbits, 0x10000000, 0x2000, 8, 0, w | a, 0, 0, 4, 0x38},
+      {".bss", k_sht_nobits, 0x10000008, 0x2008, 0x40, 0, w | a, 0, 0, 4, 0x40},
+      {".comment", k_sht_progbits, 0, 0x2008, 0x26, 1, ms, 0, 0, 1, 0},
+      {".ARM.attributes", k_sht_arm_attributes, 0, 0x202e, 0x2d, 0, 0, 0, 0, 1, 0},
+      {".symtab", k_sht_symtab, 0, 0x205c, 0x120, 0x10, 0, 8, 14, 4, 0},
+      {".strtab", k_sht_strtab, 0, 0x217c, 0x33, 0, 0, 0, 0, 1, 0},
+      {".shstrtab", k_sht_strtab, 0, 0x21af, 0x4d, 0, 0, 0, 0, 1, 0},
+  };
+  ASSERT_EQ(image.sections.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const elf_section& got = image.sections[i];
+    const expected_section& want = expected[i];
+    SCOPED_TRACE("section " + std::to_string(i) + " " + want.name);
+    EXPECT_EQ(got.name, want.name);
+    EXPECT_EQ(got.type, want.type);
+    EXPECT_EQ(got.address, want.address);
+    EXPECT_EQ(got.offset, want.offset);
+    EXPECT_EQ(got.size, want.size);
+    EXPECT_EQ(got.entry_size, want.entry_size);
+    EXPECT_EQ(got.flags, want.flags);
+    EXPECT_EQ(got.link, want.link);
+    EXPECT_EQ(got.info, want.info);
+    EXPECT_EQ(got.alignment, want.alignment);
+    EXPECT_EQ(got.load_address, want.load_address);
+  }
+  ASSERT_EQ(image.segments.size(), 2u);
+  EXPECT_EQ(image.segments[1].offset, 0x2000u);
+  EXPECT_EQ(image.segments[1].virtual_address, 0x10000000u);
+  EXPECT_EQ(image.segments[1].physical_address, 0x38u);
+  EXPECT_EQ(image.segments[1].file_size, 8u);
+  EXPECT_EQ(image.segments[1].memory_size, 0x48u);
+  EXPECT_EQ(image.segments[1].flags, 6u);  // RW
+  EXPECT_EQ(image.segments[0].flags, 5u);  // R E
+
+  // nm -S; _start is a Thumb function, its bit 0 set in the table.
+  struct nm_row {
+    const char* name;
+    std::uint64_t value;
+    std::uint64_t size;
+    std::uint8_t binding;
+    std::uint32_t section;
+  };
+  const std::vector<nm_row> rows = {
+      {"_start", 0x00000001, 0x30, k_stb_global, 1},   // 00000000 00000030 T _start
+      {"buffer", 0x10000008, 0x40, k_stb_global, 4},   // 10000008 00000040 B buffer
+      {"counter", 0x10000000, 0x04, k_stb_global, 3},  // 10000000 00000004 D counter
+      {"s_rounds", 0x10000004, 0x04, k_stb_local, 3},  // 10000004 00000004 d s_rounds
+      {"table", 0x00000030, 0x08, k_stb_global, 2},    // 00000030 00000008 R table
+  };
+  ASSERT_EQ(image.symbols.size(), 0x120u / 16);
+  for (const nm_row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const elf_symbol* got = find_symbol(image, row.name);
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(got->value, row.value);
+    EXPECT_EQ(got->size, row.size);
+    EXPECT_EQ(got->binding, row.binding);
+    EXPECT_EQ(got->section_index, row.section);
+    EXPECT_EQ(got->file, row.binding == k_stb_local ? "main.c" : "");
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Made images: the same layout in both classes and byte orders.
 
