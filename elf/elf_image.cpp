@@ -13,6 +13,9 @@ namespace {
 
 using namespace elf_value;
 
+constexpr std::string_view k_magic =
+    "\x7f"
+    "ELF";
 constexpr std::uint64_t k_ident_size = 16;
 constexpr std::size_t k_read_block = std::size_t{1} << 20;
 
@@ -114,10 +117,7 @@ class image_parser {
   }
 
   bool read_header() {
-    if (m_size < 4 || std::memcmp(m_bytes.data(),
-                                  "\x7f"
-                                  "ELF",
-                                  4) != 0) {
+    if (m_bytes.substr(0, 4) != k_magic) {
       return fail("the file is not an ELF image: it does not begin with 0x7f 'E' 'L' 'F'");
     }
     if (m_size < k_ident_size) {

@@ -264,6 +264,14 @@ elf_segment load(std::uint64_t offset, std::uint64_t vaddr, std::uint64_t paddr,
   return segment;
 }
 
+/// A PT_NOTE with no bytes and a physical address: no section lies in it.
+elf_segment note_at(std::uint64_t paddr) {
+  elf_segment segment;
+  segment.type = 4;
+  segment.physical_address = paddr;
+  return segment;
+}
+
 test_section progbits(const std::string& name, std::uint64_t address, std::uint64_t offset,
                       std::size_t size, std::uint64_t flags = k_shf_alloc) {
   test_section section;
@@ -704,6 +712,11 @@ std::vector<load_case> load_cases() {
        {load(0x1000, 0x1000, 0, 0x10, 0x10), load(0x2000, 0x2000, 0, 0x10, 0x20)},
        {0x1000, 0x2000, 0x2010},
        {-1, -1, -1}},
+      {"p_paddr 0 in every PT_LOAD but not in a note: binutils takes the segments",
+       {progbits(".text", 0x1000, 0x1000, 0x10), progbits(".data", 0x2000, 0x2000, 0x10)},
+       {load(0x1000, 0x1000, 0, 0x10, 0x10), load(0x2000, 0x2000, 0, 0x10, 0x10), note_at(0x5000)},
+       {0, 0},
+       {0, 1}},
       {"a single PT_LOAD with p_paddr 0 still gives the load address",
        {progbits(".text", 0x1000, 0x1000, 0x10), nobits(".bss", 0x1010, 0x10)},
        {load(0x1000, 0x1000, 0, 0x10, 0x20)},

@@ -72,9 +72,9 @@ void check_accepted(const elf_image& image) {
       FUZZ_CHECK(section.offset >= segment.offset);
       FUZZ_CHECK(u128{section.offset} + section.size <= u128{segment.offset} + segment.file_size);
     }
-    const u128 load = u128{segment.physical_address} +
-                      (nobits ? section.address - segment.virtual_address
-                              : section.offset - segment.offset);
+    const u128 load =
+        u128{segment.physical_address} +
+        (nobits ? section.address - segment.virtual_address : section.offset - segment.offset);
     FUZZ_CHECK(load == section.load_address);
     FUZZ_CHECK(load + section.size <= address_end);
   }
@@ -107,8 +107,7 @@ void check_accepted(const elf_image& image) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const auto bytes =
-      std::make_shared<const std::string>(reinterpret_cast<const char*>(data), size);
+  const auto bytes = std::make_shared<const std::string>(reinterpret_cast<const char*>(data), size);
   const elf_read_result result = read_elf_image_bytes(bytes);
   if (!result.ok) {
     FUZZ_CHECK(!result.error.empty());
