@@ -30,9 +30,12 @@ bool inside(std::uint64_t start, std::uint64_t length, std::uint64_t base, std::
 }
 
 std::string hex(std::uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
-  return text;
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), "0123456789abcdef"[value & 0xf]);
+    value >>= 4;
+  } while (value != 0);
+  return "0x" + digits;
 }
 
 std::string decimal(std::uint64_t value) { return std::to_string(value); }

@@ -1077,6 +1077,26 @@ TEST(ElfImageRefusals, SmallImageItselfIsAccepted) {
   }
 }
 
+TEST(ElfImage, CountsBeyondTheHeaderFieldsComeFromSectionZero) {
+  // e_shnum 0, e_shstrndx SHN_XINDEX and e_phnum PN_XNUM: section 0's sh_size, sh_link and
+  // sh_info hold the section count, the name table and the program header count.
+  written_image w = write_image(small_image());
+  patch(w.bytes, 44, 0xffff, 2, false);
+  patch(w.bytes, 48, 0, 2, false);
+  patch(w.bytes, 50, 0xffff, 2, false);
+  patch(w.bytes, w.sh_offset + 20, 5, 4, false);
+  patch(w.bytes, w.sh_offset + 24, 4, 4, false);
+  patch(w.bytes, w.sh_offset + 28, 1, 4, false);
+  const elf_read_result result = read_bytes(w.bytes);
+  ASSERT_TRUE(result.ok) << result.error;
+  ASSERT_EQ(result.image.sections.size(), 5u);
+  EXPECT_EQ(result.image.header.names_section, 4u);
+  EXPECT_EQ(result.image.sections[1].name, ".text");
+  ASSERT_EQ(result.image.segments.size(), 1u);
+  EXPECT_EQ(result.image.segments[0].type, k_pt_load);
+  EXPECT_EQ(result.image.symbols.size(), 2u);
+}
+
 TEST(ElfImageRefusals, EveryCutOfTheImageIsRefusedOrReadInsideTheCut) {
   // Cut at every length: each prefix is refused with a reason, or read with every section's
   // bytes inside the prefix.
