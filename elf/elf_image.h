@@ -66,7 +66,7 @@ struct elf_header {
 };
 
 struct elf_section {
-  /// From the section name table; views into the image's bytes.
+  /// From the section name table (empty when the image has none); views into the image's bytes.
   std::string_view name;
   std::uint32_t name_offset = 0;  ///< sh_name
   std::uint32_t type = 0;         ///< sh_type
@@ -78,10 +78,13 @@ struct elf_section {
   std::uint32_t info = 0;         ///< sh_info
   std::uint64_t alignment = 0;    ///< sh_addralign
   std::uint64_t entry_size = 0;   ///< sh_entsize
-  /// Where the loader finds the section's bytes (binutils' LMA): from the PT_LOAD (PT_TLS for a
-  /// TLS section) that holds it; the run address for a section in no segment, for a section
-  /// that is not allocated, and for every section when all program headers have p_paddr 0 and
-  /// more than one PT_LOAD has memory.
+  /// Where the loader finds the section's bytes (binutils' LMA). From the first PT_LOAD (PT_TLS
+  /// for a TLS section) whose memory holds the section and, unless it is SHT_NOBITS, whose file
+  /// bytes hold it too: p_paddr plus the section's distance from the segment's start, in the
+  /// file (in memory for SHT_NOBITS). The run address for a section in no such segment, for a
+  /// section that is not allocated, and for every section when all program headers have
+  /// p_paddr 0 and more than one PT_LOAD has memory. [load_address, load_address + size) lies
+  /// inside the address space of the image's class, or the image is refused.
   std::uint64_t load_address = 0;
   /// Index of the program header load_address was taken from; -1 when it is the run address.
   std::int64_t load_segment = -1;
@@ -133,7 +136,7 @@ struct elf_image {
   /// the image keeps every view valid.
   std::shared_ptr<const std::string> bytes;
   elf_header header;
-  /// Every section header in file order; sections[0] is the null section when there are any.
+  /// Every section header in file order (sections[0] is the null section of a sound image).
   std::vector<elf_section> sections;
   std::vector<elf_segment> segments;
   /// Index of the section the symbols come from (.symtab, else .dynsym); -1 when there is none.
