@@ -353,6 +353,10 @@ def dictionaries():
     write_dictionary("fuzz_eep.dict", EEP_WORDS)
     write_dictionary("fuzz_memdef.dict", MEMDEF_WORDS)
     write_dictionary("fuzz_line_reader.dict", ["\r\n", "\r", "\n", "\x00", "\n\n"])
+    write_dictionary("fuzz_elf.dict", ["\x7fELF", "\x7fELF\x01\x01\x01", "\x7fELF\x02\x02\x01",
+                                       ".shstrtab", ".symtab", ".strtab", ".dynsym", ".bss",
+                                       "\xff\xff", "\xf1\xff", "\xf2\xff", "\x00\xff",
+                                       "\xff\xff\xff\xff", "\x08\x00\x00\x00"])
     whole = MEMDEF_WORDS + ALTIUM_WORDS + EEP_WORDS + PUX4_NAMES + ELXR_WORDS + \
         ["\n@@@@\n", "text", "bss", "data", "rodata", "stack", "RESERVED0"]
     write_dictionary("fuzz_whole_run.dict", list(dict.fromkeys(whole)))
@@ -367,9 +371,120 @@ def line_reader_seeds():
     put("fuzz_line_reader", "empty_lines", b"\x10\n\n\r\n\n")
 
 
+# ELF images: built here field by field, small, in both classes and byte orders.
+SHT_PROGBITS, SHT_SYMTAB, SHT_STRTAB, SHT_NOBITS, SHT_SYMTAB_SHNDX = 1, 2, 3, 8, 18
+SHF_WRITE, SHF_ALLOC, SHF_EXECINSTR = 1, 2, 4
+PT_LOAD = 1
+
+
+def elf_image(wide, big, sections, segments, symbols=None, machine=40):
+    """sections: dicts with name, type, flags, addr, data (bytes) or size (NOBITS),
+    link, entsize, offset (optional); segments: (offset, vaddr, paddr, filesz, memsz);
+    symbols: (name, value, size, info, shndx), put into .symtab and .strtab."""
+    import struct
+    order = ">" if big else "<"
+    word = "Q" if wide else "I"
+    ehsize, phentsize, shentsize = (64, 56, 64) if wide else (52, 32, 40)
+    sections = [dict(s) for s in sections]
+    if symbols is not None:
+        strtab = b"\0"
+        table = bytes(24 if wide else 16)
+        for name, value, size, info, shndx in symbols:
+            offset = len(strtab)
+            strtab += name.encode() + b"\0"
+            if wide:
+                table += struct.pack(order + "IBBHQQ", offset, info, 0, shndx, value, size)
+            else:
+                table += struct.pack(order + "IIIBBH", offset, value, size, info, 0, shndx)
+        index = len(sections) + 1
+        locals_ = 1 + sum(1 for symbol in symbols if symbol[3] >> 4 == 0)
+        sections.append(dict(name=".symtab", type=SHT_SYMTAB, data=table, link=index + 1,
+                             info=locals_, entsize=24 if wide else 16))
+        sections.append(dict(name=".strtab", type=SHT_STRTAB, data=strtab))
+    names = b"\0"
+    for s in sections + [dict(name=".shstrtab")]:
+        s["name_offset"] = len(names)
+        names += s["name"].encode() + b"\0"
+    sections.append(dict(name=".shstrtab", type=SHT_STRTAB, data=names,
+                         name_offset=len(names) - len(".shstrtab") - 1))
+    out = bytearray(ehsize + phentsize * len(segments))
+    for s in sections:
+        at = s.get("offset", len(out) if s.get("type") == SHT_NOBITS else (len(out) + 7) // 8 * 8)
+        out += bytes(max(0, at - len(out)))
+        data = s.get("data", b"")
+        out[at:at + len(data)] = data
+        s["offset"] = at
+    shoff = (len(out) + 7) // 8 * 8
+    out += bytes(shoff - len(out) + shentsize)
+    for s in sections:
+        size = s.get("size", len(s.get("data", b"")))
+        out += struct.pack(order + "II" + word * 4 + "II" + word * 2, s["name_offset"],
+                           s.get("type", SHT_PROGBITS), s.get("flags", 0), s.get("addr", 0),
+                           s["offset"], size, s.get("link", 0), s.get("info", 0), 4,
+                           s.get("entsize", 0))
+    ident = b"\x7fELF" + bytes([2 if wide else 1, 2 if big else 1, 1]) + bytes(9)
+    header = ident + struct.pack(order + "HHI" + word * 3 + "IHHHHHH", 2, machine, 1, 0x8001,
+                                 ehsize if segments else 0, shoff, 0x5000200, ehsize,
+                                 phentsize, len(segments), shentsize, len(sections) + 1,
+                                 len(sections))
+    out[0:len(header)] = header
+    at = ehsize
+    for offset, vaddr, paddr, filesz, memsz in segments:
+        if wide:
+            phdr = struct.pack(order + "IIQQQQQQ", PT_LOAD, 6, offset, vaddr, paddr, filesz,
+                               memsz, 0x1000)
+        else:
+            phdr = struct.pack(order + "IIIIIIII", PT_LOAD, offset, vaddr, paddr, filesz, memsz,
+                               6, 0x1000)
+        out[at:at + len(phdr)] = phdr
+        at += len(phdr)
+    return bytes(out)
+
+
+def elf_seeds():
+    for wide in (False, True):
+        for big in (False, True):
+            flash = 0x108000000 if wide else 0x08000000
+            ram = 0x220000000 if wide else 0x20000000
+            sections = [
+                dict(name=".text", flags=SHF_ALLOC | SHF_EXECINSTR, addr=flash,
+                     data=b"\x70\x47" * 32, offset=0x200),
+                dict(name=".data", flags=SHF_ALLOC | SHF_WRITE, addr=ram, data=b"\1\2\3\4" * 4,
+                     offset=0x240),
+                dict(name=".bss", type=SHT_NOBITS, flags=SHF_ALLOC | SHF_WRITE, addr=ram + 0x10,
+                     size=0x100),
+                dict(name=".comment", data=b"made by make_corpus.py\0"),
+            ]
+            segments = [(0x200, flash, flash, 0x40, 0x40),
+                        (0x240, ram, flash + 0x40, 0x10, 0x110)]
+            symbols = [("crt.c", 0, 0, 0x04, 0xfff1), ("s_local", ram + 0x10, 4, 0x01, 3),
+                       ("main", flash + 1, 0x40, 0x12, 1), ("weak", 0, 0, 0x22, 0),
+                       ("common", 4, 4, 0x11, 0xfff2)]
+            name = "%s_%s" % ("elf64" if wide else "elf32", "big" if big else "little")
+            put("fuzz_elf", name + ".elf", elf_image(wide, big, sections, segments, symbols))
+    # Two segments with p_paddr 0: the load addresses are the run addresses.
+    put("fuzz_elf", "paddr_zero.elf", elf_image(False, False, [
+        dict(name=".text", flags=SHF_ALLOC, addr=0x1000, data=b"\0" * 16, offset=0x100),
+        dict(name=".data", flags=SHF_ALLOC | SHF_WRITE, addr=0x2000, data=b"\0" * 16,
+             offset=0x110)], [(0x100, 0x1000, 0, 16, 16), (0x110, 0x2000, 0, 16, 32)], []))
+    # No section header table and no program headers: the header alone.
+    header = bytearray(elf_image(True, False, [], [])[:64])
+    header[40:48] = bytes(8)  # e_shoff
+    header[60:64] = bytes(4)  # e_shnum, e_shstrndx
+    put("fuzz_elf", "header_only.elf", bytes(header))
+    # A symbol whose section index lies in SHT_SYMTAB_SHNDX (section 3 is .symtab).
+    put("fuzz_elf", "symtab_shndx.elf", elf_image(False, True, [
+        dict(name=".text", flags=SHF_ALLOC, addr=0x1000, data=b"\0" * 16),
+        dict(name=".symtab_shndx", type=SHT_SYMTAB_SHNDX, link=3, entsize=4,
+             data=bytes(4) + b"\0\0\0\1")], [], [("far", 0x1000, 4, 0x11, 0xffff)]))
+    shutil.copyfile(os.path.join(ROOT, "examples", "cortex-m", "firmware.elf"),
+                    os.path.join(CORPUS, "fuzz_elf", "cortex_m_firmware.elf"))
+
+
 def main():
     dictionaries()
     line_reader_seeds()
+    elf_seeds()
     listing = tev2_seeds()
     orm8_seeds()
     pux4_seeds()
