@@ -216,7 +216,8 @@ TEST_F(budget_folder, DiffListsTheSectionsDroppedInBothOnlyWithShowDropped) {
       run({"diff", "base.json", "base.json", "--show-dropped", "--show-unchanged"});
   EXPECT_NE(text.out.find(".sdata    dropped: straddles_range"), std::string::npos) << text.out;
   const check_run json = run({"diff", "base.json", "base.json", "--format", "json"});
-  for (const nlohmann::json& section : nlohmann::json::parse(json.out)["sections"]) {
+  const nlohmann::json document = nlohmann::json::parse(json.out);
+  for (const nlohmann::json& section : document["sections"]) {
     EXPECT_NE(section["name"], ".sdata");
   }
 }

@@ -64,7 +64,7 @@ class check_folder : public ::testing::Test {
                 "Memory Configuration\n\nName             Origin             Length\n"
                 "FLASH            0x08000000         0x00010000         xr\n\n"
                 "Linker script and memory map\n\n.text           0x08000000      0x1c4\n");
-    m_dir.write("binary.map", std::string("PK\x03\x04\0\0 .text 0 0\n", 21));
+    m_dir.write("binary.map", std::string("PK\x03\x04\0\0 .text 0 0\n", 17));
     m_dir.write("norange.def", "SEARCH text\n");
     m_dir.write("short.src", "no EEPROM values here\n");
     std::filesystem::create_directory(m_dir.file("folder.map"));
