@@ -143,7 +143,7 @@ void sum_exactly(memory_analysis& analysis) {
 /// from its run address puts its initial values into the range that holds
 /// its load address, when that range did not count the section itself.
 void note_load_copies(memory_analysis& analysis) {
-  for (const section_fate_record& fate : analysis.fates) {
+  for (section_fate_record& fate : analysis.fates) {
     if (!fate.has(k_trait_load) || !fate.detail.load_address || fate.size_unit != 0 ||
         fate.size == 0 || *fate.detail.load_address == fate.start) {
       continue;
@@ -162,6 +162,8 @@ void note_load_copies(memory_analysis& analysis) {
     if (counted_here) {
       continue;
     }
+    fate.load_copy_range = copy.range_index;
+    fate.load_copy_in_program = program;
     range_usage& usage =
         (program ? analysis.program_usage
                  : analysis.memory_usage)[static_cast<std::size_t>(copy.range_index)];

@@ -310,6 +310,27 @@ struct expected_section {
   std::uint64_t load_address;
 };
 
+/// The section table against rows written from readelf -SW.
+void expect_sections(const elf_image& image, const std::vector<expected_section>& expected) {
+  ASSERT_EQ(image.sections.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const elf_section& got = image.sections[i];
+    const expected_section& want = expected[i];
+    SCOPED_TRACE("section " + std::to_string(i) + " " + want.name);
+    EXPECT_EQ(got.name, want.name);
+    EXPECT_EQ(got.type, want.type);
+    EXPECT_EQ(got.address, want.address);
+    EXPECT_EQ(got.offset, want.offset);
+    EXPECT_EQ(got.size, want.size);
+    EXPECT_EQ(got.entry_size, want.entry_size);
+    EXPECT_EQ(got.flags, want.flags);
+    EXPECT_EQ(got.link, want.link);
+    EXPECT_EQ(got.info, want.info);
+    EXPECT_EQ(got.alignment, want.alignment);
+    EXPECT_EQ(got.load_address, want.load_address);
+  }
+}
+
 TEST(ElfImageFirmware, SectionTableAndLoadAddressesAreThoseOfReadelf) {
   const std::string path = test_support::source_dir() + "/examples/cortex-m/firmware.elf";
   const elf_read_result result = read_elf_image(path);
@@ -353,23 +374,7 @@ TEST(ElfImageFirmware, SectionTableAndLoadAddressesAreThoseOfReadelf) {
       {".strtab", k_sht_strtab, 0, 0xf000, 0x10e3, 0, 0, 0, 0, 1, 0},
       {".shstrtab", k_sht_strtab, 0, 0x100e3, 0xdf, 0, 0, 0, 0, 1, 0},
   };
-  ASSERT_EQ(image.sections.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    const elf_section& got = image.sections[i];
-    const expected_section& want = expected[i];
-    SCOPED_TRACE("section " + std::to_string(i) + " " + want.name);
-    EXPECT_EQ(got.name, want.name);
-    EXPECT_EQ(got.type, want.type);
-    EXPECT_EQ(got.address, want.address);
-    EXPECT_EQ(got.offset, want.offset);
-    EXPECT_EQ(got.size, want.size);
-    EXPECT_EQ(got.entry_size, want.entry_size);
-    EXPECT_EQ(got.flags, want.flags);
-    EXPECT_EQ(got.link, want.link);
-    EXPECT_EQ(got.info, want.info);
-    EXPECT_EQ(got.alignment, want.alignment);
-    EXPECT_EQ(got.load_address, want.load_address);
-  }
+  expect_sections(image, expected);
   EXPECT_EQ(image.sections[5].load_segment, 1);
   EXPECT_EQ(image.sections[7].load_segment, 2);
   EXPECT_EQ(image.sections[8].load_segment, 3);
@@ -496,23 +501,7 @@ TEST(ElfImageFirmware, BigEndianImageReadsAsReadelfAndNmShowIt) {
       {".strtab", k_sht_strtab, 0, 0x217c, 0x33, 0, 0, 0, 0, 1, 0},
       {".shstrtab", k_sht_strtab, 0, 0x21af, 0x4d, 0, 0, 0, 0, 1, 0},
   };
-  ASSERT_EQ(image.sections.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    const elf_section& got = image.sections[i];
-    const expected_section& want = expected[i];
-    SCOPED_TRACE("section " + std::to_string(i) + " " + want.name);
-    EXPECT_EQ(got.name, want.name);
-    EXPECT_EQ(got.type, want.type);
-    EXPECT_EQ(got.address, want.address);
-    EXPECT_EQ(got.offset, want.offset);
-    EXPECT_EQ(got.size, want.size);
-    EXPECT_EQ(got.entry_size, want.entry_size);
-    EXPECT_EQ(got.flags, want.flags);
-    EXPECT_EQ(got.link, want.link);
-    EXPECT_EQ(got.info, want.info);
-    EXPECT_EQ(got.alignment, want.alignment);
-    EXPECT_EQ(got.load_address, want.load_address);
-  }
+  expect_sections(image, expected);
   ASSERT_EQ(image.segments.size(), 2u);
   EXPECT_EQ(image.segments[1].offset, 0x2000u);
   EXPECT_EQ(image.segments[1].virtual_address, 0x10000000u);

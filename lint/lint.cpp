@@ -495,24 +495,15 @@ void counted_without_alloc(const memory_analysis& analysis, const map_lint_input
   batch.finish("each is counted, but none has ALLOC: their bytes are not in the image");
 }
 
-// VL109: the initial values of a section with contents, loaded from a
-// program range other than the one it runs in.
+// VL109: the load copies the analysis found in a program range.
 void load_copies(const memory_analysis& analysis, const definition_diagnosis& diagnosis,
                  const map_lint_input& map, std::vector<lint_finding>& out) {
   finding_batch batch("VL109", finding_severity::note, map, out);
   for (const section_fate_record& fate : analysis.fates) {
-    if (!fate.has(k_trait_load) || !fate.detail.load_address || fate.size_unit != 0 ||
-        fate.size == 0 || *fate.detail.load_address == fate.start) {
+    if (fate.load_copy_range < 0 || !fate.load_copy_in_program || !batch.single(fate)) {
       continue;
     }
-    const holding_range held =
-        range_holding(analysis.definition, *fate.detail.load_address, fate.size);
-    const bool counted_there =
-        held.found && static_cast<std::int32_t>(held.index) == fate.range_index &&
-        fate.fate == (held.program ? section_fate::counted_program : section_fate::counted_memory);
-    if (!held.found || !held.program || counted_there || !batch.single(fate)) {
-      continue;
-    }
+    const holding_range held = {true, true, static_cast<std::size_t>(fate.load_copy_range)};
     batch.add(fate, "the initial values of the section " + section_text(fate) + ", " +
                         bytes_text(fate.size) + ", are loaded at " +
                         hex_text(*fate.detail.load_address) + " in " +

@@ -77,6 +77,11 @@ struct section_fate_record {
   /// counted its bytes (-1: none).
   std::int64_t program_index = -1;
   std::int32_t group = -1;
+  /// Filled by the analysis for a load copy (contents loaded away from the
+  /// run address, into a range that does not count the section itself):
+  /// the program or memory range that holds its load address; -1: none.
+  std::int32_t load_copy_range = -1;
+  bool load_copy_in_program = false;
 
   bool has(section_trait trait) const { return (detail.traits & trait) != 0; }
 };
