@@ -15,7 +15,7 @@ namespace {
 constexpr const char* k_prefix = "Vemora:\t";
 
 analysis_failure memory_failure(std::vector<std::string> messages) {
-  return {analysis_step::memory_report, std::move(messages)};
+  return {analysis_step::memory_report, std::move(messages), {}};
 }
 
 std::vector<range_usage> usage_of(const std::vector<memory_range>& ranges) {
@@ -172,6 +172,43 @@ void note_load_copies(memory_analysis& analysis) {
     if (program) {
       ++analysis.program_load_copy_sections;
       analysis.program_load_copy_bytes += fate.size;
+    }
+  }
+}
+
+/// The image's symbols in the counted sections, and their sums per range and SEARCH entry.
+void note_symbols(const elf_image& image, bool image_map, const std::string& path,
+                  memory_analysis& analysis) {
+  image_account& account = analysis.image;
+  account.given = true;
+  account.as_map = image_map;
+  account.path = path;
+  account.machine = image.header.machine;
+  const std::vector<std::int64_t> image_section_of =
+      image_sections_of(image, analysis.fates, image_map);
+  for (std::size_t i = 0; i < analysis.fates.size(); ++i) {
+    if (!is_counted(analysis.fates[i].fate)) {
+      continue;
+    }
+    if (image_section_of[i] >= 0) {
+      ++account.matched_sections;
+    } else if (!image_map) {
+      account.unmatched_sections.push_back(i);
+    }
+  }
+  analysis.symbols = attribute_symbols(image, analysis.fates, image_section_of, account);
+  for (const section_fate_record& fate : analysis.fates) {
+    if (fate.attributed == 0) {
+      continue;
+    }
+    const bool program = fate.fate == section_fate::counted_program;
+    range_usage& usage = (program ? analysis.program_usage
+                                  : analysis.memory_usage)[static_cast<std::size_t>(fate.range_index)];
+    usage.attributed_bytes += fate.attributed;
+    (program ? analysis.program_attributed : analysis.memory_attributed) += fate.attributed;
+    if (fate.group >= 0) {
+      analysis.breakdown.entries[static_cast<std::size_t>(fate.group)].attributed_bytes +=
+          fate.attributed;
     }
   }
 }
@@ -387,48 +424,76 @@ memory_analysis analyse_memory(const analysis_request& request) {
   }
 
   const bool definition_read = analysis.definition.read(definition, analysis.searches);
+  const bool image_map = request.image_keywords && request.type_keyword == k_image_keyword;
+  const input_source image_source =
+      image_map ? map : input_source(request.image_path, request.image_text);
 
-  std::unique_ptr<c_map_file> reader = make_map_reader(request.type_keyword, map);
-  if (!reader) {
-    analysis.failure =
-        memory_failure({std::string(k_prefix) + "Map definition file type is not supported."});
-    return analysis;
+  std::unique_ptr<c_map_file> reader;
+  if (!image_map) {
+    reader = make_map_reader(request.type_keyword, map);
+    if (!reader) {
+      analysis.failure =
+          memory_failure({std::string(k_prefix) + "Map definition file type is not supported."});
+      return analysis;
+    }
   }
+  std::optional<elf_read_result> image;
+  if (image_source.given()) {
+    image = read_elf_image(image_source);
+  }
+  const bool map_open = image_map ? image->ok : reader->is_open;
   if (!definition_read) {
     analysis.failure = memory_failure({std::string(k_prefix) + "Invalid memory definition file."});
-    if (!reader->is_open) {
+    if (!map_open) {
       analysis.failure.messages.push_back(std::string(k_prefix) + "Invalid memory map file.");
     }
     return analysis;
   }
-  if (!reader->is_open) {
+  if (!map_open) {
     analysis.failure = memory_failure({std::string(k_prefix) + "Invalid memory map file."});
+    if (image_map) {
+      analysis.failure.image_error = image->error;
+    }
+    return analysis;
+  }
+  if (image && !image->ok) {
+    analysis.failure = memory_failure({std::string(k_prefix) + "Invalid ELF image."});
+    analysis.failure.image_error = image->error;
     return analysis;
   }
 
+  // Symbols are attributed to the sections the account keeps.
+  const bool collect_fates = request.collect_fates || image.has_value();
   reading_account account;
-  if (request.collect_fates) {
-    reader->set_account(&account);
+  if (image_map) {
+    analysis.names = std::make_shared<section_name_pool>();
+    analysis.has_sections =
+        read_image_sections(image->image, analysis.definition, analysis.names,
+                            analysis.program_sections, analysis.memory_sections, &account);
+  } else {
+    if (collect_fates) {
+      reader->set_account(&account);
+    }
+    if (auto* elxr = dynamic_cast<c_map_file_elxr*>(reader.get())) {
+      elxr->set_stretching(request.stretching);
+    }
+    // The records' names live in the reader's pool, which outlasts the reader.
+    analysis.names = reader->name_pool();
+    analysis.has_sections =
+        reader->read(analysis.definition, analysis.program_sections, analysis.memory_sections);
+    reader.reset();
   }
-  if (auto* elxr = dynamic_cast<c_map_file_elxr*>(reader.get())) {
-    elxr->set_stretching(request.stretching);
-  }
-  // The records' names live in the reader's pool, which outlasts the reader.
-  analysis.names = reader->name_pool();
-  analysis.has_sections =
-      reader->read(analysis.definition, analysis.program_sections, analysis.memory_sections);
-  reader.reset();
   // In order now, so that no const read of a shared result sorts it later:
   // the lists of a listing in address order already are, at no cost.
   analysis.program_sections.put_in_order();
   analysis.memory_sections.put_in_order();
-  if (request.collect_fates) {
+  if (collect_fates) {
     analysis.fates = std::move(account.sections);
     analysis.cut_map_lines = std::move(account.cut_lines);
     const bool shaped_line =
         std::any_of(analysis.fates.begin(), analysis.fates.end(),
                     [](const section_fate_record& fate) { return fate.map_line != 0; });
-    if (!shaped_line && !account.header_seen) {
+    if (!image_map && !shaped_line && !account.header_seen) {
       analysis.form = sniff_map_form(map);
     }
   } else if (!analysis.has_sections) {
@@ -454,13 +519,16 @@ memory_analysis analyse_memory(const analysis_request& request) {
   analysis.breakdown = std::move(accounting).breakdown();
   note_range_lines(definition, analysis);
   note_fates(analysis);
+  if (image) {
+    note_symbols(image->image, image_map, image_source.path, analysis);
+  }
   return analysis;
 }
 
 eep_analysis analyse_eep(const input_source& eeprom_source) {
   eep_analysis analysis;
   const auto fail = [&analysis](std::vector<std::string> messages) {
-    analysis.failure = {analysis_step::eep_report, std::move(messages)};
+    analysis.failure = {analysis_step::eep_report, std::move(messages), {}};
     return analysis;
   };
   if (!eeprom_source.given()) {

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/image_symbols.h"
 #include "analysis/search_accounting.h"
 #include "mapfile/c_eep_file.h"
 #include "mapfile/c_map_file.h"
@@ -67,6 +68,11 @@ struct range_usage {
   /// What the image takes of the range: used bytes and load copies, the
   /// figure a linker prints for its memory region.
   std::uint64_t footprint() const { return used_rounded() + load_copy_bytes; }
+
+  /// With an image's symbols: the bytes of the range's sections that symbols hold; the rest of
+  /// used_rounded() is unattributed.
+  std::uint64_t attributed_bytes = 0;
+  std::uint64_t unattributed_bytes() const { return used_rounded() - attributed_bytes; }
 };
 
 /// Sections and bytes of one kind of fate.
@@ -76,7 +82,7 @@ struct fate_sum {
 };
 
 /// The number of fates there are, for tables by fate.
-constexpr std::size_t k_fate_count = static_cast<std::size_t>(section_fate::name_not_accepted) + 1;
+constexpr std::size_t k_fate_count = static_cast<std::size_t>(section_fate::not_allocated) + 1;
 
 /// The step of the console program that a failure ends: its exit code.
 enum class analysis_step {
@@ -89,6 +95,8 @@ struct analysis_failure {
   analysis_step step = analysis_step::none;
   /// The message lines, as the console prints them, without line ends.
   std::vector<std::string> messages;
+  /// For an image that could not be read: why, in one line without the file's name.
+  std::string image_error;
 
   bool failed() const { return step != analysis_step::none; }
 };
@@ -115,6 +123,12 @@ struct analysis_request {
   std::optional<std::string_view> definition_text;
   std::optional<std::string_view> map_text;
   std::optional<std::string_view> eeprom_text;
+  /// Whether the keyword "Elf" is taken: the map is then a linked ELF image.
+  bool image_keywords = false;
+  /// A linked ELF image beside a listing, whose symbols are attributed to the listing's counted
+  /// sections; empty: none. With "Elf" the map itself is the image.
+  std::string image_path;
+  std::optional<std::string_view> image_text;
   /// Whether the analysis keeps every fate in memory_analysis::fates, with
   /// what the listing said of each section, the lines it cut, the load
   /// copies and the form of a map without any section line.
@@ -165,6 +179,14 @@ struct memory_analysis {
   /// file, a GNU ld map or a file that is no text is told, and only when no
   /// section fell into a range.
   map_form form = map_form::listing;
+
+  /// The image the run read (as the map or beside the listing) and its symbols inside the
+  /// counted sections, by section and address (with fates only).
+  image_account image;
+  std::vector<symbol_record> symbols;
+  /// The bytes of the program and memory sections that symbols hold.
+  std::uint64_t program_attributed = 0;
+  std::uint64_t memory_attributed = 0;
 
   /// The sums by fate of every dropped section.
   fate_sum dropped() const;
@@ -238,8 +260,12 @@ struct analysis_result {
   }
 };
 
+/// The keyword whose map is a linked ELF image.
+constexpr std::string_view k_image_keyword = "Elf";
+
 /// The reader for a type keyword ("Orm6", "Tev2", "Tev2_mem32_unlimited",
-/// "Orm8", "Pux4"), or nullptr for any other text.
+/// "Orm8", "Pux4"), or nullptr for any other text (also for "Elf", which no listing reader
+/// reads).
 std::unique_ptr<c_map_file> make_map_reader(const std::string& type_keyword,
                                             const input_source& map_file);
 

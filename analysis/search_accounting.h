@@ -41,6 +41,8 @@ struct search_breakdown {
     bool valid = false;
     std::uint32_t total = 0;  ///< as the report prints it, wrapping modulo 2^32
     std::uint64_t bytes = 0;  ///< the same sum, exactly
+    /// With an image's symbols: the bytes of the entry's sections that symbols hold.
+    std::uint64_t attributed_bytes = 0;
     /// The records the entry counted, by their place among the accounted ones.
     std::vector<std::uint32_t> sections;
   };

@@ -94,7 +94,8 @@ TEST_F(budget_folder, ExitCodesAndTheirMessages) {
        "max_used_pct, max_used_bytes, min_free_bytes, max_growth_bytes, max_growth_pct)\n"},
       {"a code of no finding under allow", with(k_check, {"--budget", "allow.json"}), 3,
        "vemora-check: allow.json: allow[1]: \"VL11\" is no code of a finding of the map (known: "
-       "VL101, VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111)\n"},
+       "VL101, VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111, VL112, "
+       "VL113, VL114)\n"},
       {"a group that does not exist, with those that do",
        with(k_check, {"--budget", "nogroup.json"}), 3,
        "vemora-check: nogroup.json: groups.bss: no such group (groups: #0 \".text \", #1 "

@@ -24,8 +24,8 @@ const char* const k_exit_codes =
     "  4  internal error";
 
 namespace {
-constexpr std::array<const char*, 5> k_keywords = {"Orm6", "Tev2", "Tev2_mem32_unlimited", "Orm8",
-                                                   "Pux4"};
+constexpr std::array<const char*, 6> k_keywords = {"Orm6", "Tev2", "Tev2_mem32_unlimited", "Orm8",
+                                                   "Pux4", "Elf"};
 
 bool has_finding(const definition_diagnosis& diagnosis, definition_finding_kind kind) {
   for (const definition_finding& finding : diagnosis.findings) {
@@ -40,6 +40,9 @@ void refuse_input_as_output(const std::string& output, const report_context& con
   std::vector<const report_input*> inputs = {&context.memory_definition, &context.map};
   if (context.eeprom_source) {
     inputs.push_back(&*context.eeprom_source);
+  }
+  if (context.image) {
+    inputs.push_back(&*context.image);
   }
   for (const report_input* input : inputs) {
     std::error_code error;
@@ -90,6 +93,11 @@ checked_inputs check_inputs(const input_options& inputs) {
     throw check_error{check_exit_usage,
                       "unknown keyword \"" + inputs.keyword + "\" (known: " + keyword_list() + ")"};
   }
+  if (!inputs.image.empty() && inputs.keyword == k_image_keyword) {
+    throw check_error{check_exit_usage,
+                      "--elf is for a listing's keyword: with " + std::string(k_image_keyword) +
+                          " the map is the image"};
+  }
   checked_inputs checked;
   report_context& context = checked.context;
   context.tool_version = version_text();
@@ -98,6 +106,9 @@ checked_inputs check_inputs(const input_options& inputs) {
   context.map = examine_input(inputs.map);
   if (!inputs.eeprom.empty()) {
     context.eeprom_source = examine_input(inputs.eeprom);
+  }
+  if (!inputs.image.empty()) {
+    context.image = examine_input(inputs.image);
   }
   checked.diagnosis = diagnose_memory_def_file(inputs.definition);
   context.diagnostics = report_diagnostics_of(lint_findings(checked.diagnosis, inputs.definition));
@@ -111,9 +122,15 @@ analysis_result analyse_inputs(const input_options& inputs, const checked_inputs
   request.definition_path = inputs.definition;
   request.map_path = inputs.map;
   request.eeprom_path = inputs.eeprom;
+  request.image_keywords = true;
+  request.image_path = inputs.image;
   request.collect_fates = true;
   analysis_result result = analyse(request);
   const analysis_failure& failure = result.failure();
+  if (!failure.image_error.empty()) {
+    const std::string& image = inputs.keyword == k_image_keyword ? inputs.map : inputs.image;
+    throw check_error{check_exit_input, image + ": " + failure.image_error};
+  }
   if (!failure.failed()) {
     // A map without a single line of a listing's shape is no empty listing:
     // a gate must not pass it as a build without sections.
@@ -163,6 +180,9 @@ void add_inputs(CLI::App& command, input_options& inputs, bool with_eeprom) {
   if (with_eeprom) {
     command.add_option("EEPROM_SOURCE", inputs.eeprom, "EEPROM project source (EepPrj.src)");
   }
+  command.add_option("--elf", inputs.image,
+                     "The linked ELF image of the listing: its symbols are attributed to the "
+                     "listing's sections");
 }
 
 bool is_known_keyword(const std::string& keyword) {

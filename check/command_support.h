@@ -30,6 +30,7 @@ struct input_options {
   std::string definition;
   std::string map;
   std::string eeprom;  ///< empty: none
+  std::string image;   ///< --elf: the linked image beside a listing; empty: none
 };
 
 /// Throws check_error (exit 3) when nothing can be read at path: no such
@@ -64,7 +65,7 @@ struct output_request {
 /// be, the old one stays as it was and the run ends with exit 3.
 void write_output(const output_request& request, const report_context& context, std::ostream& out);
 
-/// KEYWORD MEMDEF MAP [EEPROM_SOURCE] as positionals of a subcommand.
+/// KEYWORD MEMDEF MAP [EEPROM_SOURCE] as positionals of a subcommand, and --elf FILE.
 void add_inputs(CLI::App& command, input_options& inputs, bool with_eeprom);
 
 /// The exit codes, as every --help ends.

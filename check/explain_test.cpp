@@ -256,7 +256,7 @@ TEST(ReasonKeywords, EveryReasonAndNoFate) {
   EXPECT_EQ(reason_keywords(),
             (std::vector<std::string>{"no_attribute_line", "debug_name", "debugging_attribute",
                                       "excluded_name", "zero_size", "straddles_range",
-                                      "outside_ranges", "name_not_accepted"}));
+                                      "outside_ranges", "name_not_accepted", "not_allocated"}));
   EXPECT_EQ(reason_of_keyword("outside_ranges"), section_fate::outside_ranges);
   EXPECT_FALSE(reason_of_keyword("program").has_value());
   EXPECT_FALSE(reason_of_keyword("memory").has_value());

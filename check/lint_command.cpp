@@ -22,7 +22,7 @@ CLI::App* add_lint_command(CLI::App& app, lint_options& options) {
   CLI::App* command = app.add_subcommand(
       "lint",
       "The traps of a memory definition file (VL001-VL013) and, with --keyword and --map, of "
-      "the map read by it (VL100-VL111)");
+      "the map read by it (VL100-VL114)");
   command->add_option("MEMDEF", options.definition, "Memory definition file")->required();
   command->add_option("--keyword", options.keyword, "Map reader, for --map: " + keyword_list())
       ->type_name("KEYWORD");

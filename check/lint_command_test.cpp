@@ -91,7 +91,7 @@ TEST_F(lint_folder, ExitCodes) {
        {"missing.def", "--keyword", "tev2", "--map", "missing.map"},
        2,
        "vemora-check: unknown keyword \"tev2\" (known: Orm6, Tev2, Tev2_mem32_unlimited, Orm8, "
-       "Pux4)\n"},
+       "Pux4, Elf)\n"},
       {"unknown format", {"clean.def", "--format", "xml"}, 2, nullptr},
       {"unknown threshold", {"clean.def", "--fail-on", "note"}, 2, nullptr},
       {"no definition", {}, 2, nullptr},

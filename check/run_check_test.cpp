@@ -84,9 +84,9 @@ const std::vector<exit_case> k_exit_cases = {
      {"report", "tev2", "memory.def", "small.map"},
      2,
      "vemora-check: unknown keyword \"tev2\" (known: Orm6, Tev2, Tev2_mem32_unlimited, Orm8, "
-     "Pux4)\n"},
+     "Pux4, Elf)\n"},
     {"unknown keyword goes before missing files",
-     {"explain", "Elf", "missing.def", "missing.map"},
+     {"explain", "Elf32", "missing.def", "missing.map"},
      2,
      nullptr},
     {"explain in an unknown form",

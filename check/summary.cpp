@@ -117,7 +117,8 @@ std::string fill_bar(const std::optional<double>& used_pct, bool anything_used, 
 void write_summary(std::ostream& out, const analysis_result& result,
                    const report_context& context) {
   const memory_analysis& memory = result.memory;
-  out << context.keyword << " listing " << compare_text::terminal_text(context.map.path)
+  out << context.keyword << (context.keyword == k_image_keyword ? " image " : " listing ")
+      << compare_text::terminal_text(context.map.path)
       << ", memory definition " << compare_text::terminal_text(context.memory_definition.path)
       << "\n\n";
 

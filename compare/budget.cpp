@@ -6,6 +6,7 @@
 
 #include "compare/compare_text.h"
 #include "compare/json_refusal.h"
+#include "mapfile/section_fate.h"
 
 namespace {
 using json = nlohmann::ordered_json;
@@ -197,10 +198,6 @@ std::size_t resolve_group(const report_model& current, const std::string& name,
   return found;
 }
 
-const char* const k_reasons[] = {"no_attribute_line", "debug_name",       "debugging_attribute",
-                                 "excluded_name",     "zero_size",        "straddles_range",
-                                 "outside_ranges",    "name_not_accepted"};
-
 void read_dropped(const json& dropped, std::vector<budget_rule>& rules) {
   if (!dropped.is_object()) {
     refuse("dropped", "not an object");
@@ -209,9 +206,12 @@ void read_dropped(const json& dropped, std::vector<budget_rule>& rules) {
     const std::string place = "dropped." + reason;
     bool known = false;
     std::vector<std::string> names;
-    for (const char* name : k_reasons) {
-      known = known || reason == name;
-      names.emplace_back(name);
+    for (std::uint8_t i = 0; i <= static_cast<std::uint8_t>(section_fate::not_allocated); ++i) {
+      const auto fate = static_cast<section_fate>(i);
+      if (!is_counted(fate)) {
+        known = known || reason == fate_keyword(fate);
+        names.emplace_back(fate_keyword(fate));
+      }
     }
     if (!known) {
       refuse(place, "unknown reason (known: " + list_of(names) + ")");
@@ -229,10 +229,10 @@ void read_dropped(const json& dropped, std::vector<budget_rule>& rules) {
   }
 }
 
-/// The codes of the map's findings, VL101 to VL111.
+/// The codes of the map's findings, VL101 to VL114.
 std::vector<std::string> map_finding_codes() {
   std::vector<std::string> codes;
-  for (int number = 101; number <= 111; ++number) {
+  for (int number = 101; number <= 114; ++number) {
     codes.push_back("VL" + std::to_string(number));
   }
   return codes;

@@ -372,7 +372,7 @@ INSTANTIATE_TEST_SUITE_P(
         invalid_case{"an unknown reason", v1("\"dropped\": {\"gone\": \"error\"}"),
                      "dropped.gone: unknown reason (known: no_attribute_line, debug_name, "
                      "debugging_attribute, excluded_name, zero_size, straddles_range, "
-                     "outside_ranges, name_not_accepted)"},
+                     "outside_ranges, name_not_accepted, not_allocated)"},
         invalid_case{"an unknown level", v1("\"dropped\": {\"zero_size\": \"fail\"}"),
                      "dropped.zero_size: must be \"error\", \"warning\" or \"ignore\""},
         invalid_case{"a footprint of the memory area",
@@ -398,13 +398,13 @@ INSTANTIATE_TEST_SUITE_P(
                      "allow[1]: not a string"},
         invalid_case{"allow with an unknown code", v1("\"allow\": [\"VL199\"]"),
                      "allow[0]: \"VL199\" is no code of a finding of the map (known: VL101, "
-                     "VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111)"},
+                     "VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111, VL112, VL113, VL114)"},
         invalid_case{"allow with a code of the definition", v1("\"allow\": [\"VL005\"]"),
                      "allow[0]: \"VL005\" is no code of a finding of the map (known: VL101, "
-                     "VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111)"},
+                     "VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111, VL112, VL113, VL114)"},
         invalid_case{"allow in lower case", v1("\"allow\": [\"vl110\"]"),
                      "allow[0]: \"vl110\" is no code of a finding of the map (known: VL101, "
-                     "VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111)"},
+                     "VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111, VL112, VL113, VL114)"},
         invalid_case{"allow with a code twice", v1("\"allow\": [\"VL110\", \"VL110\"]"),
                      "allow[1]: \"VL110\" is listed twice"},
         invalid_case{"too much headroom", v1("\"warn_headroom_pct\": 150"),

@@ -39,6 +39,8 @@ struct report_context {
   report_input memory_definition;
   report_input map;
   std::optional<report_input> eeprom_source;
+  /// The linked ELF image read beside a listing (with "Elf" the map is the image).
+  std::optional<report_input> image;
   std::vector<report_diagnostic> diagnostics;
   /// The JSON of the change since a baseline, written last as "diff"; none when empty.
   std::string diff_json;

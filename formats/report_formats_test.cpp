@@ -200,7 +200,7 @@ TEST(JsonReport, EepromIsNullWithoutOrAfterAFailedEepromSide) {
   EXPECT_TRUE(nlohmann::json::parse(json_of(without))["eeprom"].is_null());
   analysis_result failed;
   failed.has_eep = true;
-  failed.eep.failure = {analysis_step::eep_report, {"File end"}};
+  failed.eep.failure = {analysis_step::eep_report, {"File end"}, {}};
   const auto document = nlohmann::json::parse(json_of(failed));
   EXPECT_TRUE(document["eeprom"].is_null());
   EXPECT_EQ(document["diagnostics"][0]["message"], "File end");

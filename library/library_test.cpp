@@ -371,7 +371,7 @@ TEST(Library, SectionsFatesAndSearchesOfASmallImage) {
   EXPECT_FALSE(sections[1].search_entry.has_value());
 
   const std::vector<vemora::fate_total> fates = made.fates();
-  ASSERT_EQ(fates.size(), 10u);
+  ASSERT_EQ(fates.size(), 11u);
   const auto total_of = [&fates](vemora::section_fate fate) {
     return fates[static_cast<std::size_t>(fate)];
   };

@@ -20,7 +20,7 @@ constexpr format_keyword k_keywords[] = {
 };
 
 // The public fates mirror the internal ones value for value.
-static_assert(static_cast<std::size_t>(section_fate::name_not_accepted) + 1 == k_fate_count,
+static_assert(static_cast<std::size_t>(section_fate::not_allocated) + 1 == k_fate_count,
               "the public section fates must match the internal ones");
 static_assert(static_cast<int>(section_fate::straddles_range) ==
                   static_cast<int>(::section_fate::straddles_range),

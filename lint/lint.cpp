@@ -536,12 +536,59 @@ void wide_values(const memory_analysis& analysis, const map_lint_input& map,
     if ((wide & k_trait_wide_load) != 0) {
       name_column("load address");
     }
+    if (analysis.image.as_map) {
+      batch.add(fate, "the " + columns + " of the section " + section_text(fate) +
+                          " in the image lies beyond 32 bits, where no range of the definition "
+                          "reaches: the section is dropped (" +
+                          std::string(fate_keyword(fate.fate)) + ")");
+      continue;
+    }
     batch.add(fate, "the " + columns + " of the section " + section_text(fate) +
                         " holds more than 32 bits: the reader reads such a column as 0, so the "
                         "section's place or size is wrong (" +
                         std::string(fate_keyword(fate.fate)) + ")");
   }
   batch.finish("each with a column of more than 32 bits, read as 0");
+}
+
+// VL112 to VL114: what the image's symbols and sections say of the attribution.
+void image_findings(const memory_analysis& analysis, const map_lint_input& map,
+                    std::vector<lint_finding>& out) {
+  const image_account& image = analysis.image;
+  if (!image.given) {
+    return;
+  }
+  if (image.overlapping_symbols > 0 || image.cut_symbols > 0) {
+    std::string message = "in the image " + image.path + ", ";
+    if (image.overlapping_symbols > 0) {
+      message += plural(image.overlapping_symbols, "symbol overlaps", "symbols overlap") +
+                 " the symbols before them by " + bytes_text(image.overlap_bytes) + " in all";
+    }
+    if (image.cut_symbols > 0) {
+      message += std::string(image.overlapping_symbols > 0 ? " and " : "") +
+                 plural(image.cut_symbols, "symbol reaches", "symbols reach") +
+                 " beyond its section";
+    }
+    out.push_back(finding_at("VL112", finding_severity::note, map.map_file, 0, 0,
+                             message + ": each byte is counted once, for the first symbol"));
+  }
+  if (image.foreign()) {
+    out.push_back(finding_at(
+        "VL114", finding_severity::error, map.map_file, 0, 0,
+        "not one counted section of the map has a section of its name and address in the image " +
+            image.path + ": it is not this map's image, so no symbol is attributed"));
+    return;
+  }
+  finding_batch batch("VL113", finding_severity::warning, map, out);
+  for (const std::size_t index : image.unmatched_sections) {
+    const section_fate_record& fate = analysis.fates[index];
+    if (batch.single(fate)) {
+      batch.add(fate, "the counted section " + section_text(fate) + " at " + hex_text(fate.start) +
+                          " has no section of its name and address in the image " + image.path +
+                          ": its " + bytes_text(fate.size) + " are unattributed");
+    }
+  }
+  batch.finish("each without its section in the image, unattributed");
 }
 
 // VL111: lines longer than the reader takes, cut there.
@@ -659,6 +706,7 @@ std::vector<lint_finding> lint_findings(const definition_diagnosis& diagnosis,
   load_copies(*analysis, diagnosis, map, map_findings);
   wide_values(*analysis, map, map_findings);
   cut_lines(*analysis, map, map_findings);
+  image_findings(*analysis, map, map_findings);
   std::stable_sort(
       map_findings.begin(), map_findings.end(),
       [](const lint_finding& a, const lint_finding& b) { return sort_line(a) < sort_line(b); });
@@ -705,6 +753,7 @@ lint_run lint_inputs(const input_source& definition, const std::optional<input_s
     request.definition_text = definition.text;
     request.map_path = map->path;
     request.map_text = map->text;
+    request.image_keywords = true;
     request.collect_fates = true;
     analysis = analyse_memory(request);
     if (analysis.failure.failed()) {

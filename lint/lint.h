@@ -17,7 +17,7 @@
 
 /// One finding, as every face of the lint prints it.
 struct lint_finding {
-  std::string code;  ///< "VL001" ... "VL013" (the definition), "VL100" ... "VL111" (the map)
+  std::string code;  ///< "VL001" ... "VL013" (the definition), "VL100" ... "VL114" (the map)
   finding_severity severity = finding_severity::warning;
   std::string file;        ///< the definition file or the map, as named by the caller
   std::size_t line = 0;    ///< 1-based; 0 for a finding about the whole file

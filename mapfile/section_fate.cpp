@@ -26,6 +26,8 @@ std::string_view fate_keyword(section_fate fate) {
       return "outside_ranges";
     case section_fate::name_not_accepted:
       return "name_not_accepted";
+    case section_fate::not_allocated:
+      return "not_allocated";
   }
   return "outside_ranges";
 }

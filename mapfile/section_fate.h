@@ -28,6 +28,7 @@ enum class section_fate : std::uint8_t {
   straddles_range,  ///< overlaps a program or memory range without lying inside one
   outside_ranges,
   name_not_accepted,  ///< a line of a section line's shape whose name the reader does not take
+  not_allocated,      ///< a section of an image without SHF_ALLOC: it takes no memory
 };
 
 /// The word the formats print: "program", "memory", or the reason as named above.
@@ -82,7 +83,14 @@ struct section_fate_record {
   /// the program or memory range that holds its load address; -1: none.
   std::int32_t load_copy_range = -1;
   bool load_copy_in_program = false;
+  /// Filled by the analysis when it reads an image's symbols, for a counted section: the bytes
+  /// its symbols hold (the rest are unattributed) and where its symbols stand in the symbol list.
+  std::uint32_t attributed = 0;
+  std::uint32_t first_symbol = 0;
+  std::uint32_t symbol_count = 0;
 
+  /// The bytes of a counted section that no symbol holds.
+  std::uint32_t unattributed() const { return size - attributed; }
   bool has(section_trait trait) const { return (detail.traits & trait) != 0; }
 };
 

@@ -37,6 +37,7 @@ enum class section_fate {
   straddles_range,    ///< overlaps a program or memory range without lying inside one
   outside_ranges,     ///< in no program or memory range
   name_not_accepted,  ///< a line of a section line's shape whose name the format does not take
+  not_allocated,      ///< a section of an ELF image without SHF_ALLOC: it takes no memory
 };
 
 /// The word the reports print for a fate: "program", "memory", or the

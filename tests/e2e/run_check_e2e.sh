@@ -212,7 +212,7 @@ agree_case() {
       expected=2
     else
       case ${args[0]} in
-        Orm6 | Tev2 | Tev2_mem32_unlimited | Orm8 | Pux4) ;;
+        Orm6 | Tev2 | Tev2_mem32_unlimited | Orm8 | Pux4 | Elf) ;;
         *) expected=2 ;;
       esac
     fi
