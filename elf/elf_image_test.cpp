@@ -1,7 +1,7 @@
-// The ELF reader against the committed Cortex-M image (its numbers written from binutils'
-// readelf -SlW and arm-none-eabi-nm -S) and against small images made here by a writer of
-// both classes and byte orders: what it reads from a sound image, and the reason it gives for
-// each way an image can lie about its own layout.
+// The ELF reader against the committed Cortex-M, big-endian Cortex-M and RISC-V 64 images
+// (their numbers written from binutils' readelf -SlW, readelf -sW and nm -S) and against small
+// images made here by a writer of both classes and byte orders: what it reads from a sound
+// image, and the reason it gives for each way an image can lie about its own layout.
 #include "elf/elf_image.h"
 
 #include <gtest/gtest.h>
@@ -23,10 +23,14 @@ using test_support::scoped_temp_dir;
 constexpr std::uint32_t k_sht_progbits = 1;
 constexpr std::uint32_t k_sht_init_array = 14;
 constexpr std::uint32_t k_sht_arm_attributes = 0x70000003;
+constexpr std::uint32_t k_sht_riscv_attributes = 0x70000003;
+constexpr std::uint32_t k_pt_riscv_attributes = 0x70000003;
 constexpr std::uint64_t k_shf_merge = 0x10;
 constexpr std::uint64_t k_shf_strings = 0x20;
 constexpr std::uint16_t k_em_arm = 40;
 constexpr std::uint16_t k_em_x86_64 = 62;
+constexpr std::uint16_t k_em_riscv = 243;
+constexpr std::uint8_t k_stv_hidden = 2;
 
 // ---------------------------------------------------------------------------------------------
 // A writer of small images: the header, the program headers right behind it, the sections'
@@ -537,6 +541,163 @@ TEST(ElfImageFirmware, BigEndianImageReadsAsReadelfAndNmShowIt) {
     EXPECT_EQ(got->section_index, row.section);
     EXPECT_EQ(got->file, row.binding == k_stb_local ? "main.c" : "");
   }
+}
+
+TEST(ElfImageFirmware, RiscV64ImageReadsAsReadelfAndNmShowIt) {
+  const elf_read_result result =
+      read_elf_image(test_support::source_dir() + "/examples/riscv64/firmware.elf");
+  ASSERT_TRUE(result.ok) << result.error;
+  const elf_image& image = result.image;
+  // readelf -h: ELF64, little endian, RISC-V, flags 0x1 (RVC, soft-float ABI).
+  EXPECT_EQ(image.header.file_class, elf_class::elf64);
+  EXPECT_EQ(image.header.data, elf_data::little_endian);
+  EXPECT_EQ(image.header.machine, k_em_riscv);
+  EXPECT_EQ(image.header.type, 2);  // EXEC
+  EXPECT_EQ(image.header.flags, 0x1u);
+  EXPECT_EQ(image.header.entry, 0x20000000u);
+  EXPECT_EQ(image.header.ph_offset, 64u);
+  EXPECT_EQ(image.header.sh_offset, 0x59d8u);
+  EXPECT_EQ(image.header.names_section, 19u);
+
+  // readelf -SlW by hand; the load addresses from its program headers: .text and .rodata in the
+  // first LOAD (PhysAddr = VirtAddr), .data at the start of the second, whose PhysAddr is
+  // 0x20000cc0, .bss 0x38 bytes into that segment's memory (0x20000cf8), .stack at the start of
+  // the third, PhysAddr 0x20000d00. The RISCV_ATTRIBUTES header before them gives no load
+  // address: it is no LOAD, and .riscv.attributes is not allocated.
+  const std::uint64_t a = k_shf_alloc, w = k_shf_write, x = k_shf_execinstr;
+  const std::uint64_t ms = k_shf_merge | k_shf_strings;
+  const std::vector<expected_section> expected = {
+      {"", k_sht_null, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+      {".text", k_sht_progbits, 0x20000000, 0x1000, 0x928, 0, a | x, 0, 0, 2, 0x20000000},
+      {".rodata", k_sht_progbits, 0x20000928, 0x1928, 0x398, 0, a, 0, 0, 8, 0x20000928},
+      {".data", k_sht_progbits, 0x80000000, 0x2000, 0x38, 0, w | a, 0, 0, 8, 0x20000cc0},
+      {".bss", k_sht_nobits, 0x80000038, 0x2038, 0x58, 0, w | a, 0, 0, 8, 0x20000cf8},
+      {".stack", k_sht_nobits, 0x80000090, 0x2090, 0x1000, 0, w | a, 0, 0, 16, 0x20000d00},
+      {".comment", k_sht_progbits, 0, 0x2038, 0x40, 1, ms, 0, 0, 1, 0},
+      {".riscv.attributes", k_sht_riscv_attributes, 0, 0x2078, 0x41, 0, 0, 0, 0, 1, 0},
+      {".debug_aranges", k_sht_progbits, 0, 0x20b9, 0x100, 0, 0, 0, 0, 1, 0},
+      {".debug_info", k_sht_progbits, 0, 0x21b9, 0xc78, 0, 0, 0, 0, 1, 0},
+      {".debug_abbrev", k_sht_progbits, 0, 0x2e31, 0x688, 0, 0, 0, 0, 1, 0},
+      {".debug_line", k_sht_progbits, 0, 0x34b9, 0x8b9, 0, 0, 0, 0, 1, 0},
+      {".debug_frame", k_sht_progbits, 0, 0x3d78, 0x190, 0, 0, 0, 0, 8, 0},
+      {".debug_str", k_sht_progbits, 0, 0x3f08, 0x42b, 1, ms, 0, 0, 1, 0},
+      {".debug_line_str", k_sht_progbits, 0, 0x4333, 0x27b, 1, ms, 0, 0, 1, 0},
+      {".debug_rnglists", k_sht_progbits, 0, 0x45ae, 0x15d, 0, 0, 0, 0, 1, 0},
+      {".debug_loclists", k_sht_progbits, 0, 0x470b, 0x26a, 0, 0, 0, 0, 1, 0},
+      {".symtab", k_sht_symtab, 0, 0x4978, 0xb28, 0x18, 0, 18, 63, 8, 0},
+      {".strtab", k_sht_strtab, 0, 0x54a0, 0x460, 0, 0, 0, 0, 1, 0},
+      {".shstrtab", k_sht_strtab, 0, 0x5900, 0xd3, 0, 0, 0, 0, 1, 0},
+  };
+  expect_sections(image, expected);
+  const std::vector<std::int64_t> load_segments = {-1, 1, 1, 2, 2, 3, -1, -1};
+  for (std::size_t i = 0; i < load_segments.size(); ++i) {
+    SCOPED_TRACE("section " + std::to_string(i));
+    EXPECT_EQ(image.sections[i].load_segment, load_segments[i]);
+  }
+
+  // Type Offset VirtAddr PhysAddr FileSiz MemSiz Flg(R 4, R E 5, RW 6) Align.
+  struct expected_segment {
+    std::uint32_t type;
+    std::uint64_t offset, vaddr, paddr, filesz, memsz;
+    std::uint32_t flags;
+    std::uint64_t alignment;
+  };
+  const std::vector<expected_segment> segments = {
+      {k_pt_riscv_attributes, 0x002078, 0, 0, 0x000041, 0x000000, 4, 1},
+      {k_pt_load, 0x001000, 0x20000000, 0x20000000, 0x000cc0, 0x000cc0, 5, 0x1000},
+      {k_pt_load, 0x002000, 0x80000000, 0x20000cc0, 0x000038, 0x000090, 6, 0x1000},
+      {k_pt_load, 0x000090, 0x80000090, 0x20000d00, 0x000000, 0x001000, 6, 0x1000},
+  };
+  ASSERT_EQ(image.segments.size(), segments.size());
+  for (std::size_t i = 0; i < segments.size(); ++i) {
+    SCOPED_TRACE("segment " + std::to_string(i));
+    EXPECT_EQ(image.segments[i].type, segments[i].type);
+    EXPECT_EQ(image.segments[i].offset, segments[i].offset);
+    EXPECT_EQ(image.segments[i].virtual_address, segments[i].vaddr);
+    EXPECT_EQ(image.segments[i].physical_address, segments[i].paddr);
+    EXPECT_EQ(image.segments[i].file_size, segments[i].filesz);
+    EXPECT_EQ(image.segments[i].memory_size, segments[i].memsz);
+    EXPECT_EQ(image.segments[i].flags, segments[i].flags);
+    EXPECT_EQ(image.segments[i].alignment, segments[i].alignment);
+  }
+
+  // readelf -sW rows, taken by their index; the nm -S --defined-only letter beside each. The
+  // mapping symbol $x... and the FILE symbols are in readelf's list only. The file is that of
+  // the last FILE symbol before a local: crt0.c for _cstart, the nameless one (entry 58, ABS)
+  // for the constructor table symbols behind it.
+  EXPECT_EQ(image.symbol_section, 17);
+  ASSERT_EQ(image.symbols.size(), 0xb28u / 24);  // 119 entries
+  struct expected_symbol {
+    std::size_t index;
+    const char* name;
+    std::uint64_t value;
+    std::uint64_t size;
+    std::uint8_t type;
+    std::uint8_t binding;
+    std::uint8_t visibility;
+    elf_symbol_place place;
+    std::uint32_t section;
+    const char* file;
+  };
+  const auto in_sec = elf_symbol_place::in_section;
+  const auto absolute = elf_symbol_place::absolute;
+  const std::vector<expected_symbol> symbols = {
+      // 17: 0 FILE LOCAL DEFAULT ABS crt0.c
+      {17, "crt0.c", 0, 0, k_stt_file, k_stb_local, 0, absolute, k_shn_abs, "crt0.c"},
+      // 18: 0000000020000014 68 FUNC LOCAL DEFAULT 1 _cstart (nm: t)
+      {18, "_cstart", 0x20000014, 68, k_stt_func, k_stb_local, 0, in_sec, 1, "crt0.c"},
+      // 22: 0000000020000058 0 NOTYPE LOCAL DEFAULT 1 $xrv64i2p1_m2p0_a2p1_c2p0_zmmul1p0
+      {22, "$xrv64i2p1_m2p0_a2p1_c2p0_zmmul1p0", 0x20000058, 0, k_stt_notype, k_stb_local, 0,
+       in_sec, 1, "main.c"},
+      // 25: 0000000080000000 16 OBJECT LOCAL DEFAULT 3 s_calibration (nm: d)
+      {25, "s_calibration", 0x80000000, 16, k_stt_object, k_stb_local, 0, in_sec, 3, "main.c"},
+      // 26: 0000000080000048 70 OBJECT LOCAL DEFAULT 4 s_frame (nm: b)
+      {26, "s_frame", 0x80000048, 70, k_stt_object, k_stb_local, 0, in_sec, 4, "main.c"},
+      // 32: 0000000020000226 22 FUNC LOCAL DEFAULT 1 scramble (nm: t)
+      {32, "scramble", 0x20000226, 22, k_stt_func, k_stb_local, 0, in_sec, 1, "sequence.c"},
+      // 34: 0000000080000030 4 OBJECT LOCAL DEFAULT 3 state.0 (nm: d)
+      {34, "state.0", 0x80000030, 4, k_stt_object, k_stb_local, 0, in_sec, 3, "sequence.c"},
+      // 39: 0000000020000a18 512 OBJECT LOCAL DEFAULT 2 k_crc16_table (nm: r)
+      {39, "k_crc16_table", 0x20000a18, 512, k_stt_object, k_stb_local, 0, in_sec, 2, "crc16.c"},
+      // 61: 0000000020000cc0 0 NOTYPE LOCAL DEFAULT 2 __init_array_start (nm: r)
+      {61, "__init_array_start", 0x20000cc0, 0, k_stt_notype, k_stb_local, 0, in_sec, 2, ""},
+      // 64: 0000000000001000 0 NOTYPE GLOBAL DEFAULT ABS STACK_SIZE (nm: A)
+      {64, "STACK_SIZE", 0x1000, 0, k_stt_notype, k_stb_global, 0, absolute, k_shn_abs, ""},
+      // 66: 0000000080000830 0 NOTYPE GLOBAL DEFAULT 3 __global_pointer$ (nm: D), beyond the
+      // end of .data (0x80000038): 2 KiB into the small data
+      {66, "__global_pointer$", 0x80000830, 0, k_stt_notype, k_stb_global, 0, in_sec, 3, ""},
+      // 67: 0000000020000cb8 8 OBJECT GLOBAL DEFAULT 2 stdout (nm: R)
+      {67, "stdout", 0x20000cb8, 8, k_stt_object, k_stb_global, 0, in_sec, 2, ""},
+      // 68: 00000000200002fa 48 FUNC GLOBAL HIDDEN 1 __riscv_save_8 (nm: T)
+      {68, "__riscv_save_8", 0x200002fa, 48, k_stt_func, k_stb_global, k_stv_hidden, in_sec, 1, ""},
+      // 79: 000000002000044a 1222 FUNC GLOBAL DEFAULT 1 __i_vfprintf (nm: T)
+      {79, "__i_vfprintf", 0x2000044a, 1222, k_stt_func, k_stb_global, 0, in_sec, 1, ""},
+      // 94: 0000000020000000 20 FUNC GLOBAL DEFAULT 1 _start (nm: T)
+      {94, "_start", 0x20000000, 20, k_stt_func, k_stb_global, 0, in_sec, 1, ""},
+      // 96: 0000000020000220 6 FUNC WEAK DEFAULT 1 board_idle (nm: W)
+      {96, "board_idle", 0x20000220, 6, k_stt_func, k_stb_weak, 0, in_sec, 1, ""},
+      // 106: 0000000020000058 408 FUNC GLOBAL DEFAULT 1 main (nm: T)
+      {106, "main", 0x20000058, 408, k_stt_func, k_stb_global, 0, in_sec, 1, ""},
+      // 109: 0000000080001090 0 NOTYPE GLOBAL DEFAULT 5 __stack (nm: B), the end of .stack
+      {109, "__stack", 0x80001090, 0, k_stt_notype, k_stb_global, 0, in_sec, 5, ""},
+      // 111: 0000000000000000 0 FUNC GLOBAL DEFAULT ABS vfscanf (nm: A)
+      {111, "vfscanf", 0, 0, k_stt_func, k_stb_global, 0, absolute, k_shn_abs, ""},
+  };
+  for (const expected_symbol& want : symbols) {
+    SCOPED_TRACE(std::to_string(want.index) + " " + want.name);
+    const elf_symbol& got = image.symbols[want.index];
+    EXPECT_EQ(got.name, want.name);
+    EXPECT_EQ(got.value, want.value);
+    EXPECT_EQ(got.size, want.size);
+    EXPECT_EQ(got.type, want.type);
+    EXPECT_EQ(got.binding, want.binding);
+    EXPECT_EQ(got.visibility, want.visibility);
+    EXPECT_EQ(got.place, want.place);
+    EXPECT_EQ(got.section_index, want.section);
+    EXPECT_EQ(got.file, want.file);
+  }
+  EXPECT_EQ(image.symbols[0].place, elf_symbol_place::undefined);
+  EXPECT_EQ(image.symbols[0].name, "");
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -2,7 +2,7 @@
 # Builds the Cortex-M3 demo logger with Debian's arm-none-eabi GCC and newlib (nano) and writes
 # the image and the linker's and binutils' views of it into OUTDIR (default: this folder):
 #   firmware.elf firmware.map memory-usage.txt firmware.lst firmware-wide.lst size-A.txt
-#   readelf-SlW.txt expected-usage.txt
+#   readelf-SlW.txt readelf-s.txt nm-S.txt expected-usage.txt
 # Every path the tools see is relative and nothing depends on the time or the folder, so two
 # builds of the same sources give the same files.
 #   ./build.sh [OUTDIR]
@@ -21,7 +21,7 @@ mkdir -p -- "$outdir"
 outdir=$(cd -- "$outdir" && pwd)
 
 for tool in arm-none-eabi-gcc arm-none-eabi-g++ arm-none-eabi-objdump arm-none-eabi-size \
-  arm-none-eabi-readelf; do
+  arm-none-eabi-readelf arm-none-eabi-nm; do
   command -v "$tool" >/dev/null || {
     echo "build.sh: $tool not found (Debian: apt-get install gcc-arm-none-eabi" \
       "libnewlib-arm-none-eabi)" >&2
@@ -72,6 +72,8 @@ cp firmware.ld "$stage/"
   arm-none-eabi-objdump -h -w firmware.elf >firmware-wide.lst
   arm-none-eabi-size -A firmware.elf >size-A.txt
   arm-none-eabi-readelf -SlW firmware.elf >readelf-SlW.txt
+  arm-none-eabi-readelf -sW firmware.elf >readelf-s.txt
+  arm-none-eabi-nm -S --defined-only firmware.elf >nm-S.txt
 )
 
 # The expected figures, from the linker and binutils alone. objdump -h -w gives per section
@@ -148,7 +150,7 @@ linker_used() {
 } >"$stage/expected-usage.txt"
 
 for file in firmware.elf firmware.map memory-usage.txt firmware.lst firmware-wide.lst \
-  size-A.txt readelf-SlW.txt expected-usage.txt; do
+  size-A.txt readelf-SlW.txt readelf-s.txt nm-S.txt expected-usage.txt; do
   cp -- "$stage/$file" "$outdir/$file"
 done
 echo "build.sh: wrote the image and its listings to $outdir"
