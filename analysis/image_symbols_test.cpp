@@ -146,6 +146,35 @@ TEST(ImageAsMap, SymbolsAreThoseOfReadelf) {
   EXPECT_GT(memory.image.overlapping_symbols, 0u);
 }
 
+TEST(ImageAsMap, Elf64ImageOfRiscVCountsAsTheLinkerDoes) {
+  const std::string dir = test_support::source_dir() + "/examples/riscv64/";
+  analysis_request request;
+  request.type_keyword = "Elf";
+  request.definition_path = dir + "memory.def";
+  request.map_path = dir + "firmware.elf";
+  request.image_keywords = true;
+  const analysis_result result = analyse(request);
+  ASSERT_FALSE(result.failure().failed());
+  const memory_analysis& memory = result.memory;
+  // memory-usage.txt: FLASH 3320 B (with the load copy of .data), RAM 4240 B.
+  EXPECT_EQ(memory.program_usage[0].footprint(), 3320u);
+  EXPECT_EQ(memory.program_usage[0].load_copy_bytes, 56u);
+  EXPECT_EQ(memory.memory_usage[0].used_rounded(), 4240u);
+  expect_sum_rule(memory);
+  // readelf -sW: entries 32 and 34, after the FILE symbol of sequence.c.
+  const symbol_record* state = find_symbol(memory, "state.0");
+  ASSERT_NE(state, nullptr);
+  EXPECT_EQ(state->key, "sequence.c:state");
+  EXPECT_EQ(state->address, 0x80000030u);
+  EXPECT_EQ(state->size, 4u);
+  EXPECT_EQ(memory.fates[state->section].name.str(), ".data");
+  const symbol_record* scramble = find_symbol(memory, "scramble");
+  ASSERT_NE(scramble, nullptr);
+  EXPECT_EQ(scramble->address, 0x20000226u);
+  EXPECT_EQ(scramble->size, 22u);
+  EXPECT_EQ(scramble->binding, symbol_binding::local);
+}
+
 TEST(ImageBesideListing, SymbolsGoToTheListingsSections) {
   const analysis_result result = analyse_example("Tev2_mem32_unlimited", "firmware.lst",
                                                  "firmware.elf");
