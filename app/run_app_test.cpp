@@ -235,6 +235,13 @@ TEST(RunApp, FailedMemoryReportNeverTestsTheEepFile) {
   EXPECT_EQ(result.output,
             banner_of("vemora") + "Vemora:\tMap definition file type is not supported.\n");
 
+  // The companion's image keyword is none of the console program's.
+  const std::string image = test_support::source_dir() + "/examples/cortex-m/firmware.elf";
+  const app_result elf = run({"vemora", "Elf", definition, image});
+  EXPECT_EQ(elf.code, -3);
+  EXPECT_EQ(elf.output,
+            banner_of("vemora") + "Vemora:\tMap definition file type is not supported.\n");
+
   const std::string search_only = dir.write("search.def", "SEARCH CODE\n");
   const app_result bad_definition = run({"vemora", "Orm6", search_only, map, "missing.src"});
   EXPECT_EQ(bad_definition.code, -3);

@@ -151,7 +151,8 @@ const std::vector<exit_case> k_exit_cases = {
      {"check", "Tev2", "memory.def", "image.elf", "--budget", "budget.json"},
      3,
      "vemora-check: image.elf: is an ELF file (it starts with the ELF magic), not a section "
-     "listing: give the listing of its sections (objdump -h)\n"},
+     "listing: give the listing of its sections (objdump -h), or read the image itself with the "
+     "keyword Elf\n"},
     {"map that is GNU ld's map file",
      {"explain", "Tev2_mem32_unlimited", "memory.def", "gnu.map"},
      3,

@@ -2,13 +2,16 @@
 // else; an accepted one keeps every promise of the reader: each section's bytes and name lie in
 // the file and in the name table, each symbol's name in its string table, each symbol's section
 // exists, and each load address is the one the segment gives, summed here in 128 bits, with the
-// whole load range inside the address space of the image's class.
+// whole load range inside the address space of the image's class. The image's sections are then
+// placed in ranges covering the 32-bit space and its symbols attributed to them: every counted
+// section's symbols hold its attributed bytes, never more than its size.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "analysis/image_symbols.h"
 #include "elf/elf_image.h"
 #include "fuzz/fuzz_support.h"
 
@@ -104,6 +107,35 @@ void check_accepted(const elf_image& image) {
   }
 }
 
+void check_attribution(const elf_image& image) {
+  c_memory_def definition;
+  search_list searches;
+  FUZZ_CHECK(definition.read(
+      input_source::in_memory("PROGRAM 0x00000000 0x80000000\nMEMORY 0x80000000 0x7FFFFFFF\n"),
+      searches));
+  section_list program;
+  section_list memory;
+  reading_account account;
+  read_image_sections(image, definition, std::make_shared<section_name_pool>(), program, memory,
+                      &account);
+  FUZZ_CHECK(account.sections.size() + 1 == std::max<std::size_t>(image.sections.size(), 1));
+  std::vector<section_fate_record>& fates = account.sections;
+  image_account image_sums;
+  const std::vector<symbol_record> symbols =
+      attribute_symbols(image, fates, image_sections_of(image, fates, true), image_sums);
+  std::vector<std::uint64_t> held(fates.size(), 0);
+  for (const symbol_record& symbol : symbols) {
+    FUZZ_CHECK(symbol.section < fates.size());
+    FUZZ_CHECK(is_counted(fates[symbol.section].fate));
+    FUZZ_CHECK(symbol.bytes <= symbol.size);
+    held[symbol.section] += symbol.bytes;
+  }
+  for (std::size_t i = 0; i < fates.size(); ++i) {
+    FUZZ_CHECK(held[i] == fates[i].attributed);
+    FUZZ_CHECK(fates[i].attributed <= fates[i].size);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -118,6 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(result.error.empty());
   FUZZ_CHECK(result.image.bytes == bytes);
   check_accepted(result.image);
+  check_attribution(result.image);
 
   // The same bytes as a text in memory read the same way.
   const elf_read_result again =

@@ -643,7 +643,8 @@ std::string no_listing_text(map_form form, const std::string& keyword) {
       break;
     case map_form::elf_file:
       return "is an ELF file (it starts with the ELF magic), not a section listing: give the "
-             "listing of its sections (objdump -h)";
+             "listing of its sections (objdump -h), or read the image itself with the keyword " +
+             std::string(k_image_keyword);
     case map_form::linker_map:
       return "is a GNU ld map file (\"Memory Configuration\", \"Linker script and memory map\"), "
              "not a section listing: give the listing of the image's sections (objdump -h)";
