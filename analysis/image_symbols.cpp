@@ -3,6 +3,7 @@
 #include <cxxabi.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <limits>
 #include <memory>
@@ -198,10 +199,16 @@ std::vector<std::int64_t> image_sections_of(const elf_image& image,
     }
     return found;
   }
-  // The listings' readers drop a name's leading full stop (.text is listed as text): names
-  // are matched without it, and the address tells two apart.
+  // The listings' readers drop a name's leading punctuation (.text is listed as text,
+  // __stack_area as stack_area): names are matched without it, and the address tells two apart.
   const auto bare = [](std::string_view name) {
-    return !name.empty() && name.front() == '.' ? name.substr(1) : name;
+    const std::size_t first = std::find_if(name.begin(), name.end(),
+                                           [](char c) {
+                                             return std::isalnum(static_cast<unsigned char>(c)) !=
+                                                    0;
+                                           }) -
+                              name.begin();
+    return name.substr(first);
   };
   std::unordered_multimap<std::string_view, std::size_t> by_name;
   for (std::size_t index = 1; index < image.sections.size(); ++index) {

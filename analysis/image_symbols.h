@@ -88,8 +88,8 @@ std::string symbol_key(std::string_view name, symbol_binding binding, std::strin
 std::string demangled_name(std::string_view name);
 
 /// The image section that holds each fate's bytes: by index for the image's own sections (the
-/// fate's map line), by name (without a leading full stop, as the listings' readers read it)
-/// and address for a listing's; -1 for none.
+/// fate's map line), by name (without its leading punctuation, which the listings' readers
+/// drop) and address for a listing's; -1 for none.
 std::vector<std::int64_t> image_sections_of(const elf_image& image,
                                             const std::vector<section_fate_record>& fates,
                                             bool as_map);

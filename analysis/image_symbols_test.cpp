@@ -360,3 +360,48 @@ TEST(SymbolKey, CppNamesAreDemangledForDisplay) {
   EXPECT_EQ(demangled_name("main"), "main");
   EXPECT_EQ(demangled_name("_Znot_mangled"), "_Znot_mangled");
 }
+
+TEST(ImageSections, AListingsSectionIsFoundByItsNameWithoutPunctuationAndByItsAddress) {
+  elf_image image;
+  const std::vector<std::tuple<const char*, std::uint64_t, bool>> sections = {
+      {".text", 0x1000, true},         {"__stack_area", 0x2000, true},
+      {".data", 0x3000, true},         {".data", 0x4000, true},
+      {".comment", 0x0, false},        {".rodata", 0x1'0000'5000, true}};
+  image.sections.resize(1);
+  for (const auto& [name, address, allocated] : sections) {
+    elf_section section;
+    section.name = name;
+    section.address = address;
+    section.flags = allocated ? elf_value::k_shf_alloc : 0;
+    image.sections.push_back(section);
+  }
+  struct match_case {
+    const char* name;
+    std::uint32_t start;
+    section_fate fate;
+    std::int64_t found;
+  };
+  const std::vector<match_case> cases = {
+      {"text", 0x1000, section_fate::counted_program, 1},
+      {".text", 0x1000, section_fate::counted_program, 1},
+      {"stack_area", 0x2000, section_fate::counted_memory, 2},
+      {"data", 0x4000, section_fate::counted_memory, 4},  // the second of two of that name
+      {"data", 0x5000, section_fate::counted_memory, -1},  // no address matches
+      {"comment", 0x0, section_fate::counted_program, -1},  // not allocated
+      {"rodata", 0x5000, section_fate::counted_program, 6},  // the address folded to 32 bits
+      {"text", 0x1000, section_fate::outside_ranges, -1},  // only counted sections are looked up
+  };
+  section_name_pool pool;
+  std::vector<section_fate_record> fates;
+  for (const match_case& c : cases) {
+    section_fate_record fate;
+    fate.name = section_name(c.name, pool);
+    fate.start = c.start;
+    fate.fate = c.fate;
+    fates.push_back(fate);
+  }
+  const std::vector<std::int64_t> found = image_sections_of(image, fates, false);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(found[i], cases[i].found) << cases[i].name << " at " << cases[i].start;
+  }
+}
