@@ -15,7 +15,6 @@ namespace {
 constexpr std::uint64_t k_32_bits = std::numeric_limits<std::uint32_t>::max();
 constexpr std::uint16_t k_em_arm = 40;
 constexpr std::uint8_t k_stt_tls = 6;
-constexpr std::uint8_t k_stb_gnu_unique = 10;
 
 bool is_digits(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(),

@@ -479,6 +479,8 @@ def elf_seeds():
              data=bytes(4) + b"\0\0\0\1")], [], [("far", 0x1000, 4, 0x11, 0xffff)]))
     shutil.copyfile(os.path.join(ROOT, "examples", "cortex-m", "firmware.elf"),
                     os.path.join(CORPUS, "fuzz_elf", "cortex_m_firmware.elf"))
+    shutil.copyfile(os.path.join(ROOT, "examples", "riscv64", "firmware.elf"),
+                    os.path.join(CORPUS, "fuzz_elf", "riscv64_firmware.elf"))
 
 
 def main():
