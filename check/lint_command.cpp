@@ -27,6 +27,8 @@ CLI::App* add_lint_command(CLI::App& app, lint_options& options) {
   command->add_option("--keyword", options.keyword, "Map reader, for --map: " + keyword_list())
       ->type_name("KEYWORD");
   command->add_option("--map", options.map, "Linker map file to analyse as well")->type_name("MAP");
+  command->add_option("--elf", options.image, "The linked ELF image of the listing, for --map")
+      ->type_name("FILE");
   command->add_option("--format", options.format, "Output form (default text)")
       ->check(CLI::IsMember({"text", "json", "github"}));
   command
@@ -49,18 +51,35 @@ int run_lint(const lint_options& options, std::ostream& out) {
     throw check_error{check_exit_usage, "unknown keyword \"" + options.keyword +
                                             "\" (known: " + keyword_list() + ")"};
   }
+  if (!options.image.empty() && !with_map) {
+    throw check_error{check_exit_usage, "--elf needs --keyword and --map"};
+  }
+  if (!options.image.empty() && options.keyword == k_image_keyword) {
+    throw check_error{check_exit_usage,
+                      "--elf is for a listing's keyword: with " + std::string(k_image_keyword) +
+                          " the map is the image"};
+  }
   require_file(options.definition);
   if (with_map) {
     require_file(options.map);
   }
+  if (!options.image.empty()) {
+    require_file(options.image);
+  }
   const lint_run run = lint_inputs(
       options.definition, with_map ? std::optional<input_source>(options.map) : std::nullopt,
-      options.keyword);
+      options.keyword,
+      options.image.empty() ? std::nullopt : std::optional<input_source>(options.image));
   if (run.unreadable == lint_unreadable::definition) {
     throw check_error{check_exit_input, options.definition + ": cannot be read"};
   }
+  if (run.unreadable == lint_unreadable::image) {
+    throw check_error{check_exit_input, options.image + ": " + run.image_error};
+  }
   if (run.unreadable == lint_unreadable::map) {
-    throw check_error{check_exit_input, options.map + ": cannot be opened"};
+    throw check_error{check_exit_input,
+                      options.map + ": " +
+                          (run.image_error.empty() ? "cannot be opened" : run.image_error)};
   }
   const std::vector<lint_finding>& findings = run.findings;
 

@@ -11,6 +11,7 @@ struct lint_options {
   std::string definition;
   std::string keyword;  ///< empty: no map
   std::string map;      ///< empty: no map
+  std::string image;    ///< --elf beside a listing; empty: none
   std::string format = "text";
   std::string fail_on = "error";
 };

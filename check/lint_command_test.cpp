@@ -196,3 +196,54 @@ TEST_F(lint_folder, AnyBytes) {
 }
 
 }  // namespace
+
+// The lint of a linked image, read as the map or beside its listing.
+TEST(lint_image, FindingsOfTheImageAndItsRefusals) {
+  const std::string dir = test_support::source_dir() + "/examples/";
+  const std::string definition = dir + "cortex-m/memory.def";
+  const std::string image = dir + "cortex-m/firmware.elf";
+  const std::string listing = dir + "cortex-m/firmware.lst";
+  const std::string other = dir + "arm-big-endian/firmware.elf";
+  test_support::scoped_temp_dir scratch;
+  const std::string cut = scratch.write("cut.elf", std::string("\x7f" "ELF\x01\x01\x01", 7));
+  const exit_case cases[] = {
+      {"the image as the map", {definition, "--keyword", "Elf", "--map", image}, 0, ""},
+      {"the image beside its listing",
+       {definition, "--keyword", "Tev2_mem32_unlimited", "--map", listing, "--elf", image},
+       0,
+       ""},
+      {"another image beside the listing",
+       {definition, "--keyword", "Tev2_mem32_unlimited", "--map", listing, "--elf", other},
+       1,
+       ""},
+      {"an image without a map", {definition, "--elf", image}, 2,
+       "vemora-check: --elf needs --keyword and --map\n"},
+      {"an image beside the image", {definition, "--keyword", "Elf", "--map", image, "--elf", image},
+       2, "vemora-check: --elf is for a listing's keyword: with Elf the map is the image\n"},
+      {"a cut image beside the listing",
+       {definition, "--keyword", "Tev2_mem32_unlimited", "--map", listing, "--elf", cut}, 3,
+       nullptr},
+      {"a cut image as the map", {definition, "--keyword", "Elf", "--map", cut}, 3, nullptr},
+  };
+  for (const exit_case& c : cases) {
+    check_test::expect_exit(c, {"lint"});
+  }
+
+  // libgcc's double routines have entry points inside one another (nm -S -n): __adddf3 in
+  // __aeabi_dsub (0x276 bytes), __aeabi_l2d in __aeabi_ul2d (0x5A), __ledf2 (0x82) and __cmpdf2
+  // (0x7A) in __gedf2, __aeabi_cdcmpeq in __aeabi_cdrcmple (0x10): five symbols, 0x3DC bytes.
+  const check_run as_map = run({"lint", definition, "--keyword", "Elf", "--map", image});
+  EXPECT_NE(as_map.out.find(image + ": note: in the image " + image +
+                            ", 5 symbols overlap the symbols before them by 0x3DC bytes in all: "
+                            "each byte is counted once, for the first symbol [VL112]\n"),
+            std::string::npos)
+      << as_map.out;
+  const check_run foreign = run({"lint", definition, "--keyword", "Tev2_mem32_unlimited", "--map",
+                                 listing, "--elf", other});
+  EXPECT_NE(foreign.out.find("error: not one counted section of the map has a section of its "
+                             "name and address in the image " +
+                             other + ": it is not this map's image, so no symbol is attributed "
+                                     "[VL114]\n"),
+            std::string::npos)
+      << foreign.out;
+}

@@ -66,6 +66,7 @@ lint_result lint(const lint_request& what) {
       result.problem = what.definition.name() + ": cannot be read";
       return result;
     case ::lint_unreadable::map:
+    case ::lint_unreadable::image:  // the library's lint reads no image beside the map
       result.problem = what.map->name() + ": cannot be read";
       return result;
     case ::lint_unreadable::none:
