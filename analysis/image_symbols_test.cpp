@@ -405,3 +405,78 @@ TEST(ImageSections, AListingsSectionIsFoundByItsNameWithoutPunctuationAndByItsAd
     EXPECT_EQ(found[i], cases[i].found) << cases[i].name << " at " << cases[i].start;
   }
 }
+
+TEST(ImageSections, EachSectionHeaderIsOneRecognisedSection) {
+  struct header_case {
+    const char* name;
+    std::uint64_t flags;
+    std::uint32_t type;
+    std::uint64_t address;
+    std::uint64_t size;
+    std::uint64_t load_address;
+    section_fate fate;
+    std::uint32_t start;  ///< as recorded
+    std::uint32_t size32;
+    std::uint8_t traits;
+    std::optional<std::uint32_t> load;
+  };
+  using namespace elf_value;
+  constexpr std::uint8_t k_attributes = k_trait_attributes;
+  constexpr std::uint8_t k_alloc = k_trait_attributes | k_trait_alloc;
+  constexpr std::uint8_t k_loaded = k_alloc | k_trait_load;
+  const std::vector<header_case> cases = {
+      {".text", k_shf_alloc | k_shf_execinstr, 1, 0x1000, 0x100, 0x1000,
+       section_fate::counted_program, 0x1000, 0x100, k_loaded, 0x1000},
+      {".data", k_shf_alloc | k_shf_write, 1, 0x8000, 0x10, 0x1100, section_fate::counted_memory,
+       0x8000, 0x10, k_loaded, 0x1100},
+      {".bss", k_shf_alloc | k_shf_write, k_sht_nobits, 0x8010, 0x20, 0x1110,
+       section_fate::counted_memory, 0x8010, 0x20, k_alloc, 0x1110},
+      {".debug_info", 0, 1, 0, 0x400, 0, section_fate::not_allocated, 0, 0x400, k_attributes,
+       std::nullopt},
+      {".far", k_shf_alloc, 1, 0x1'0000'0000, 0x10, 0x1'0000'0000, section_fate::outside_ranges, 0,
+       0x10, k_loaded | k_trait_wide_start | k_trait_wide_load, std::nullopt},
+      {".huge", k_shf_alloc, k_sht_nobits, 0x9000, 0x1'0000'0000, 0x9000,
+       section_fate::outside_ranges, 0x9000, 0, k_alloc | k_trait_wide_size | k_trait_wide_load,
+       std::nullopt},
+      {".flashcopy", k_shf_alloc, 1, 0x8100, 0x10, 0xFFFF'FFF8, section_fate::counted_memory,
+       0x8100, 0x10, k_loaded | k_trait_wide_load, std::nullopt},
+      {".empty", k_shf_alloc, 1, 0x1200, 0, 0x1200, section_fate::zero_size, 0x1200, 0, k_loaded,
+       0x1200},
+  };
+  elf_image image;
+  image.header.file_class = elf_class::elf64;
+  image.sections.resize(1);
+  for (const header_case& c : cases) {
+    elf_section section;
+    section.name = c.name;
+    section.flags = c.flags;
+    section.type = c.type;
+    section.address = c.address;
+    section.size = c.size;
+    section.load_address = c.load_address;
+    image.sections.push_back(section);
+  }
+  c_memory_def definition;
+  search_list searches;
+  ASSERT_TRUE(definition.read(
+      input_source::in_memory("PROGRAM 0x1000 0x1000\nMEMORY 0x8000 0x1000\n"), searches));
+  section_list program;
+  section_list memory;
+  reading_account account;
+  const auto names = std::make_shared<section_name_pool>();  // outlives the records' names
+  EXPECT_TRUE(read_image_sections(image, definition, names, program, memory, &account));
+  ASSERT_EQ(account.sections.size(), cases.size());
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const section_fate_record& got = account.sections[i];
+    const header_case& want = cases[i];
+    EXPECT_EQ(got.name.str(), want.name);
+    EXPECT_EQ(got.map_line, i + 1) << want.name;
+    EXPECT_EQ(got.fate, want.fate) << want.name;
+    EXPECT_EQ(got.start, want.start) << want.name;
+    EXPECT_EQ(got.size, want.size32) << want.name;
+    EXPECT_EQ(got.detail.traits, want.traits) << want.name;
+    EXPECT_EQ(got.detail.load_address, want.load) << want.name;
+  }
+  EXPECT_EQ(program.size(), 1u);
+  EXPECT_EQ(memory.size(), 3u);
+}

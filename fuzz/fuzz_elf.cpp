@@ -116,8 +116,8 @@ void check_attribution(const elf_image& image) {
   section_list program;
   section_list memory;
   reading_account account;
-  read_image_sections(image, definition, std::make_shared<section_name_pool>(), program, memory,
-                      &account);
+  const auto names = std::make_shared<section_name_pool>();  // outlives the records' names
+  read_image_sections(image, definition, names, program, memory, &account);
   FUZZ_CHECK(account.sections.size() + 1 == std::max<std::size_t>(image.sections.size(), 1));
   std::vector<section_fate_record>& fates = account.sections;
   image_account image_sums;
