@@ -21,10 +21,18 @@ std::string read_input_text(const std::string& path) {
 }
 
 report_model read_report_file(const std::string& path) {
-  const std::string text = read_input_text(path);
+  require_file(path);
+  std::ifstream file(path, std::ios::binary);
+  if (!file.is_open()) {
+    throw check_error{check_exit_input, path + ": cannot be read"};
+  }
   report_model model;
   std::string error;
-  if (!read_report_model(text, model, error)) {
+  const bool read = read_report_model(file, model, error);
+  if (file.bad()) {
+    throw check_error{check_exit_input, path + ": cannot be read"};
+  }
+  if (!read) {
     throw check_error{check_exit_input, path + ": " + error};
   }
   return model;

@@ -209,36 +209,213 @@ model_area read_area(const json& totals, const char* key) {
   return out;
 }
 
-void read_sections(const json& report, report_model& model) {
+model_section section_row(const json& sections_element, std::size_t index) {
+  if (!sections_element.is_object()) {
+    refuse(element("sections", index), "not an object");
+  }
+  const json& section = sections_element;
+  const std::string path = element("sections", index);
+  model_section row;
+  row.name = text_of(section, "name", path);
+  const std::uint64_t size = count_of(section, "size", path);
+  const std::string unit = text_of(section, "unit", path);
+  if (unit != "bytes" && unit != "bits") {
+    refuse(path + ".unit", "neither \"bytes\" nor \"bits\"");
+  }
+  row.bytes = unit == "bits" ? static_cast<double>(size) / 8 : static_cast<double>(size);
+  const std::string fate = text_of(section, "fate", path);
+  if (fate == "counted") {
+    row.counted = true;
+    row.range = optional_text_of(section, "range", path).value_or("");
+  } else if (fate == "dropped") {
+    const std::optional<std::string> reason = optional_text_of(section, "reason", path);
+    if (!reason || reason->empty()) {
+      refuse(path + ".reason", "a dropped section needs its reason");
+    }
+    row.reason = *reason;
+  } else {
+    refuse(path + ".fate", "neither \"counted\" nor \"dropped\"");
+  }
+  return row;
+}
+
+/// The rows of "sections" the streaming reader converted while it read, and the first refusal
+/// among them, told when the report's other keys have been checked.
+struct streamed_sections {
+  bool streamed = false;
+  std::vector<model_section> rows;
+  std::optional<refusal> refused;
+};
+
+void read_sections(const json& report, const streamed_sections& streamed, report_model& model) {
   const json& sections = array_of(report, "sections");
+  if (streamed.streamed) {
+    if (streamed.refused) {
+      throw *streamed.refused;
+    }
+    model.sections = streamed.rows;
+    return;
+  }
   model.sections.reserve(sections.size());
   for (std::size_t i = 0; i < sections.size(); ++i) {
-    const json& section = element_object(sections, "sections", i);
-    const std::string path = element("sections", i);
-    model_section row;
-    row.name = text_of(section, "name", path);
-    const std::uint64_t size = count_of(section, "size", path);
-    const std::string unit = text_of(section, "unit", path);
-    if (unit != "bytes" && unit != "bits") {
-      refuse(path + ".unit", "neither \"bytes\" nor \"bits\"");
-    }
-    row.bytes = unit == "bits" ? static_cast<double>(size) / 8 : static_cast<double>(size);
-    const std::string fate = text_of(section, "fate", path);
-    if (fate == "counted") {
-      row.counted = true;
-      row.range = optional_text_of(section, "range", path).value_or("");
-    } else if (fate == "dropped") {
-      const std::optional<std::string> reason = optional_text_of(section, "reason", path);
-      if (!reason || reason->empty()) {
-        refuse(path + ".reason", "a dropped section needs its reason");
-      }
-      row.reason = *reason;
-    } else {
-      refuse(path + ".fate", "neither \"counted\" nor \"dropped\"");
-    }
-    model.sections.push_back(std::move(row));
+    model.sections.push_back(section_row(sections[i], i));
   }
 }
+
+/// Builds JSON values from parser events, as the parser's own DOM does.
+class value_builder {
+ public:
+  explicit value_builder(json& root) : m_root(root) {}
+
+  void key(std::string key) { m_key = std::move(key); }
+  void value(json value) { place(std::move(value)); }
+  void open(json container) { m_open.push_back(place(std::move(container))); }
+  void close() { m_open.pop_back(); }
+  bool empty() const { return m_open.empty(); }
+
+ private:
+  json* place(json value) {
+    if (m_open.empty()) {
+      m_root = std::move(value);
+      return &m_root;
+    }
+    json& parent = *m_open.back();
+    if (parent.is_array()) {
+      parent.push_back(std::move(value));
+      return &parent.back();
+    }
+    json& slot = parent[m_key];
+    slot = std::move(value);
+    return &slot;
+  }
+
+  json& m_root;
+  std::vector<json*> m_open;
+  std::string m_key;
+};
+
+/// Reads a report's JSON as a stream: every key but the large ones into a DOM, each element of
+/// "sections" converted to its row as soon as it is read and then dropped, and the keys no
+/// comparison reads ("ambiguous", "symbols", "diff") skipped unbuilt. The peak memory is that of
+/// the small keys and the rows, not of the whole document.
+class report_stream : public nlohmann::json_sax<json> {
+ public:
+  report_stream(json& report, streamed_sections& sections)
+      : m_sections(sections), m_top(report), m_element_builder(m_element) {}
+
+  bool null() override { return put(nullptr); }
+  bool boolean(bool value) override { return put(value); }
+  bool number_integer(number_integer_t value) override { return put(value); }
+  bool number_unsigned(number_unsigned_t value) override { return put(value); }
+  bool number_float(number_float_t value, const string_t& /*text*/) override { return put(value); }
+  bool string(string_t& value) override { return put(std::move(value)); }
+  bool binary(binary_t& value) override { return put(json::binary(std::move(value))); }
+  bool key(string_t& key) override {
+    if (m_skipping > 0) {
+      return true;
+    }
+    if (m_depth == 1) {
+      m_top_key = key;
+    }
+    (in_element() ? m_element_builder : m_top).key(std::move(key));
+    return true;
+  }
+  bool start_object(std::size_t /*elements*/) override { return open(json::object()); }
+  bool start_array(std::size_t /*elements*/) override { return open(json::array()); }
+  bool end_object() override { return close(); }
+  bool end_array() override { return close(); }
+  bool parse_error(std::size_t /*position*/, const std::string& /*last_token*/,
+                   const nlohmann::detail::exception& failure) override {
+    throw failure;
+  }
+
+ private:
+  bool skipped_key() const {
+    return m_depth == 1 && m_top_object &&
+           (m_top_key == "ambiguous" || m_top_key == "symbols" || m_top_key == "diff");
+  }
+  bool in_element() const { return m_streaming && m_depth >= 3; }
+
+  bool put(json value) {
+    if (m_skipping > 0 || skipped_key()) {
+      return true;
+    }
+    if (m_streaming && m_depth == 2) {
+      m_element = std::move(value);
+      finish_element();
+    } else if (in_element()) {
+      m_element_builder.value(std::move(value));
+    } else {
+      m_top.value(std::move(value));
+    }
+    return true;
+  }
+
+  bool open(json container) {
+    if (m_skipping > 0 || skipped_key()) {
+      ++m_skipping;
+      return true;
+    }
+    if (m_depth == 0) {
+      m_top_object = container.is_object();
+    }
+    if (m_depth == 1 && m_top_object && m_top_key == "sections" && container.is_array()) {
+      // A later "sections" key replaces an earlier one, as in the parser's DOM.
+      m_sections = streamed_sections{};
+      m_sections.streamed = true;
+      m_top.value(json::array());
+      m_streaming = true;
+    } else if (m_streaming && m_depth >= 2) {
+      m_element_builder.open(std::move(container));
+    } else {
+      m_top.open(std::move(container));
+    }
+    ++m_depth;
+    return true;
+  }
+
+  bool close() {
+    if (m_skipping > 0) {
+      --m_skipping;
+      return true;
+    }
+    --m_depth;
+    if (m_streaming && m_depth == 1) {
+      m_streaming = false;
+    } else if (m_streaming) {
+      m_element_builder.close();
+      if (m_depth == 2) {
+        finish_element();
+      }
+    } else {
+      m_top.close();
+    }
+    return true;
+  }
+
+  void finish_element() {
+    if (!m_sections.refused) {
+      try {
+        m_sections.rows.push_back(section_row(m_element, m_index));
+      } catch (const refusal& refused) {
+        m_sections.refused = refused;
+      }
+    }
+    ++m_index;
+    m_element = json();
+  }
+
+  streamed_sections& m_sections;
+  value_builder m_top;
+  json m_element;
+  value_builder m_element_builder;
+  std::size_t m_depth = 0;
+  std::size_t m_skipping = 0;
+  bool m_top_object = false;
+  bool m_streaming = false;
+  std::size_t m_index = 0;
+  std::string m_top_key;
+};
 
 void read_eeprom(const json& report, report_model& model) {
   const json& eeprom = member(report, "eeprom", "");
@@ -277,7 +454,7 @@ void read_diagnostics(const json& report, report_model& model) {
   }
 }
 
-void read_report(const json& report, report_model& model) {
+void read_report(const json& report, const streamed_sections& streamed, report_model& model) {
   if (!report.is_object()) {
     throw refusal{"is no vemora report (not a JSON object)"};
   }
@@ -304,7 +481,7 @@ void read_report(const json& report, report_model& model) {
     const std::string path = element("groups", i);
     model.groups.push_back({text_of(group, "search", path), count_of(group, "bytes", path)});
   }
-  read_sections(report, model);
+  read_sections(report, streamed, model);
   const json& dropped = object_of(report, "dropped", "");
   for (const auto& [reason, sum] : dropped.items()) {
     const std::string path = "dropped." + reason;
@@ -328,14 +505,36 @@ const model_range* report_model::find_range(std::string_view id) const {
   return nullptr;
 }
 
-bool read_report_model(std::string_view text, report_model& model, std::string& error) {
+namespace {
+/// Reads the report from the parser's input (a text or a stream) as a stream of events.
+template <class Parse>
+bool read_streamed(Parse&& parse, report_model& model, std::string& error) {
   model = report_model{};
   const bool read = json_refusal::read_or_refuse(
-      [&] { read_report(json::parse(text.begin(), text.end()), model); }, error);
+      [&] {
+        json report;
+        streamed_sections sections;
+        report_stream stream(report, sections);
+        parse(stream);
+        read_report(report, sections, model);
+      },
+      error);
   if (!read) {
     model = report_model{};
   }
   return read;
+}
+}  // namespace
+
+bool read_report_model(std::string_view text, report_model& model, std::string& error) {
+  return read_streamed(
+      [&](report_stream& stream) { json::sax_parse(text.begin(), text.end(), &stream); }, model,
+      error);
+}
+
+bool read_report_model(std::istream& in, report_model& model, std::string& error) {
+  return read_streamed([&](report_stream& stream) { json::sax_parse(in, &stream); }, model,
+                       error);
 }
 
 report_model model_of_analysis(const analysis_result& result) {

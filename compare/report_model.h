@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <istream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -101,6 +102,9 @@ struct report_model {
 /// JSON, no report, a report of another major version, or one whose members
 /// have the wrong type; model is then unspecified.
 bool read_report_model(std::string_view text, report_model& model, std::string& error);
+/// The same, read from a stream as it comes: the whole text is never held, and of the sections
+/// only their rows are kept. A failure to read the stream shows in its state.
+bool read_report_model(std::istream& in, report_model& model, std::string& error);
 
 /// The same data straight from an analysis made with collect_fates; its
 /// diagnostics stay empty.

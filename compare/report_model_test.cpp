@@ -26,6 +26,9 @@ const std::string k_empty_rest =
     "\"memory\": {\"total\": 0, \"used\": 0, \"free\": 0, \"used_pct\": null}}, \"groups\": [], "
     "\"sections\": [], \"dropped\": {}, \"eeprom\": null}";
 
+/// The totals and the groups of the empty report, with the comma after them.
+const std::string k_totals_groups = k_empty_rest.substr(0, k_empty_rest.find("\"sections\""));
+
 std::string with_ranges(const std::string& ranges) {
   return k_prefix + "\"ranges\": [" + ranges + "], " + k_empty_rest;
 }
@@ -87,6 +90,18 @@ INSTANTIATE_TEST_SUITE_P(
                          "[{\"name\": \"a\", \"size\": 1, \"unit\": \"bytes\", \"fate\": "
                          "\"lost\"}]}",
                      "sections[0].fate: neither \"counted\" nor \"dropped\""},
+        refusal_case{"a bad section told after the keys before it",
+                     k_prefix + "\"sections\": [{\"name\": 1}], " + k_totals_groups +
+                         "\"dropped\": {}, \"eeprom\": null}",
+                     "ranges: missing"},
+        refusal_case{"a section that is no object",
+                     k_prefix + "\"ranges\": [], " + k_totals_groups +
+                         "\"sections\": [1], \"dropped\": {}, \"eeprom\": null}",
+                     "sections[0]: not an object"},
+        refusal_case{"sections that are no array",
+                     k_prefix + "\"ranges\": [], " + k_totals_groups +
+                         "\"sections\": {}, \"dropped\": {}, \"eeprom\": null}",
+                     "sections: not an array"},
         refusal_case{"an EEPROM that is a number",
                      k_prefix +
                          "\"ranges\": [], \"totals\": {\"program\": {\"total\": 0, \"used\": 0, "
@@ -142,6 +157,39 @@ TEST(ReportModel, ReadsAnEmptyReport) {
   EXPECT_EQ(model.ranges[0].used, 8u);
   EXPECT_EQ(model.ranges[0].used_pct, 50.0);
   EXPECT_EQ(model.schema_version, "1.1.0");
+}
+
+TEST(ReportModel, AStreamReadsAsTheTextAndKeysNoComparisonReadsAreSkipped) {
+  // Two "sections" keys: the later one counts, as in any JSON reader that keeps the last.
+  const std::string text =
+      k_prefix + "\"ranges\": [" + k_range + "], \"ambiguous\": [[{\"a\": [1, {}]}], 2], " +
+      "\"diff\": {\"x\": [[]]}, \"symbols\": [{\"name\": 1}], " +
+      "\"sections\": [{\"name\": 1}], " + k_totals_groups +
+      "\"sections\": [{\"name\": \"a\", \"size\": 16, \"unit\": \"bits\", \"fate\": "
+      "\"counted\", \"range\": \"program0\"}, {\"name\": \"b\", \"size\": 3, \"unit\": "
+      "\"bytes\", \"fate\": \"dropped\", \"reason\": \"zero_size\"}], \"dropped\": {}, "
+      "\"eeprom\": null}";
+  report_model from_text;
+  std::string error;
+  ASSERT_TRUE(read_report_model(text, from_text, error)) << error;
+  ASSERT_EQ(from_text.sections.size(), 2u);
+  EXPECT_EQ(from_text.sections[0].name, "a");
+  EXPECT_EQ(from_text.sections[0].bytes, 2.0);
+  EXPECT_EQ(from_text.sections[0].range, "program0");
+  EXPECT_EQ(from_text.sections[1].reason, "zero_size");
+
+  std::istringstream stream(text);
+  report_model from_stream;
+  ASSERT_TRUE(read_report_model(stream, from_stream, error)) << error;
+  ASSERT_EQ(from_stream.sections.size(), 2u);
+  EXPECT_EQ(from_stream.sections[1].name, "b");
+  EXPECT_EQ(from_stream.ranges.size(), 1u);
+
+  std::istringstream cut(text.substr(0, text.size() / 2));
+  report_model none;
+  EXPECT_FALSE(read_report_model(cut, none, error));
+  EXPECT_EQ(error.rfind("is not valid JSON", 0), 0u) << error;
+  EXPECT_TRUE(none.sections.empty());
 }
 
 TEST(ReportModel, AnOlderReportHasNoFootprintAndNoFindings) {
