@@ -187,6 +187,9 @@ struct memory_analysis {
   /// The bytes of the program and memory sections that symbols hold.
   std::uint64_t program_attributed = 0;
   std::uint64_t memory_attributed = 0;
+  /// The rest of the program and memory bytes (an image has no sections counted in bits).
+  std::uint64_t program_unattributed() const { return program_used - program_attributed; }
+  std::uint64_t memory_unattributed() const { return memory_used_bytes - memory_attributed; }
 
   /// The sums by fate of every dropped section.
   fate_sum dropped() const;
