@@ -1,5 +1,6 @@
 #include "formats/report_formats.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -474,6 +475,47 @@ void write_ranges_csv(std::ostream& out, const analysis_result& result) {
 
 // ---- Markdown --------------------------------------------------------------
 
+namespace {
+constexpr std::size_t k_markdown_symbols = 10;
+
+/// Per range its largest symbols (bytes, then symbol order) and the split of its used bytes.
+void write_markdown_symbols(std::ostream& out, const memory_analysis& memory,
+                            const std::vector<range_row>& rows) {
+  for (const range_row& row : rows) {
+    std::vector<std::size_t> held;
+    for (std::size_t i = 0; i < memory.symbols.size(); ++i) {
+      if (memory.range_of(memory.symbols[i]) == row.usage) {
+        held.push_back(i);
+      }
+    }
+    const std::size_t shown = std::min(held.size(), k_markdown_symbols);
+    std::partial_sort(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(shown), held.end(),
+                      [&memory](std::size_t a, std::size_t b) {
+                        const std::uint64_t x = memory.symbols[a].bytes;
+                        const std::uint64_t y = memory.symbols[b].bytes;
+                        return x != y ? x > y : a < b;
+                      });
+    out << "### Largest symbols of " << row.id << "\n\n";
+    if (shown == 0) {
+      out << "No symbol.\n\n";
+    } else {
+      out << "| Symbol | Kind | Section | Bytes | % of used |\n";
+      out << "|---|---|---|---:|---:|\n";
+      for (std::size_t i = 0; i < shown; ++i) {
+        const symbol_record& symbol = memory.symbols[held[i]];
+        out << "| " << markdown_cell(symbol.display) << " | " << symbol_kind_keyword(symbol.kind)
+            << " | " << markdown_cell(memory.fates[symbol.section].name.str()) << " | "
+            << symbol.bytes << " | " << percent_text(memory.share_of_range(symbol)) << " |\n";
+      }
+      out << '\n';
+    }
+    out << row.id << ": " << plural_text(held.size(), "symbol", "symbols") << ", "
+        << plural_text(row.usage->attributed_bytes, "byte", "bytes") << " attributed, "
+        << plural_text(row.usage->unattributed_bytes(), "byte", "bytes") << " unattributed.\n\n";
+  }
+}
+}  // namespace
+
 void write_markdown_report(std::ostream& out, const analysis_result& result,
                            const report_context& context) {
   const memory_analysis& memory = result.memory;
@@ -497,6 +539,10 @@ void write_markdown_report(std::ostream& out, const analysis_result& result,
           << percent_text(usage.used_pct()) << " |\n";
     }
     out << '\n';
+  }
+
+  if (memory.image.given) {
+    write_markdown_symbols(out, memory, rows);
   }
 
   out << "## Totals\n\n";
