@@ -420,8 +420,9 @@
     element.appendChild(canvas);
   }
 
-  // Up to k_dom_tiles tiles each section is a div of its own (hover shows its label);
-  // beyond that one canvas draws them, which stays fast for any listing.
+  // Up to k_dom_tiles tiles (sections, symbols and unattributed bytes together) each is a
+  // div of its own (hover shows its label); beyond that one canvas draws them, which stays
+  // fast for any listing or image.
   function draw_treemap(report, kind, element) {
     const width = Math.max(element.clientWidth, 200);
     const height = Math.max(element.clientHeight, 100);

@@ -165,6 +165,9 @@ TEST(MarkdownReport, HostileSymbolNamesRenderAsText) {
   flash.section_count = 1;
   flash.attributed_bytes = 48;
   memory.program_usage.push_back(flash);
+  range_usage ram;
+  ram.range = {0x1000, 256};
+  memory.memory_usage.push_back(ram);
   memory.fates.push_back(
       {section_name(".text|<i>", *memory.names), 0x0, 64, 0, 3, section_fate::counted_program});
   memory.fates[0].range_index = 0;
@@ -181,6 +184,11 @@ TEST(MarkdownReport, HostileSymbolNamesRenderAsText) {
   EXPECT_NE(out.str().find("| foo&lt;int&#42;&gt;(char&#42;, a&#124;b)&lt;/script&gt; | function "
                            "| .text&#124;&lt;i&gt; | 48 | 75.00 |\n\nprogram0: 1 symbol, 48 "
                            "bytes attributed, 16 bytes unattributed.\n"),
+            std::string::npos)
+      << out.str();
+  // A range without symbols says so, and its closing line still stands.
+  EXPECT_NE(out.str().find("### Largest symbols of memory0\n\nNo symbol.\n\nmemory0: 0 symbols, 0 "
+                           "bytes attributed, 0 bytes unattributed.\n\n## Totals\n"),
             std::string::npos)
       << out.str();
 }

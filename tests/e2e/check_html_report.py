@@ -11,7 +11,8 @@ the change sits right under the ranges with its percentages in two decimals.
 The cortex-m image read with the keyword Elf: one tile per symbol inside its section, one
 unattributed tile for each section whose symbols leave bytes over (4 bytes of .isr_vector, as
 arm-none-eabi-readelf -sW gives g_vector_table 236 of its 240), the symbol table largest first,
-and the search preset from the page's address; the same image with symbols renamed to markup.
+and the search preset from the page's address; the same image with symbols renamed to markup;
+an image of 4200 objects, whose treemap the canvas draws.
 Then a listing whose names and labels hold markup, quotes and bytes that are not UTF-8: the
 page still finishes, no name became an element, and the names read as their text. Last, the
 page of 100 000 counted sections (bench/html_report_bench.sh) opens and finishes in time.
@@ -419,6 +420,42 @@ class checker:
             if name not in shown:
                 self.fail(case, f"the symbol table does not read {name!r}")
 
+    def check_many_symbols(self):
+        case = "4200 symbols on a canvas"
+        folder = os.path.join(self.work, "many_symbols")
+        os.makedirs(folder, exist_ok=True)
+        # 4200 constants of 4 bytes in .rodata: more tiles than the page draws as elements.
+        source = [f"const int k_value_{i} = {i};" for i in range(4200)]
+        with open(os.path.join(folder, "many.c"), "w", encoding="ascii") as out:
+            out.write("\n".join(source) + "\n")
+        subprocess.run([self.args.gcc, "-mcpu=cortex-m3", "-mthumb", "-O1", "-nostdlib",
+                        "-nostartfiles", "-Wl,--entry=0", "-Wl,-Ttext=0x08000000",
+                        "-Wl,--no-warn-rwx-segments", "-o", "many.elf", "many.c"], cwd=folder,
+                       check=True, timeout=120, capture_output=True)
+        with open(os.path.join(folder, "memory.def"), "w", encoding="ascii") as out:
+            out.write("PROGRAM 0x08000000 0x00010000\nMEMORY  0x20000000 0x00001000\n")
+        self.run("report", "Elf", "memory.def", "many.elf", "--html", "many.html", "--json",
+                 "many.json", cwd=folder)
+        report = json.load(open(os.path.join(folder, "many.json"), encoding="utf-8"))
+        holding = {symbol["section"] for symbol in report["symbols"]}
+        counted = [s for s in report["sections"] if s["fate"] == "counted"]
+        tiles = len(report["symbols"]) + sum(
+            1 for i in holding if report["sections"][i]["unattributed"]) + sum(
+            1 for i, s in enumerate(report["sections"]) if s["fate"] == "counted" and
+            i not in holding)
+        if len(report["symbols"]) != 4200 or not counted:
+            self.fail(case, f"{len(report['symbols'])} symbols in {len(counted)} sections")
+        result = subprocess.run(
+            [self.args.chromium, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+             f"--user-data-dir={tempfile.mkdtemp(prefix='profile.', dir=self.work)}",
+             "--virtual-time-budget=5000", "--dump-dom",
+             "file://" + os.path.join(folder, "many.html")],
+            capture_output=True, timeout=180, env=dict(os.environ, HOME=self.work))
+        dom = result.stdout.decode("utf-8")
+        for expected in ('data-status="ok"', f'data-tiles="{tiles}"', 'data-drawn="canvas"'):
+            if expected not in dom:
+                self.fail(case, f"no {expected} in the page drawn")
+
     def check_overfull(self):
         case = "an overfull range"
         folder = os.path.join(self.work, "overfull")
@@ -537,6 +574,8 @@ def main():
     parser.add_argument("--keep", help="write into this folder and keep it")
     parser.add_argument("--objcopy", default=shutil.which("arm-none-eabi-objcopy"),
                         help="binutils' objcopy for ARM, which renames the image's symbols")
+    parser.add_argument("--gcc", default=shutil.which("arm-none-eabi-gcc"),
+                        help="the ARM compiler, which builds an image of many symbols")
     args = parser.parse_args()
     work = args.keep or tempfile.mkdtemp(prefix="vemora_html.")
     os.makedirs(work, exist_ok=True)
@@ -547,6 +586,10 @@ def main():
             check.check_image()
         else:
             print("SKIPPED: the cortex-m image (no arm-none-eabi-objcopy)")
+        if args.gcc:
+            check.check_many_symbols()
+        else:
+            print("SKIPPED: an image of many symbols (no arm-none-eabi-gcc)")
         check.check_hostile_names()
         check.check_overfull()
         check.check_many_sections()
