@@ -314,6 +314,28 @@ std::optional<double> memory_analysis::memory_used_pct() const {
                  static_cast<double>(memory_total));
 }
 
+const range_usage* memory_analysis::range_of(const symbol_record& symbol) const {
+  if (symbol.section >= fates.size()) {
+    return nullptr;
+  }
+  const section_fate_record& fate = fates[symbol.section];
+  const std::vector<range_usage>& usage =
+      fate.fate == section_fate::counted_program ? program_usage : memory_usage;
+  if (!is_counted(fate.fate) || fate.range_index < 0 ||
+      static_cast<std::size_t>(fate.range_index) >= usage.size()) {
+    return nullptr;
+  }
+  return &usage[static_cast<std::size_t>(fate.range_index)];
+}
+
+std::optional<double> memory_analysis::share_of_range(const symbol_record& symbol) const {
+  const range_usage* range = range_of(symbol);
+  if (range == nullptr) {
+    return std::nullopt;
+  }
+  return percent(static_cast<double>(symbol.bytes), static_cast<double>(range->used_rounded()));
+}
+
 std::optional<double> memory_analysis::program_average() const {
   if (program_sections.empty()) {
     return std::nullopt;

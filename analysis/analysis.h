@@ -187,6 +187,13 @@ struct memory_analysis {
   /// The bytes of the program and memory sections that symbols hold.
   std::uint64_t program_attributed = 0;
   std::uint64_t memory_attributed = 0;
+  /// The rest of the program and memory bytes (an image has no sections counted in bits).
+  std::uint64_t program_unattributed() const { return program_used - program_attributed; }
+  std::uint64_t memory_unattributed() const { return memory_used_bytes - memory_attributed; }
+  /// The range that holds a symbol's section (nullptr for none), and the symbol's bytes in
+  /// percent of that range's used bytes; none when there is no range or it uses no byte.
+  const range_usage* range_of(const symbol_record& symbol) const;
+  std::optional<double> share_of_range(const symbol_record& symbol) const;
 
   /// The sums by fate of every dropped section.
   fate_sum dropped() const;

@@ -43,6 +43,7 @@ struct search_breakdown {
     std::uint64_t bytes = 0;  ///< the same sum, exactly
     /// With an image's symbols: the bytes of the entry's sections that symbols hold.
     std::uint64_t attributed_bytes = 0;
+    std::uint64_t unattributed_bytes() const { return bytes - attributed_bytes; }
     /// The records the entry counted, by their place among the accounted ones.
     std::vector<std::uint32_t> sections;
   };

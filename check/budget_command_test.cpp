@@ -237,7 +237,7 @@ TEST_F(budget_folder, ReportWithABaselineCarriesTheDiff) {
       run({"report", "Tev2", "memory.def", "small.map", "--json", "-", "--baseline", "base.json"});
   ASSERT_EQ(json.code, 0) << json.err;
   const nlohmann::json report = nlohmann::json::parse(json.out);
-  EXPECT_EQ(report["schema_version"], "1.2.0");
+  EXPECT_EQ(report["schema_version"], "1.3.0");
   EXPECT_EQ(report["diff"]["schema"], "vemora-diff");
   EXPECT_EQ(report["diff"]["totals"]["program"]["current"], 256);
   EXPECT_EQ(report["diff"]["totals"]["program"]["delta"], 0);

@@ -315,7 +315,9 @@ void expect_same(const report_model& read, const report_model& made) {
 struct example_case {
   const char* folder;
   const char* keyword;
+  const char* map;
   const char* eeprom;  ///< empty: none
+  const char* image;   ///< --elf beside a listing; empty: none
 };
 
 class ModelOfAnalysis : public ::testing::TestWithParam<example_case> {};
@@ -324,10 +326,14 @@ TEST_P(ModelOfAnalysis, EqualsTheModelReadFromItsReport) {
   const std::string folder = test_support::source_dir() + "/" + GetParam().folder;
   analysis_request request;
   request.type_keyword = GetParam().keyword;
+  request.image_keywords = true;
   request.definition_path = folder + "/memory.def";
-  request.map_path = folder + "/firmware.map";
+  request.map_path = folder + "/" + GetParam().map;
   if (*GetParam().eeprom != '\0') {
     request.eeprom_path = folder + "/" + GetParam().eeprom;
+  }
+  if (*GetParam().image != '\0') {
+    request.image_path = folder + "/" + GetParam().image;
   }
   request.collect_fates = true;
   const analysis_result result = analyse(request);
@@ -342,10 +348,15 @@ TEST_P(ModelOfAnalysis, EqualsTheModelReadFromItsReport) {
   EXPECT_FALSE(made.sections.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, ModelOfAnalysis,
-                         ::testing::Values(example_case{"formats/testdata/small", "Tev2", ""},
-                                           example_case{"examples/tev2", "Tev2", "EepPrj.src"},
-                                           example_case{"examples/mem32", "Tev2_mem32_unlimited",
-                                                        ""}));
+// The reports of an image run carry symbols and attributed bytes, which the model passes over.
+INSTANTIATE_TEST_SUITE_P(
+    Examples, ModelOfAnalysis,
+    ::testing::Values(example_case{"formats/testdata/small", "Tev2", "firmware.map", "", ""},
+                      example_case{"examples/tev2", "Tev2", "firmware.map", "EepPrj.src", ""},
+                      example_case{"examples/mem32", "Tev2_mem32_unlimited", "firmware.map", "",
+                                   ""},
+                      example_case{"examples/cortex-m", "Elf", "firmware.elf", "", ""},
+                      example_case{"examples/cortex-m", "Tev2_mem32_unlimited", "firmware.lst", "",
+                                   "firmware.elf"}));
 
 }  // namespace

@@ -149,9 +149,22 @@ std::string csv_field(std::string_view text) {
 std::string markdown_cell(std::string_view text) {
   // Entities rather than backslashes: a backslash of the name itself would
   // cancel "\|" ("a\\|b" splits the cell), while "&#124;" holds no bar at
-  // all, and a comment renders "<b>" as text, never as markup.
+  // all, and a comment renders "<b>" as text, never as markup. The name's own
+  // backslash is an entity too, or it would make the "&" of the next entity
+  // plain text. Symbol names hold "*", "_", "~" and "[abi:cxx11]()": no
+  // emphasis, strike-through or link may come of them, and "_" inside a word
+  // (a_b) is no emphasis already.
+  const std::string valid = utf8_with_latin1_fallback(text);
+  const auto word = [&valid](std::size_t at) {
+    if (at >= valid.size()) {
+      return false;
+    }
+    const char c = valid[at];
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  };
   std::string out;
-  for (const char c : utf8_with_latin1_fallback(text)) {
+  for (std::size_t at = 0; at < valid.size(); ++at) {
+    const char c = valid[at];
     if (c == '|') {
       out += "&#124;";
     } else if (c == '<') {
@@ -162,6 +175,18 @@ std::string markdown_cell(std::string_view text) {
       out += "&amp;";
     } else if (c == '`') {
       out += "&#96;";
+    } else if (c == '\\') {
+      out += "&#92;";
+    } else if (c == '*') {
+      out += "&#42;";
+    } else if (c == '~') {
+      out += "&#126;";
+    } else if (c == '[') {
+      out += "&#91;";
+    } else if (c == ']') {
+      out += "&#93;";
+    } else if (c == '_' && !(at > 0 && word(at - 1) && word(at + 1))) {
+      out += "&#95;";
     } else if (c == '\r' || c == '\n') {
       out += ' ';
     } else {

@@ -33,7 +33,9 @@ std::string csv_field(std::string_view text);
 
 /// Markdown text that renders as it reads, also in a table cell or a
 /// heading: "|" as "&#124;", "<" "&lt;", ">" "&gt;", "&" "&amp;", "`" "&#96;",
-/// CR and LF as blanks, invalid UTF-8 as in utf8_with_latin1_fallback.
+/// "\\" "&#92;", "*" "&#42;", "~" "&#126;", "[" "&#91;", "]" "&#93;", "_" "&#95;"
+/// unless it stands between two letters or digits, CR and LF as blanks,
+/// invalid UTF-8 as in utf8_with_latin1_fallback.
 std::string markdown_cell(std::string_view text);
 
 /// HTML text, also fit for a quoted attribute value: &, <, >, " and ' as

@@ -99,6 +99,9 @@ void write_header(std::ostream& out, const report_context& context,
   if (context.eeprom_source) {
     write_input_row(out, "EEPROM source", *context.eeprom_source);
   }
+  if (context.image) {
+    write_input_row(out, "ELF image", *context.image);
+  }
   out << "</tbody></table>\n<p class=\"note\">Written by " << html_text(context.tool_name) << ' '
       << html_text(context.tool_version) << " (report schema " << k_report_schema_version
       << ").</p>\n</header>\n";
@@ -208,13 +211,14 @@ void write_groups(std::ostream& out, const memory_analysis& memory) {
 void write_map_and_table(std::ostream& out, const memory_analysis& memory) {
   out << "<section id=\"map\">\n<h2>Where the bytes go</h2>\n<div "
          "class=\"map-and-table\">\n<div>\n";
+  const char* const symbols = memory.image.given ? ", symbol" : "";
   if (!memory.program_usage.empty()) {
-    out << "<h3>Program: range, SEARCH group, section</h3>\n"
+    out << "<h3>Program: range, SEARCH group, section" << symbols << "</h3>\n"
         << "<div class=\"treemap program-kind\" id=\"treemap-program\"></div>\n"
         << "<div class=\"legend\" id=\"treemap-legend\"></div>\n";
   }
   if (!memory.memory_usage.empty()) {
-    out << "<h3>Memory: range, section</h3>\n"
+    out << "<h3>Memory: range, section" << symbols << "</h3>\n"
         << "<div class=\"treemap memory-kind\" id=\"treemap-memory\"></div>\n";
   }
   out << "<noscript><p class=\"note\">The treemap and the section table are drawn by the "
@@ -226,6 +230,28 @@ void write_map_and_table(std::ostream& out, const memory_analysis& memory) {
          "<th>group</th><th class=\"num\">start</th><th class=\"num\">bytes</th><th "
          "class=\"num\">map line</th></tr></thead><tbody></tbody></table></div>\n</div>\n</div>\n"
          "</section>\n";
+}
+
+/// The symbol table of a run that read an image; the script fills it in from the data.
+void write_symbol_table(std::ostream& out, const memory_analysis& memory) {
+  if (!memory.image.given) {
+    return;
+  }
+  out << "<section id=\"symbols\">\n<h2>Largest symbols</h2>\n"
+      << "<p class=\"note\">" << plural_text(memory.symbols.size(), "symbol", "symbols")
+      << " of the image in the counted sections. Program area: "
+      << plural_text(memory.program_attributed, "byte", "bytes") << " attributed, "
+      << plural_text(memory.program_unattributed(), "byte", "bytes")
+      << " unattributed; memory area: " << plural_text(memory.memory_attributed, "byte", "bytes")
+      << " attributed, " << plural_text(memory.memory_unattributed(), "byte", "bytes")
+      << " unattributed.</p>\n"
+      << "<input type=\"search\" class=\"symbol-search\" id=\"symbol-search\" "
+         "placeholder=\"name contains\" aria-label=\"search the symbols by name\">\n"
+      << "<div class=\"pager\" id=\"symbol-pager\"></div>\n"
+      << "<div class=\"table-box\"><table class=\"sections symbols\" "
+         "id=\"symbol-table\"><thead><tr><th>name</th><th>kind</th><th>binding</th>"
+         "<th>section</th><th>range</th><th class=\"num\">bytes</th><th "
+         "class=\"num\">size</th></tr></thead><tbody></tbody></table></div>\n</section>\n";
 }
 
 void write_dropped(std::ostream& out, const memory_analysis& memory) {
@@ -317,6 +343,7 @@ void write_html_report(std::ostream& out, const analysis_result& result,
   out << "<section id=\"diff\" hidden>\n<h2>Change against the baseline (delta = current - "
          "base)</h2>\n<div id=\"diff-tables\"></div>\n</section>\n";
   write_map_and_table(out, memory);
+  write_symbol_table(out, memory);
   write_groups(out, memory);
   write_dropped(out, memory);
   write_diagnostics(out, result, context);

@@ -39,7 +39,9 @@ struct html_page_options {
 /// every "<" written \u003c (so no name can end the block). All text is HTML
 /// text (format_text.h: html_text). The script draws, from that block only,
 /// one treemap per area (range, SEARCH group, section; one tile per counted
-/// section), the section table, and, when the data has a "diff" key (the
+/// section, or with an image's symbols one tile per symbol and one of the
+/// section's unattributed bytes), the section table, the searchable symbol
+/// table (with an image), and, when the data has a "diff" key (the
 /// "vemora-diff" object of report --baseline), tables of its totals, ranges,
 /// groups and sections; then it sets data-status="ok" on the body ("error"
 /// when it fails). Write failures show in the state of out.

@@ -1,6 +1,7 @@
 // Draws the parts of the HTML report that need the data as a whole: the
-// treemaps (range, SEARCH group, section; a squarified layout), the sortable
-// section table and, when the inlined report has one, the diff. It reads the
+// treemaps (range, SEARCH group, section and, with an image, its symbols and
+// unattributed bytes; a squarified layout), the sortable section table, the
+// searchable symbol table and, when the inlined report has one, the diff. It reads the
 // report from the JSON block of the page only and fetches nothing; when all is
 // drawn it sets data-status="ok" on the body, or "error" with the reason.
 (function () {
@@ -171,6 +172,21 @@
     return Array.from(ranges.values());
   }
 
+  // The symbols of each section (index into report.sections -> indices into report.symbols).
+  function symbols_by_section(report) {
+    const held = new Map();
+    const symbols = Array.isArray(report.symbols) ? report.symbols : [];
+    symbols.forEach(function (symbol, index) {
+      let list = held.get(symbol.section);
+      if (!list) {
+        list = [];
+        held.set(symbol.section, list);
+      }
+      list.push(index);
+    });
+    return held;
+  }
+
   function colour_class(key) {
     return key < 0 ? 'cnone' : 'c' + (key % k_colours);
   }
@@ -182,6 +198,7 @@
   // Every box and tile of one treemap, in drawing order, in pixels.
   function lay_out_treemap(report, kind, width, height) {
     const nodes = build_tree(report, kind);
+    const held = symbols_by_section(report);
     const boxes = [];
     const leaves = [];
     const frees = [];
@@ -223,8 +240,31 @@
         const colour = kind === 'program' ? colour_class(group.key)
                                           : 'c' + ((range.index + 6) % k_colours);
         for (const leaf of group.sections) {
-          leaves.push({x: leaf.x, y: leaf.y, w: leaf.w, h: leaf.h, colour: colour,
-                       index: leaf.index, range: range.id});
+          const symbols = held.get(leaf.index);
+          if (!symbols) {
+            leaves.push({x: leaf.x, y: leaf.y, w: leaf.w, h: leaf.h, colour: colour,
+                         kind: 'section', index: leaf.index, range: range.id});
+            continue;
+          }
+          // A section with symbols is a box of its symbols' tiles and one tile of the bytes
+          // no symbol holds.
+          const section = report.sections[leaf.index];
+          boxes.push({x: leaf.x, y: leaf.y, w: leaf.w, h: leaf.h, cls: 'box section',
+                      colour: colour, title: section_title(report, leaf.index, range.id)});
+          const parts = symbols.map(function (symbol) {
+            return {symbol: symbol, value: Number(report.symbols[symbol].bytes)};
+          });
+          const unattributed = Number(section.unattributed) > 0 ? Number(section.unattributed) : 0;
+          if (unattributed > 0) {
+            parts.push({symbol: -1, value: unattributed});
+          }
+          const section_area = inner(leaf, 1, 14);
+          lay_out(parts, section_area[0], section_area[1], section_area[2], section_area[3]);
+          for (const part of parts) {
+            leaves.push({x: part.x, y: part.y, w: part.w, h: part.h, colour: colour,
+                         kind: part.symbol < 0 ? 'unattributed' : 'symbol', symbol: part.symbol,
+                         bytes: part.value, index: leaf.index, range: range.id});
+          }
         }
       }
     }
@@ -235,10 +275,29 @@
     return 'free: ' + free.bytes + (free.bytes === 1 ? ' byte' : ' bytes') + ' of ' + free.range;
   }
 
+  function section_title(report, index, range) {
+    const section = report.sections[index];
+    return section.name + ': ' + size_text(section) + ' at ' + hex(section.start) + ', ' + range;
+  }
+
   function leaf_title(report, leaf) {
-    const section = report.sections[leaf.index];
-    return section.name + ': ' + size_text(section) + ' at ' + hex(section.start) + ', ' +
-           leaf.range;
+    if (leaf.kind === 'symbol') {
+      const symbol = report.symbols[leaf.symbol];
+      return symbol.display + ': ' + plural(Number(symbol.bytes), 'byte', 'bytes') + ' at ' +
+             hex(symbol.address) + ', ' + report.sections[leaf.index].name + ', ' + leaf.range;
+    }
+    if (leaf.kind === 'unattributed') {
+      return 'unattributed: ' + plural(leaf.bytes, 'byte', 'bytes') + ' of ' +
+             report.sections[leaf.index].name + ', ' + leaf.range;
+    }
+    return section_title(report, leaf.index, leaf.range);
+  }
+
+  function leaf_label(report, leaf) {
+    if (leaf.kind === 'symbol') {
+      return report.symbols[leaf.symbol].display;
+    }
+    return leaf.kind === 'unattributed' ? 'unattributed' : report.sections[leaf.index].name;
   }
 
   // One absolutely placed div a box or tile, made as one string.
@@ -258,9 +317,17 @@
             '"', free_title(free), 'free');
     }
     for (const leaf of layout.leaves) {
-      const section = report.sections[leaf.index];
-      place(leaf, 'tile ' + leaf.colour, ' data-i="' + leaf.index + '"', leaf_title(report, leaf),
-            leaf.w > 48 && leaf.h > 14 ? esc(section.name) : '');
+      let cls = 'tile ' + leaf.colour;
+      let extra = ' data-i="' + leaf.index + '"';
+      if (leaf.kind === 'symbol') {
+        cls = 'tile symbol ' + leaf.colour;
+        extra += ' data-s="' + leaf.symbol + '"';
+      } else if (leaf.kind === 'unattributed') {
+        cls = 'unattributed-tile';
+        extra += ' data-bytes="' + leaf.bytes + '"';
+      }
+      place(leaf, cls, extra, leaf_title(report, leaf),
+            leaf.w > 48 && leaf.h > 14 ? esc(leaf_label(report, leaf)) : '');
     }
     element.innerHTML = html.join('');
   }
@@ -270,7 +337,7 @@
     const colours = new Map();
     const probe = document.createElement('span');
     element.appendChild(probe);
-    for (const cls of ['cnone', 'free-tile'].concat(Array.from({length: k_colours}, (_, i) => 'c' + i))) {
+    for (const cls of ['cnone', 'free-tile', 'unattributed-tile'].concat(Array.from({length: k_colours}, (_, i) => 'c' + i))) {
       probe.className = cls;
       colours.set(cls, getComputedStyle(probe).backgroundColor);
     }
@@ -302,7 +369,8 @@
       }
     }
     for (const box of layout.boxes) {
-      context.fillStyle = box.cls === 'box range' ? '#dfe4ea' : 'rgba(255, 255, 255, 0.35)';
+      context.fillStyle = box.colour ? colours.get(box.colour)
+                          : box.cls === 'box range' ? '#dfe4ea' : 'rgba(255, 255, 255, 0.35)';
       context.fillRect(box.x, box.y, box.w, box.h);
       context.strokeStyle = box.cls === 'box range' ? '#6b7686' : '#8d97a6';
       context.strokeRect(box.x + 0.5, box.y + 0.5, Math.max(box.w - 1, 0), Math.max(box.h - 1, 0));
@@ -322,12 +390,13 @@
     }
     context.strokeStyle = 'rgba(255, 255, 255, 0.75)';
     for (const leaf of layout.leaves) {
-      context.fillStyle = colours.get(leaf.colour);
+      context.fillStyle =
+          colours.get(leaf.kind === 'unattributed' ? 'unattributed-tile' : leaf.colour);
       context.fillRect(leaf.x, leaf.y, leaf.w, leaf.h);
       if (leaf.w > 3 && leaf.h > 3) {
         context.strokeRect(leaf.x + 0.5, leaf.y + 0.5, leaf.w - 1, leaf.h - 1);
       }
-      label(leaf, report.sections[leaf.index].name, '400');
+      label(leaf, leaf_label(report, leaf), '400');
     }
     canvas.addEventListener('mousemove', function (event) {
       const scale = width / canvas.clientWidth;
@@ -351,8 +420,9 @@
     element.appendChild(canvas);
   }
 
-  // Up to k_dom_tiles tiles each section is a div of its own (hover shows its label);
-  // beyond that one canvas draws them, which stays fast for any listing.
+  // Up to k_dom_tiles tiles (sections, symbols and unattributed bytes together) each is a
+  // div of its own (hover shows its label); beyond that one canvas draws them, which stays
+  // fast for any listing or image.
   function draw_treemap(report, kind, element) {
     const width = Math.max(element.clientWidth, 200);
     const height = Math.max(element.clientHeight, 100);
@@ -471,6 +541,150 @@
     draw();
   }
 
+  // ---- symbol table -----------------------------------------------------
+  // The image's symbols, largest first, paged as the section table is; the
+  // search keeps the rows whose name or display name holds the text (any
+  // case). The page's address may preset it: ...#symbol-search=printf.
+  function symbol_table(report, element, pager, search) {
+    const symbols = Array.isArray(report.symbols) ? report.symbols : [];
+    const all = symbols.map(function (_, index) {
+      return index;
+    });
+    all.sort(function (a, b) {
+      return Number(symbols[b].bytes) - Number(symbols[a].bytes) || a - b;
+    });
+    const section_of = function (s) {
+      return report.sections[s.section] || {name: '', range: ''};
+    };
+    const columns = [
+      {key: 'name', cls: 'name', text: function (s) {
+        return esc(s.display);
+      }, value: function (s) {
+        return s.display;
+      }},
+      {key: 'kind', cls: '', text: function (s) {
+        return esc(s.kind);
+      }, value: function (s) {
+        return s.kind;
+      }},
+      {key: 'binding', cls: '', text: function (s) {
+        return esc(s.binding);
+      }, value: function (s) {
+        return s.binding;
+      }},
+      {key: 'section', cls: 'mono', text: function (s) {
+        return esc(section_of(s).name);
+      }, value: function (s) {
+        return s.section;
+      }},
+      {key: 'range', cls: '', text: function (s) {
+        return esc(section_of(s).range || '');
+      }, value: function (s) {
+        return section_of(s).range || '';
+      }},
+      {key: 'bytes', cls: 'num', text: function (s) {
+        return String(s.bytes);
+      }, value: function (s) {
+        return Number(s.bytes);
+      }},
+      {key: 'size', cls: 'num', text: function (s) {
+        return String(s.size);
+      }, value: function (s) {
+        return Number(s.size);
+      }},
+    ];
+    const head = element.querySelectorAll('th');
+    let rows = all;
+    let page = 0;
+    let wanted = '';
+
+    function matches(index) {
+      const symbol = symbols[index];
+      return String(symbol.name).toLowerCase().includes(wanted) ||
+             String(symbol.display).toLowerCase().includes(wanted);
+    }
+
+    function filter() {
+      wanted = search.value.trim().toLowerCase();
+      rows = wanted === '' ? all.slice() : all.filter(matches);
+      page = 0;
+    }
+
+    function draw() {
+      const first = page * k_page_rows;
+      const last = Math.min(rows.length, first + k_page_rows);
+      const html = [];
+      for (let i = first; i < last; ++i) {
+        const symbol = symbols[rows[i]];
+        const title = symbol.name === symbol.display ? '' : ' title="' + esc(symbol.name) + '"';
+        html.push('<tr data-s="', rows[i], '">');
+        for (const column of columns) {
+          html.push('<td class="', column.cls, '"', column.key === 'name' ? title : '', '>',
+                    column.text(symbol), '</td>');
+        }
+        html.push('</tr>');
+      }
+      element.tBodies[0].innerHTML = html.join('');
+      const count = (wanted === '' ? '' : rows.length + ' of ') +
+                    plural(all.length, 'symbol', 'symbols') +
+                    (wanted === '' ? '' : ' match');
+      if (rows.length <= k_page_rows) {
+        pager.innerHTML = '<span class="note">' + esc(count) + '</span>';
+        return;
+      }
+      pager.innerHTML = '<button type="button" data-step="-1"' + (page === 0 ? ' disabled' : '') +
+                        '>previous</button><button type="button" data-step="1"' +
+                        (last >= rows.length ? ' disabled' : '') + '>next</button>' +
+                        '<span class="note">rows ' + (first + 1) + '\u2013' + last + ' of ' +
+                        esc(count) + '</span>';
+    }
+
+    pager.addEventListener('click', function (event) {
+      const step = Number(event.target.getAttribute('data-step'));
+      if (step) {
+        page = Math.max(0, Math.min(page + step, Math.ceil(rows.length / k_page_rows) - 1));
+        draw();
+      }
+    });
+    search.addEventListener('input', function () {
+      filter();
+      draw();
+    });
+    head.forEach(function (th, at) {
+      th.addEventListener('click', function () {
+        const ascending = th.getAttribute('aria-sort') !== 'ascending';
+        head.forEach(function (other) {
+          other.removeAttribute('aria-sort');
+        });
+        th.setAttribute('aria-sort', ascending ? 'ascending' : 'descending');
+        const value = columns[at].value;
+        const keys = new Map();
+        for (const index of all) {
+          keys.set(index, value(symbols[index]));
+        }
+        const direction = ascending ? 1 : -1;
+        all.sort(function (a, b) {
+          const x = keys.get(a);
+          const y = keys.get(b);
+          const order = x < y ? -1 : x > y ? 1 : a - b;
+          return order * direction;
+        });
+        filter();
+        draw();
+      });
+    });
+    const preset = /(?:^#|&)symbol-search=([^&]*)/.exec(window.location.hash);
+    if (preset) {
+      try {
+        search.value = decodeURIComponent(preset[1]);
+      } catch (error) {
+        search.value = preset[1];
+      }
+    }
+    filter();
+    draw();
+  }
+
   // ---- diff ------------------------------------------------------------
   // The "vemora-diff" object of the report: tables of the totals, ranges,
   // groups and sections, in the diff's order (|delta| largest first); growth
@@ -565,6 +779,11 @@
     }
     section_table(report, document.getElementById('section-table'),
                   document.getElementById('section-pager'));
+    const symbols = document.getElementById('symbol-table');
+    if (symbols) {
+      symbol_table(report, symbols, document.getElementById('symbol-pager'),
+                   document.getElementById('symbol-search'));
+    }
     draw_diff(report);
     body.setAttribute('data-tiles', String(tiles));
     body.setAttribute('data-draw-ms', String(Math.round(performance.now() - started)));

@@ -195,6 +195,46 @@ TEST(HtmlReport, TheInlinedDataIsTheReportWithNoAngleBracket) {
   EXPECT_EQ(document["ranges"][0]["label"], "Fl<a>sh & \"boot\" 'blk' \xc3\xa4");
 }
 
+TEST(HtmlReport, SymbolNamesStayDataAndTheSymbolTableComesWithAnImage) {
+  hostile_analysis hostile;
+  EXPECT_EQ(hostile.page().find("id=\"symbol-table\""), std::string::npos);
+  memory_analysis& memory = hostile.result.memory;
+  memory.image.given = true;
+  memory.fates[0].attributed = 150;
+  memory.fates[0].symbol_count = 1;
+  memory.program_usage[0].attributed_bytes = 150;
+  memory.program_attributed = 150;
+  symbol_record symbol;
+  symbol.name = "</script><b>x</b><!--";
+  symbol.display = "f<int>(a<b)";
+  symbol.key = symbol.name;
+  symbol.aliases = {"</SCRIPT >"};
+  symbol.size = 150;
+  symbol.bytes = 150;
+  memory.symbols.push_back(symbol);
+  hostile.context.image = report_input{"fw</script>.elf", 30, std::string(64, 'c')};
+  const std::string page = hostile.page();
+  EXPECT_EQ(count_of(lower(page), "<script"), 2u);
+  EXPECT_EQ(count_of(lower(page), "</script"), 2u);
+  EXPECT_EQ(count_of(page, "<!--"), 0u);
+  EXPECT_EQ(count_of(page, "<b>"), 0u);
+  EXPECT_NE(page.find("<td>ELF image</td><td class=\"mono\">fw&lt;/script&gt;.elf</td>"),
+            std::string::npos);
+  EXPECT_NE(page.find("id=\"symbol-table\""), std::string::npos);
+  EXPECT_NE(page.find("1 symbol of the image in the counted sections. Program area: 150 bytes "
+                      "attributed, 250 bytes unattributed; memory area: 0 bytes attributed, 64 "
+                      "bytes unattributed."),
+            std::string::npos);
+  const std::string block = data_block(page);
+  EXPECT_EQ(block.find('<'), std::string::npos);
+  const auto document = nlohmann::json::parse(block);
+  ASSERT_EQ(document["symbols"].size(), 1u);
+  EXPECT_EQ(document["symbols"][0]["name"], "</script><b>x</b><!--");
+  EXPECT_EQ(document["symbols"][0]["display"], "f<int>(a<b)");
+  EXPECT_EQ(document["symbols"][0]["aliases"][0], "</SCRIPT >");
+  EXPECT_EQ(document["sections"][0]["unattributed"], 50);
+}
+
 struct bar_case {
   const char* id;
   const char* used_pct;

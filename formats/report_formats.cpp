@@ -1,5 +1,6 @@
 #include "formats/report_formats.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -69,7 +70,17 @@ std::string json_load_copies(std::size_t sections, std::uint64_t bytes) {
          number(bytes) + "}";
 }
 
-std::string json_range(const range_row& row) {
+/// ", "attributed": A, "unattributed": U", both null when the run read no image.
+std::string json_attribution(bool with_image, std::uint64_t attributed,
+                             std::uint64_t unattributed) {
+  if (!with_image) {
+    return ", \"attributed\": null, \"unattributed\": null";
+  }
+  return ", " + json_key("attributed") + number(attributed) + ", " + json_key("unattributed") +
+         number(unattributed);
+}
+
+std::string json_range(const range_row& row, bool with_image) {
   const range_usage& usage = *row.usage;
   return "{" + json_key("id") + json_string(row.id) + ", " + json_key("kind") +
          json_string(row.kind) + ", " + json_key("index") + number(std::uint64_t{row.index}) +
@@ -80,10 +91,12 @@ std::string json_range(const range_row& row) {
          json_key("used_pct") + json_number(usage.used_pct()) + ", " + json_key("sections") +
          number(std::uint64_t{usage.section_count}) + ", " + json_key("load_copies") +
          json_load_copies(usage.load_copy_sections, usage.load_copy_bytes) + ", " +
-         json_key("footprint") + number(usage.footprint()) + "}";
+         json_key("footprint") + number(usage.footprint()) +
+         json_attribution(with_image, usage.attributed_bytes, usage.unattributed_bytes()) + "}";
 }
 
 std::string json_totals(const memory_analysis& memory) {
+  const bool with_image = memory.image.given;
   const std::int64_t program_free = static_cast<std::int64_t>(memory.program_total) -
                                     static_cast<std::int64_t>(memory.program_used);
   std::string out =
@@ -93,7 +106,9 @@ std::string json_totals(const memory_analysis& memory) {
       ", " + json_key("sections") + number(std::uint64_t{memory.program_sections.size()}) + ", " +
       json_key("average") + json_number(memory.program_average()) + ", " + json_key("load_copies") +
       json_load_copies(memory.program_load_copy_sections, memory.program_load_copy_bytes) + ", " +
-      json_key("footprint") + number(memory.program_footprint()) + "}, ";
+      json_key("footprint") + number(memory.program_footprint()) +
+      json_attribution(with_image, memory.program_attributed, memory.program_unattributed()) +
+      "}, ";
   out += json_key("memory") + "{" + json_key("total") + number(memory.memory_total) + ", " +
          json_key("used_bytes") + number(memory.memory_used_bytes) + ", " + json_key("used_bits") +
          number(memory.memory_used_bits) + ", " + json_key("used") +
@@ -101,7 +116,9 @@ std::string json_totals(const memory_analysis& memory) {
          json_number(static_cast<double>(memory.memory_total) - memory.memory_used()) + ", " +
          json_key("used_pct") + json_number(memory.memory_used_pct()) + ", " +
          json_key("sections") + number(std::uint64_t{memory.memory_sections.size()}) + ", " +
-         json_key("average") + json_number(memory.memory_average()) + "}}";
+         json_key("average") + json_number(memory.memory_average()) +
+         json_attribution(with_image, memory.memory_attributed, memory.memory_unattributed()) +
+         "}}";
   return out;
 }
 
@@ -114,7 +131,9 @@ std::string json_group(const memory_analysis& memory, std::size_t index) {
          json_key("pct_of_program") +
          json_number(
              quotient(static_cast<double>(entry.bytes), static_cast<double>(memory.program_used))) +
-         ", " + json_key("sections") + number(std::uint64_t{entry.sections.size()}) + "}";
+         ", " + json_key("sections") + number(std::uint64_t{entry.sections.size()}) +
+         json_attribution(memory.image.given, entry.attributed_bytes, entry.unattributed_bytes()) +
+         "}";
 }
 
 std::string search_text(const search_breakdown& breakdown, std::uint32_t entry) {
@@ -135,7 +154,7 @@ void append_number(std::string& out, std::uint64_t value) {
 
 /// One section object, appended to a buffer the caller reuses: listings
 /// have hundreds of thousands of sections.
-void append_json_section(std::string& out, const section_fate_record& fate) {
+void append_json_section(std::string& out, const section_fate_record& fate, bool with_image) {
   const bool counted = is_counted(fate.fate);
   out += "{\"name\": ";
   append_json_string(out, fate.name);
@@ -176,7 +195,88 @@ void append_json_section(std::string& out, const section_fate_record& fate) {
   } else {
     append_json_string(out, fate_keyword(fate.fate));
   }
+  if (counted && with_image) {
+    out += ", \"attributed\": ";
+    append_number(out, fate.attributed);
+    out += ", \"unattributed\": ";
+    append_number(out, fate.unattributed());
+  } else {
+    out += ", \"attributed\": null, \"unattributed\": null";
+  }
   out += '}';
+}
+
+/// One symbol object, appended like a section.
+void append_json_symbol(std::string& out, const symbol_record& symbol) {
+  out += "{\"name\": ";
+  append_json_string(out, symbol.name);
+  out += ", \"display\": ";
+  append_json_string(out, symbol.display);
+  out += ", \"key\": ";
+  append_json_string(out, symbol.key);
+  out += ", \"kind\": ";
+  append_json_string(out, symbol_kind_keyword(symbol.kind));
+  out += ", \"binding\": ";
+  append_json_string(out, symbol_binding_keyword(symbol.binding));
+  out += ", \"file\": ";
+  if (symbol.file.empty()) {
+    out += "null";
+  } else {
+    append_json_string(out, symbol.file);
+  }
+  out += ", \"section\": ";
+  append_number(out, std::uint64_t{symbol.section});
+  out += ", \"address\": ";
+  append_number(out, symbol.address);
+  out += ", \"size\": ";
+  append_number(out, symbol.size);
+  out += ", \"bytes\": ";
+  append_number(out, symbol.bytes);
+  out += ", \"aliases\": [";
+  for (std::size_t i = 0; i < symbol.aliases.size(); ++i) {
+    if (i > 0) {
+      out += ", ";
+    }
+    append_json_string(out, symbol.aliases[i]);
+  }
+  out += "]}";
+}
+
+/// A top-level array of records appended one a line, written in pieces of about 64 KiB: the
+/// whole list is never held.
+template <typename record, typename append_record>
+void write_json_records(std::ostream& out, const char* key, const std::vector<record>& records,
+                        const append_record& append) {
+  constexpr std::size_t k_piece = 64 * 1024;
+  out << json_key(key) << '[';
+  std::string buffer;
+  buffer.reserve(k_piece + 1024);
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    buffer += i == 0 ? "\n    " : ",\n    ";
+    append(buffer, records[i]);
+    if (buffer.size() >= k_piece || i + 1 == records.size()) {
+      out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+      buffer.clear();
+    }
+  }
+  out << (records.empty() ? "]" : "\n  ]");
+}
+
+std::string json_image(const image_account& image) {
+  if (!image.given) {
+    return "null";
+  }
+  std::string unmatched = "[";
+  for (std::size_t i = 0; i < image.unmatched_sections.size(); ++i) {
+    unmatched += (i == 0 ? "" : ", ") + number(std::uint64_t{image.unmatched_sections[i]});
+  }
+  unmatched += "]";
+  return "{" + json_key("as_map") + (image.as_map ? "true" : "false") + ", " +
+         json_key("matched_sections") + number(std::uint64_t{image.matched_sections}) + ", " +
+         json_key("unmatched_sections") + unmatched + ", " + json_key("overlapping_symbols") +
+         number(std::uint64_t{image.overlapping_symbols}) + ", " + json_key("overlap_bytes") +
+         number(image.overlap_bytes) + ", " + json_key("cut_symbols") +
+         number(std::uint64_t{image.cut_symbols}) + "}";
 }
 
 std::string json_eep_block(std::uint64_t total, std::uint64_t used, std::uint64_t free) {
@@ -271,12 +371,14 @@ void write_json_report(std::ostream& out, const analysis_result& result,
   out << "  " << json_key("inputs") << "{" << json_key("memory_definition")
       << json_input(context.memory_definition) << ", " << json_key("map") << json_input(context.map)
       << ", " << json_key("eeprom_source")
-      << (context.eeprom_source ? json_input(*context.eeprom_source) : "null") << "},\n";
+      << (context.eeprom_source ? json_input(*context.eeprom_source) : "null") << ", "
+      << json_key("image") << (context.image ? json_input(*context.image) : "null") << "},\n";
 
   const std::vector<range_row> rows = range_rows(memory);
   out << "  ";
-  write_json_array(out, "ranges", rows.size(),
-                   [&rows](std::size_t i) { return json_range(rows[i]); });
+  write_json_array(out, "ranges", rows.size(), [&rows, &memory](std::size_t i) {
+    return json_range(rows[i], memory.image.given);
+  });
   out << ",\n";
   out << "  " << json_key("totals") << json_totals(memory) << ",\n";
   out << "  ";
@@ -289,21 +391,15 @@ void write_json_report(std::ostream& out, const analysis_result& result,
   write_json_matches(out, memory.breakdown);
   out << "},\n";
   out << "  ";
-  out << json_key("sections") << '[';
-  // Written in pieces of about 64 KiB: the whole list is never held.
-  constexpr std::size_t k_piece = 64 * 1024;
-  std::string buffer;
-  buffer.reserve(k_piece + 1024);
-  for (std::size_t i = 0; i < memory.fates.size(); ++i) {
-    buffer += i == 0 ? "\n    " : ",\n    ";
-    append_json_section(buffer, memory.fates[i]);
-    if (buffer.size() >= k_piece || i + 1 == memory.fates.size()) {
-      out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-      buffer.clear();
-    }
-  }
-  out << (memory.fates.empty() ? "]" : "\n  ]");
+  const bool with_image = memory.image.given;
+  write_json_records(out, "sections", memory.fates,
+                     [with_image](std::string& buffer, const section_fate_record& fate) {
+                       append_json_section(buffer, fate, with_image);
+                     });
+  out << ",\n  ";
+  write_json_records(out, "symbols", memory.symbols, append_json_symbol);
   out << ",\n";
+  out << "  " << json_key("image") << json_image(memory.image) << ",\n";
 
   out << "  " << json_key("dropped") << "{";
   bool first = true;
@@ -379,6 +475,47 @@ void write_ranges_csv(std::ostream& out, const analysis_result& result) {
 
 // ---- Markdown --------------------------------------------------------------
 
+namespace {
+constexpr std::size_t k_markdown_symbols = 10;
+
+/// Per range its largest symbols (bytes, then symbol order) and the split of its used bytes.
+void write_markdown_symbols(std::ostream& out, const memory_analysis& memory,
+                            const std::vector<range_row>& rows) {
+  for (const range_row& row : rows) {
+    std::vector<std::size_t> held;
+    for (std::size_t i = 0; i < memory.symbols.size(); ++i) {
+      if (memory.range_of(memory.symbols[i]) == row.usage) {
+        held.push_back(i);
+      }
+    }
+    const std::size_t shown = std::min(held.size(), k_markdown_symbols);
+    std::partial_sort(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(shown), held.end(),
+                      [&memory](std::size_t a, std::size_t b) {
+                        const std::uint64_t x = memory.symbols[a].bytes;
+                        const std::uint64_t y = memory.symbols[b].bytes;
+                        return x != y ? x > y : a < b;
+                      });
+    out << "### Largest symbols of " << row.id << "\n\n";
+    if (shown == 0) {
+      out << "No symbol.\n\n";
+    } else {
+      out << "| Symbol | Kind | Section | Bytes | % of used |\n";
+      out << "|---|---|---|---:|---:|\n";
+      for (std::size_t i = 0; i < shown; ++i) {
+        const symbol_record& symbol = memory.symbols[held[i]];
+        out << "| " << markdown_cell(symbol.display) << " | " << symbol_kind_keyword(symbol.kind)
+            << " | " << markdown_cell(memory.fates[symbol.section].name.str()) << " | "
+            << symbol.bytes << " | " << percent_text(memory.share_of_range(symbol)) << " |\n";
+      }
+      out << '\n';
+    }
+    out << row.id << ": " << plural_text(held.size(), "symbol", "symbols") << ", "
+        << plural_text(row.usage->attributed_bytes, "byte", "bytes") << " attributed, "
+        << plural_text(row.usage->unattributed_bytes(), "byte", "bytes") << " unattributed.\n\n";
+  }
+}
+}  // namespace
+
 void write_markdown_report(std::ostream& out, const analysis_result& result,
                            const report_context& context) {
   const memory_analysis& memory = result.memory;
@@ -402,6 +539,10 @@ void write_markdown_report(std::ostream& out, const analysis_result& result,
           << percent_text(usage.used_pct()) << " |\n";
     }
     out << '\n';
+  }
+
+  if (memory.image.given) {
+    write_markdown_symbols(out, memory, rows);
   }
 
   out << "## Totals\n\n";

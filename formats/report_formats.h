@@ -54,7 +54,10 @@ struct report_context {
 /// quotient whose divisor is 0 is null, as is any NaN or infinity. Strings
 /// are valid UTF-8: a byte that is not valid UTF-8 is written as \u00XX, its
 /// Latin-1 reading. "eeprom" is null when no EEPROM source was read or its
-/// scan failed.
+/// scan failed. "symbols" follows "sections", one symbol a line ([] when the
+/// run read no image), then "image" (null without one); the "attributed" and
+/// "unattributed" bytes of every counted section, range, group and area total
+/// are null without an image.
 /// A run that failed still gives a valid report, never one that passes for a
 /// clean run: every failure message follows the context's diagnostics as a
 /// diagnostic of severity "error" with an empty code, file and position 0,
@@ -71,7 +74,7 @@ void write_json_diagnostics(std::ostream& out, const std::vector<report_diagnost
 /// The JSON Schema of that report, as the repository keeps it.
 std::string_view report_schema();
 
-constexpr const char* k_report_schema_version = "1.2.0";
+constexpr const char* k_report_schema_version = "1.3.0";
 
 /// CSV as RFC 4180 has it: CR LF after every row, the header row first (frozen
 /// for a schema major version), numbers unquoted, a field quoted (its quotes

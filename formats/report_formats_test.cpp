@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
@@ -93,7 +94,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(JsonReport, TopLevelKeysComeInTheirFixedOrderAlsoForAFailedRun) {
   const std::vector<std::string> expected = {
       "schema", "schema_version",  "tool",      "keyword",  "inputs",  "ranges", "totals",
-      "groups", "accounted_bytes", "ambiguous", "sections", "dropped", "eeprom", "diagnostics"};
+      "groups", "accounted_bytes", "ambiguous", "sections", "symbols", "image",  "dropped",
+      "eeprom", "diagnostics"};
   const analysis_result good =
       analyse_files("Tev2", small_dir() + "/memory.def", small_dir() + "/firmware.map");
   const analysis_result failed =
@@ -118,6 +120,218 @@ TEST(JsonReport, AFailedRunListsItsFailureAsAnError) {
   EXPECT_EQ(document["diagnostics"][1]["message"], "Vemora:\tInvalid memory map file.");
   EXPECT_TRUE(document["ranges"].empty());
   EXPECT_TRUE(document["totals"]["program"]["used_pct"].is_null());
+}
+
+// ---- symbols of a linked image -----------------------------------------------
+
+/// A run of the cortex-m example that reads its image: as the map (keyword Elf) or beside
+/// the listing of the same build (--elf).
+struct image_run {
+  const char* what;
+  const char* keyword;
+  const char* map;
+  const char* image;  ///< empty: the map is the image
+  std::size_t counted;  ///< the sections a range counts
+};
+
+class ImageRunJson : public ::testing::TestWithParam<image_run> {
+ protected:
+  static std::string folder() { return test_support::source_dir() + "/examples/cortex-m/"; }
+
+  nlohmann::json report() const {
+    analysis_request request;
+    request.type_keyword = GetParam().keyword;
+    request.image_keywords = true;
+    request.definition_path = folder() + "memory.def";
+    request.map_path = folder() + GetParam().map;
+    if (*GetParam().image != '\0') {
+      request.image_path = folder() + GetParam().image;
+    }
+    request.collect_fates = true;
+    const analysis_result result = analyse(request);
+    EXPECT_FALSE(result.failure().failed());
+    report_context context;
+    context.keyword = GetParam().keyword;
+    if (*GetParam().image != '\0') {
+      context.image = report_input{GetParam().image, 66000, std::string(64, 'e')};
+    }
+    return nlohmann::json::parse(json_of(result, context));
+  }
+
+  /// The one symbol of that name; null when there is none or more than one.
+  static nlohmann::json symbol(const nlohmann::json& document, const std::string& name) {
+    nlohmann::json found;
+    int count = 0;
+    for (const nlohmann::json& item : document["symbols"]) {
+      if (item["name"] == name) {
+        found = item;
+        ++count;
+      }
+    }
+    return count == 1 ? found : nlohmann::json();
+  }
+
+  /// The section that starts at this address.
+  static nlohmann::json section_at(const nlohmann::json& document, std::uint64_t start) {
+    for (const nlohmann::json& item : document["sections"]) {
+      if (item["start"] == start && item["fate"] == "counted") {
+        return item;
+      }
+    }
+    return nlohmann::json();
+  }
+};
+
+// Figures from arm-none-eabi-readelf -sW firmware.elf: main is FUNC GLOBAL 0x080002c5 (Thumb
+// bit set) size 500; printf and iprintf share 0x08001d05 size 52, printf first in the table;
+// s_config is OBJECT LOCAL 0x20000004 size 20 after the FILE symbol main.c.
+TEST_P(ImageRunJson, SymbolsAreTheOnesOfTheSymbolTable) {
+  const nlohmann::json document = report();
+  ASSERT_FALSE(document["symbols"].empty());
+  const nlohmann::json main_function = symbol(document, "main");
+  ASSERT_TRUE(main_function.is_object());
+  EXPECT_EQ(main_function["address"], 0x080002c4u);
+  EXPECT_EQ(main_function["size"], 500u);
+  EXPECT_EQ(main_function["bytes"], 500u);
+  EXPECT_EQ(main_function["kind"], "function");
+  EXPECT_EQ(main_function["binding"], "global");
+  EXPECT_TRUE(main_function["file"].is_null());
+  EXPECT_EQ(main_function["display"], "main");
+  EXPECT_EQ(main_function["aliases"], nlohmann::json::array());
+  const nlohmann::json& text = document["sections"][main_function["section"].get<std::size_t>()];
+  EXPECT_EQ(text["start"], 0x080000f0u);
+  EXPECT_EQ(text["size"], 0x5728u);
+
+  const nlohmann::json print = symbol(document, "printf");
+  ASSERT_TRUE(print.is_object());
+  EXPECT_EQ(print["address"], 0x08001d04u);
+  EXPECT_EQ(print["size"], 52u);
+  EXPECT_EQ(print["aliases"], nlohmann::json::array({"iprintf"}));
+  EXPECT_TRUE(symbol(document, "iprintf").is_null());
+
+  const nlohmann::json config = symbol(document, "s_config");
+  ASSERT_TRUE(config.is_object());
+  EXPECT_EQ(config["kind"], "object");
+  EXPECT_EQ(config["binding"], "local");
+  EXPECT_EQ(config["file"], "main.c");
+  EXPECT_EQ(config["key"], "main.c:s_config");
+  EXPECT_EQ(config["address"], 0x20000004u);
+}
+
+// .data (0x1e8 bytes) holds s_heap_top 4, s_config 20, _impure_ptr 4, impure_data 96 and
+// __global_locale 364: 488 bytes, all of it; .isr_vector (0xf0) holds g_vector_table of 236.
+TEST_P(ImageRunJson, SectionsRangesGroupsAndTotalsSplitTheirBytes) {
+  const nlohmann::json document = report();
+  const nlohmann::json data = section_at(document, 0x20000000u);
+  ASSERT_TRUE(data.is_object());
+  EXPECT_EQ(data["attributed"], 488u);
+  EXPECT_EQ(data["unattributed"], 0u);
+  const nlohmann::json vectors = section_at(document, 0x08000000u);
+  ASSERT_TRUE(vectors.is_object());
+  EXPECT_EQ(vectors["attributed"], 236u);
+  EXPECT_EQ(vectors["unattributed"], 4u);
+
+  // Every symbol's bytes add up to its section's attributed bytes, those to the ranges', the
+  // groups' and the totals'.
+  std::vector<std::uint64_t> by_section(document["sections"].size(), 0);
+  std::uint64_t previous_section = 0;
+  for (const nlohmann::json& item : document["symbols"]) {
+    const std::size_t section = item["section"].get<std::size_t>();
+    ASSERT_LT(section, by_section.size());
+    EXPECT_GE(section, previous_section) << "symbols by section";
+    previous_section = section;
+    EXPECT_EQ(document["sections"][section]["fate"], "counted");
+    by_section[section] += item["bytes"].get<std::uint64_t>();
+  }
+  std::map<std::string, std::uint64_t> by_range;
+  std::map<std::int64_t, std::uint64_t> by_group;
+  for (std::size_t i = 0; i < by_section.size(); ++i) {
+    const nlohmann::json& section = document["sections"][i];
+    if (section["fate"] != "counted") {
+      EXPECT_TRUE(section["attributed"].is_null()) << section["name"];
+      EXPECT_TRUE(section["unattributed"].is_null()) << section["name"];
+      continue;
+    }
+    EXPECT_EQ(section["attributed"], by_section[i]) << section["name"];
+    EXPECT_EQ(
+        section["attributed"].get<std::uint64_t>() + section["unattributed"].get<std::uint64_t>(),
+        section["size"].get<std::uint64_t>())
+        << section["name"];
+    by_range[section["range"].get<std::string>()] += by_section[i];
+    if (!section["group"].is_null()) {
+      by_group[section["group"].get<std::int64_t>()] += by_section[i];
+    }
+  }
+  ASSERT_EQ(document["ranges"].size(), 2u);
+  for (const nlohmann::json& range : document["ranges"]) {
+    EXPECT_EQ(range["attributed"], by_range[range["id"].get<std::string>()]) << range["id"];
+    EXPECT_EQ(range["attributed"].get<std::uint64_t>() + range["unattributed"].get<std::uint64_t>(),
+              range["used"].get<std::uint64_t>())
+        << range["id"];
+  }
+  for (const nlohmann::json& group : document["groups"]) {
+    EXPECT_EQ(group["attributed"], by_group[group["index"].get<std::int64_t>()]);
+    EXPECT_EQ(group["attributed"].get<std::uint64_t>() + group["unattributed"].get<std::uint64_t>(),
+              group["bytes"].get<std::uint64_t>());
+  }
+  const nlohmann::json& program = document["totals"]["program"];
+  EXPECT_EQ(program["attributed"], by_range["program0"]);
+  EXPECT_EQ(
+      program["attributed"].get<std::uint64_t>() + program["unattributed"].get<std::uint64_t>(),
+      program["used"].get<std::uint64_t>());
+  const nlohmann::json& memory = document["totals"]["memory"];
+  EXPECT_EQ(memory["attributed"], by_range["memory0"]);
+  EXPECT_EQ(memory["attributed"].get<std::uint64_t>() + memory["unattributed"].get<std::uint64_t>(),
+            memory["used_bytes"].get<std::uint64_t>());
+}
+
+TEST_P(ImageRunJson, TheImageAndItsInputAreNamed) {
+  const nlohmann::json document = report();
+  const bool as_map = *GetParam().image == '\0';
+  const nlohmann::json& image = document["image"];
+  ASSERT_TRUE(image.is_object());
+  EXPECT_EQ(image["as_map"], as_map);
+  // .isr_vector, .text, .rodata, .init_array, .data, .bss, .heap and .stack lie in the
+  // ranges; the listing's reader drops "heap" by its name. Each counted one is in the image.
+  std::size_t counted = 0;
+  for (const nlohmann::json& section : document["sections"]) {
+    counted += section["fate"] == "counted" ? 1 : 0;
+  }
+  EXPECT_EQ(counted, GetParam().counted);
+  EXPECT_EQ(image["matched_sections"], GetParam().counted);
+  EXPECT_EQ(image["unmatched_sections"], nlohmann::json::array());
+  EXPECT_EQ(image["cut_symbols"], 0u);
+  if (as_map) {
+    EXPECT_TRUE(document["inputs"]["image"].is_null());
+  } else {
+    EXPECT_EQ(document["inputs"]["image"]["path"], GetParam().image);
+    EXPECT_EQ(document["inputs"]["image"]["bytes"], 66000u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CortexM, ImageRunJson,
+    ::testing::Values(image_run{"elf", "Elf", "firmware.elf", "", 8},
+                      image_run{"listing", "Tev2_mem32_unlimited", "firmware.lst", "firmware.elf",
+                                7}),
+    [](const ::testing::TestParamInfo<image_run>& param_info) { return param_info.param.what; });
+
+TEST(JsonReport, WithoutAnImageSymbolsAreEmptyAndAttributionNull) {
+  const analysis_result result =
+      analyse_files("Tev2", small_dir() + "/memory.def", small_dir() + "/firmware.map");
+  const auto document = nlohmann::json::parse(json_of(result, small_context()));
+  EXPECT_EQ(document["symbols"], nlohmann::json::array());
+  EXPECT_TRUE(document["image"].is_null());
+  EXPECT_TRUE(document["inputs"]["image"].is_null());
+  for (const char* list : {"ranges", "groups", "sections"}) {
+    for (const nlohmann::json& item : document[list]) {
+      EXPECT_TRUE(item.at("attributed").is_null()) << list;
+      EXPECT_TRUE(item.at("unattributed").is_null()) << list;
+    }
+  }
+  for (const char* area : {"program", "memory"}) {
+    EXPECT_TRUE(document["totals"][area].at("attributed").is_null()) << area;
+  }
 }
 
 // ---- nulls for zero divisors ------------------------------------------------

@@ -27,6 +27,7 @@ struct sample {
   fs::path definition;
   fs::path map;
   fs::path eeprom;  ///< empty: none
+  fs::path image;   ///< --elf beside a listing; empty: none (with Elf the map is the image)
 };
 
 bool write_text(const fs::path& path, const std::string& bytes) {
@@ -61,6 +62,8 @@ bool write_sample(const sample& s, const fs::path& folder, const fs::path& basel
   request.definition_path = s.definition.string();
   request.map_path = s.map.string();
   request.eeprom_path = s.eeprom.empty() ? std::string() : s.eeprom.string();
+  request.image_keywords = true;
+  request.image_path = s.image.empty() ? std::string() : s.image.string();
   request.collect_fates = true;
   const analysis_result result = analyse(request);
 
@@ -71,6 +74,9 @@ bool write_sample(const sample& s, const fs::path& folder, const fs::path& basel
   context.map = input_of(s.map);
   if (!s.eeprom.empty()) {
     context.eeprom_source = input_of(s.eeprom);
+  }
+  if (!s.image.empty()) {
+    context.image = input_of(s.image);
   }
   const std::vector<lint_finding> findings =
       lint_findings(diagnose_memory_def_file(request.definition_path),
@@ -160,32 +166,54 @@ int main(int argc, char** argv) {
        "Tev2_mem32_unlimited",
        examples / "mem32" / "memory.def",
        examples / "mem32" / "firmware.map",
+       {},
        {}},
       {"example_orm6",
        "Orm6",
        examples / "orm6" / "memory.def",
        examples / "orm6" / "firmware.map",
+       {},
        {}},
       {"example_orm8",
        "Orm8",
        examples / "orm8" / "memory.def",
        examples / "orm8" / "firmware.map",
+       {},
        {}},
       {"example_pux4",
        "Pux4",
        examples / "pux4" / "memory.def",
        examples / "pux4" / "firmware.map",
+       {},
        {}},
-      {"example_tev2", "Tev2", examples / "tev2" / "memory.def", examples / "tev2" / "firmware.map",
-       examples / "tev2" / "EepPrj.src"},
+      {"example_tev2",
+       "Tev2",
+       examples / "tev2" / "memory.def",
+       examples / "tev2" / "firmware.map",
+       examples / "tev2" / "EepPrj.src",
+       {}},
       {"no_section_in_range",
        "Tev2",
        golden / "tev2_no_section_in_range" / "memory.def",
        golden / "tev2_no_section_in_range" / "other_target.map",
+       {},
        {}},
-      {"zero_size_ranges", "Tev2", inputs / "zero.def", inputs / "zero.map", {}},
-      {"odd_names", "Tev2", inputs / "odd.def", inputs / "odd.map", {}},
-      {"failed_memory_side", "Tev2", inputs / "zero.def", inputs / "missing.map", {}},
+      {"zero_size_ranges", "Tev2", inputs / "zero.def", inputs / "zero.map", {}, {}},
+      {"odd_names", "Tev2", inputs / "odd.def", inputs / "odd.map", {}, {}},
+      {"failed_memory_side", "Tev2", inputs / "zero.def", inputs / "missing.map", {}, {}},
+      // The symbols of a linked image: the image as the map, and beside its listing.
+      {"image_cortex_m",
+       "Elf",
+       examples / "cortex-m" / "memory.def",
+       examples / "cortex-m" / "firmware.elf",
+       {},
+       {}},
+      {"image_beside_listing",
+       "Tev2_mem32_unlimited",
+       examples / "cortex-m" / "memory.def",
+       examples / "cortex-m" / "firmware.lst",
+       {},
+       examples / "cortex-m" / "firmware.elf"},
   };
   int status = 0;
   for (const sample& s : samples) {
@@ -201,9 +229,10 @@ int main(int argc, char** argv) {
         "Tev2",
         examples / "tev2" / "memory.def",
         examples / "tev2-next" / "firmware.map",
+        {},
         {}},
        examples / "tev2" / "firmware.map"},
-      {{"odd_names_with_diff", "Tev2", inputs / "odd.def", inputs / "odd.map", {}},
+      {{"odd_names_with_diff", "Tev2", inputs / "odd.def", inputs / "odd.map", {}, {}},
        inputs / "zero.map"},
   };
   for (const auto& [s, baseline_map] : with_baseline) {

@@ -8,6 +8,11 @@ the used % that the ranges CSV of the same run gives, the treemaps hold one tile
 that `explain --fate counted` lists, the page loads nothing (no http:/https: in the file), each range that is not full has one
 free tile in its treemap with its free bytes (none for an overfull one), and with a baseline
 the change sits right under the ranges with its percentages in two decimals.
+The cortex-m image read with the keyword Elf: one tile per symbol inside its section, one
+unattributed tile for each section whose symbols leave bytes over (4 bytes of .isr_vector, as
+arm-none-eabi-readelf -sW gives g_vector_table 236 of its 240), the symbol table largest first,
+and the search preset from the page's address; the same image with symbols renamed to markup;
+an image of 4200 objects, whose treemap the canvas draws.
 Then a listing whose names and labels hold markup, quotes and bytes that are not UTF-8: the
 page still finishes, no name became an element, and the names read as their text. Last, the
 page of 100 000 counted sections (bench/html_report_bench.sh) opens and finishes in time.
@@ -16,6 +21,7 @@ import argparse
 import csv
 import html.parser
 import io
+import json
 import os
 import shutil
 import subprocess
@@ -45,6 +51,10 @@ class page_dom(html.parser.HTMLParser):
         self.free_tiles = []  # [range id, bytes, label text, title] of the treemaps' free tiles
         self.sections = []  # ids of the page's <section> elements, in page order
         self.pager = ""  # the text of the section table's pager
+        self.symbol_tiles = []  # data-s of the treemaps' symbol tiles
+        self.unattributed_tiles = []  # [section index, bytes, title] of the unattributed tiles
+        self.symbol_rows = []  # cell texts of the symbol table's rows
+        self.symbol_pager = ""  # the text of the symbol table's pager
 
     def inside(self, test):
         return any(test(tag, attributes, classes) for tag, attributes, classes in self.stack)
@@ -71,6 +81,17 @@ class page_dom(html.parser.HTMLParser):
         if tag == "div" and "tile" in classes and self.inside(
                 lambda _t, _a, c: "treemap" in c):
             self.tiles += 1
+            if "symbol" in classes:
+                self.symbol_tiles.append(attributes.get("data-s"))
+        if tag == "div" and "unattributed-tile" in classes and self.inside(
+                lambda _t, _a, c: "treemap" in c):
+            self.unattributed_tiles.append([attributes.get("data-i"), attributes.get("data-bytes"),
+                                            attributes.get("title")])
+        in_symbols = self.inside(lambda _t, a, _c: a.get("id") == "symbol-table")
+        if tag == "tr" and in_symbols and self.inside(lambda t, _a, _c: t == "tbody"):
+            self.symbol_rows.append([])
+        if tag == "td" and in_symbols and self.symbol_rows:
+            self.symbol_rows[-1].append("")
         if tag == "section" and attributes.get("id") == "diff":
             self.diff_shown = "hidden" not in attributes
         if tag == "tr" and self.inside(lambda _t, a, _c: a.get("id") == "diff") and self.inside(
@@ -118,11 +139,17 @@ class page_dom(html.parser.HTMLParser):
             self.free_tiles[-1][2] += data
         if self.inside(lambda _t, a, _c: a.get("id") == "section-pager"):
             self.pager += data
+        if self.inside(lambda _t, a, _c: a.get("id") == "symbol-pager"):
+            self.symbol_pager += data
+        if tag == "td" and self.symbol_rows and self.inside(
+                lambda _t, a, _c: a.get("id") == "symbol-table"):
+            self.symbol_rows[-1][-1] += data
         if tag == "script" and attributes.get("id") == "vemora-report":
             self.json_text += data
         elif "used-pct" in classes and self.range_id() is not None:
             self.used_pct[self.range_id()] = self.used_pct.get(self.range_id(), "") + data
-        elif tag == "td" and "name" in classes and self.names:
+        elif tag == "td" and "name" in classes and self.names and self.inside(
+                lambda _t, a, _c: a.get("id") == "section-table"):
             self.names[-1] += data
         elif tag == "td" and self.diff_rows and self.inside(
                 lambda _t, a, _c: a.get("id") == "diff"):
@@ -147,13 +174,13 @@ class checker:
                                f"{result.stderr.decode(errors='replace')}")
         return result.stdout
 
-    def render(self, page):
+    def render(self, page, fragment=""):
         profile = tempfile.mkdtemp(prefix="profile.", dir=self.work)
         environment = dict(os.environ, HOME=self.work)
         result = subprocess.run(
             [self.args.chromium, "--headless", "--no-sandbox", "--disable-gpu",
              "--no-first-run", f"--user-data-dir={profile}", "--virtual-time-budget=5000",
-             "--dump-dom", "file://" + os.path.abspath(page)],
+             "--dump-dom", "file://" + os.path.abspath(page) + fragment],
             capture_output=True, timeout=180, env=environment)
         shutil.rmtree(profile, ignore_errors=True)
         dom = page_dom()
@@ -317,6 +344,118 @@ class checker:
             if tile[3] != f"free: {tile[1]} bytes of {tile[0]}":
                 self.fail(case, f"free tile title {tile[3]!r}")
 
+    def check_image(self):
+        case = "cortex-m image"
+        examples = os.path.join(self.args.source, "examples", "cortex-m")
+        inputs = ["Elf", os.path.join(examples, "memory.def"), os.path.join(examples, "firmware.elf")]
+        page = os.path.join(self.work, "image.html")
+        data = os.path.join(self.work, "image.json")
+        self.run("report", *inputs, "--html", page, "--json", data, cwd=self.work)
+        report = json.load(open(data, encoding="utf-8"))
+        symbols = report["symbols"]
+        sections = report["sections"]
+        self.check_loads_nothing(case, page)
+        dom = self.render(page)
+        if dom.body.get("data-status") != "ok":
+            self.fail(case, f"data-status is {dom.body.get('data-status')!r}, not 'ok'")
+        if not symbols or sorted(dom.symbol_tiles, key=int) != [str(i) for i in range(len(symbols))]:
+            self.fail(case, f"{len(dom.symbol_tiles)} symbol tiles for {len(symbols)} symbols")
+        holding = {symbol["section"] for symbol in symbols}
+        counted = [i for i, section in enumerate(sections) if section["fate"] == "counted"]
+        # A section without symbols stays one tile; one with symbols is their box.
+        if dom.tiles - len(dom.symbol_tiles) != len([i for i in counted if i not in holding]):
+            self.fail(case, f"{dom.tiles - len(dom.symbol_tiles)} section tiles, expected one "
+                            f"for each of the {len(counted) - len(holding)} without symbols")
+        expected = sorted([str(i), str(sections[i]["unattributed"])] for i in holding
+                          if sections[i]["unattributed"])
+        shown = sorted(tile[:2] for tile in dom.unattributed_tiles)
+        if shown != expected:
+            self.fail(case, f"unattributed tiles {shown!r}, expected {expected!r}")
+        vectors = [i for i in counted if sections[i]["name"] == ".isr_vector"]
+        if len(vectors) != 1 or [str(vectors[0]), "4"] not in shown:
+            self.fail(case, f"no unattributed tile of 4 bytes for .isr_vector: {shown!r}")
+        else:
+            title = next(t[2] for t in dom.unattributed_tiles if t[0] == str(vectors[0]))
+            if title != "unattributed: 4 bytes of .isr_vector, program0":
+                self.fail(case, f"the .isr_vector unattributed tile's title is {title!r}")
+        # name, kind, binding, section, range, bytes, size: _dtoa_r is the largest (3856 bytes).
+        if len(dom.symbol_rows) != min(len(symbols), 500):
+            self.fail(case, f"{len(dom.symbol_rows)} symbol rows for {len(symbols)} symbols")
+        elif dom.symbol_rows[0] != ["_dtoa_r", "function", "global", ".text", "program0", "3856",
+                                    "3856"]:
+            self.fail(case, f"the first symbol row is {dom.symbol_rows[0]!r}")
+        elif [int(row[5]) for row in dom.symbol_rows] != sorted(
+                (int(row[5]) for row in dom.symbol_rows), reverse=True):
+            self.fail(case, "the symbol rows are not largest first")
+        if dom.symbol_pager != f"{len(symbols)} symbols":
+            self.fail(case, f"the symbol pager reads {dom.symbol_pager!r}")
+
+        case = "cortex-m image, symbols searched for"
+        dom = self.render(page, "#symbol-search=PRINTF")
+        wanted = [s for s in symbols if "printf" in s["name"].lower() or
+                  "printf" in s["display"].lower()]
+        names = sorted(row[0] for row in dom.symbol_rows)
+        if not wanted or names != sorted(s["display"] for s in wanted) or "printf" not in names:
+            self.fail(case, f"the search for PRINTF shows {names!r}")
+        if dom.symbol_pager != f"{len(wanted)} of {len(symbols)} symbols match":
+            self.fail(case, f"the symbol pager reads {dom.symbol_pager!r}")
+
+        case = "hostile symbol names"
+        hostile = os.path.join(self.work, "hostile.elf")
+        renamed = {"main": "</script><b>x</b>", "k_sine": "a<b&\"c\"'d'<!--"}
+        command = [self.args.objcopy]
+        for old, new in renamed.items():
+            command.append(f"--redefine-sym={old}={new}")
+        subprocess.run(command + [inputs[2], hostile], check=True, timeout=60)
+        page = os.path.join(self.work, "hostile_image.html")
+        self.run("report", inputs[0], inputs[1], hostile, "--html", page, cwd=self.work)
+        self.check_loads_nothing(case, page)
+        dom = self.render(page)
+        if dom.body.get("data-status") != "ok":
+            self.fail(case, f"data-status is {dom.body.get('data-status')!r}, not 'ok'")
+        if dom.tags.get("b") or dom.tags.get("script") != 2:
+            self.fail(case, f"{dom.tags.get('b')} <b>, {dom.tags.get('script')} script elements")
+        shown = {row[0] for row in dom.symbol_rows}
+        for name in renamed.values():
+            if name not in shown:
+                self.fail(case, f"the symbol table does not read {name!r}")
+
+    def check_many_symbols(self):
+        case = "4200 symbols on a canvas"
+        folder = os.path.join(self.work, "many_symbols")
+        os.makedirs(folder, exist_ok=True)
+        # 4200 constants of 4 bytes in .rodata: more tiles than the page draws as elements.
+        source = [f"const int k_value_{i} = {i};" for i in range(4200)]
+        with open(os.path.join(folder, "many.c"), "w", encoding="ascii") as out:
+            out.write("\n".join(source) + "\n")
+        subprocess.run([self.args.gcc, "-mcpu=cortex-m3", "-mthumb", "-O1", "-nostdlib",
+                        "-nostartfiles", "-Wl,--entry=0", "-Wl,-Ttext=0x08000000",
+                        "-Wl,--no-warn-rwx-segments", "-o", "many.elf", "many.c"], cwd=folder,
+                       check=True, timeout=120, capture_output=True)
+        with open(os.path.join(folder, "memory.def"), "w", encoding="ascii") as out:
+            out.write("PROGRAM 0x08000000 0x00010000\nMEMORY  0x20000000 0x00001000\n")
+        self.run("report", "Elf", "memory.def", "many.elf", "--html", "many.html", "--json",
+                 "many.json", cwd=folder)
+        report = json.load(open(os.path.join(folder, "many.json"), encoding="utf-8"))
+        holding = {symbol["section"] for symbol in report["symbols"]}
+        counted = [s for s in report["sections"] if s["fate"] == "counted"]
+        tiles = len(report["symbols"]) + sum(
+            1 for i in holding if report["sections"][i]["unattributed"]) + sum(
+            1 for i, s in enumerate(report["sections"]) if s["fate"] == "counted" and
+            i not in holding)
+        if len(report["symbols"]) != 4200 or not counted:
+            self.fail(case, f"{len(report['symbols'])} symbols in {len(counted)} sections")
+        result = subprocess.run(
+            [self.args.chromium, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+             f"--user-data-dir={tempfile.mkdtemp(prefix='profile.', dir=self.work)}",
+             "--virtual-time-budget=5000", "--dump-dom",
+             "file://" + os.path.join(folder, "many.html")],
+            capture_output=True, timeout=180, env=dict(os.environ, HOME=self.work))
+        dom = result.stdout.decode("utf-8")
+        for expected in ('data-status="ok"', f'data-tiles="{tiles}"', 'data-drawn="canvas"'):
+            if expected not in dom:
+                self.fail(case, f"no {expected} in the page drawn")
+
     def check_overfull(self):
         case = "an overfull range"
         folder = os.path.join(self.work, "overfull")
@@ -433,12 +572,24 @@ def main():
     parser.add_argument("--chromium", required=True)
     parser.add_argument("--source", required=True)
     parser.add_argument("--keep", help="write into this folder and keep it")
+    parser.add_argument("--objcopy", default=shutil.which("arm-none-eabi-objcopy"),
+                        help="binutils' objcopy for ARM, which renames the image's symbols")
+    parser.add_argument("--gcc", default=shutil.which("arm-none-eabi-gcc"),
+                        help="the ARM compiler, which builds an image of many symbols")
     args = parser.parse_args()
     work = args.keep or tempfile.mkdtemp(prefix="vemora_html.")
     os.makedirs(work, exist_ok=True)
     check = checker(args, os.path.abspath(work))
     try:
         check.check_example()
+        if args.objcopy:
+            check.check_image()
+        else:
+            print("SKIPPED: the cortex-m image (no arm-none-eabi-objcopy)")
+        if args.gcc:
+            check.check_many_symbols()
+        else:
+            print("SKIPPED: an image of many symbols (no arm-none-eabi-gcc)")
         check.check_hostile_names()
         check.check_overfull()
         check.check_many_sections()
