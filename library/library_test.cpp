@@ -454,12 +454,13 @@ TEST(Library, KeywordsAndFormats) {
       {vemora::map_format::tev2_mem32_unlimited, "Tev2_mem32_unlimited"},
       {vemora::map_format::orm8, "Orm8"},
       {vemora::map_format::pux4, "Pux4"},
+      {vemora::map_format::elf, "Elf"},
   };
   for (const auto& [format, text] : table) {
     EXPECT_EQ(vemora::keyword(format), text);
     EXPECT_EQ(vemora::map_format_of(text), format) << text;
   }
-  for (const char* other : {"", "tev2", "Tev2 ", "Orm7"}) {
+  for (const char* other : {"", "tev2", "Tev2 ", "Orm7", "elf", "ELF"}) {
     EXPECT_FALSE(vemora::map_format_of(other).has_value()) << '"' << other << '"';
   }
   EXPECT_EQ(vemora::keyword(vemora::section_fate::counted_program), "program");
@@ -719,6 +720,148 @@ TEST(Library, AMapThatIsNoListingIsAFailure) {
   listing.definition = vemora::input::file(folder + "memory.def");
   listing.map = vemora::input::file(folder + "firmware.lst");
   EXPECT_TRUE(vemora::analyse(listing).ok());
+}
+
+std::string cortex_m_file(const char* name) {
+  return test_support::source_dir() + "/examples/cortex-m/" + name;
+}
+
+/// The Cortex-M example read with Elf (the image is the map) or as its listing with the image
+/// beside it.
+vemora::request cortex_m_request(bool image_as_map) {
+  vemora::request request;
+  request.definition = vemora::input::file(cortex_m_file("memory.def"));
+  if (image_as_map) {
+    request.format = vemora::map_format::elf;
+    request.map = vemora::input::file(cortex_m_file("firmware.elf"));
+  } else {
+    request.format = vemora::map_format::tev2_mem32_unlimited;
+    request.map = vemora::input::file(cortex_m_file("firmware.lst"));
+    request.elf = vemora::input::file(cortex_m_file("firmware.elf"));
+  }
+  return request;
+}
+
+TEST(LibraryImage, AnImageThatCannotBeReadIsAFailureNamingItAndWhy) {
+  const std::string image = test_support::read_file(cortex_m_file("firmware.elf"));
+  // readelf: the section headers start at 0x101c4; the ELF32 header is 52 bytes.
+  const std::string no_section_headers = image.substr(0, 0x10000);
+  const std::string half_a_header = image.substr(0, 40);
+  const struct {
+    const char* what;
+    bool image_as_map;
+    std::string bytes;
+    const char* reason;
+  } cases[] = {
+      {"headers cut off, as the map", true, no_section_headers,
+       "section header 0 lies beyond the end of the file"},
+      {"headers cut off, beside the listing", false, no_section_headers,
+       "section header 0 lies beyond the end of the file"},
+      {"header cut, as the map", true, half_a_header,
+       "the file ends inside its ELF32 header (40 of 52 bytes)"},
+      {"header cut, beside the listing", false, half_a_header,
+       "the file ends inside its ELF32 header (40 of 52 bytes)"},
+      {"a text, beside the listing", false, "Idx Name Size\n",
+       "the file is not an ELF image: it does not begin with 0x7f 'E' 'L' 'F'"},
+  };
+  for (const auto& c : cases) {
+    vemora::request request = cortex_m_request(c.image_as_map);
+    const vemora::input cut = vemora::input::text(c.bytes, "cut.elf");
+    (c.image_as_map ? request.map : *request.elf) = cut;
+    const vemora::analysis made = vemora::analyse(request);
+    EXPECT_FALSE(made.ok()) << c.what;
+    const vemora::run_failure failure = made.failure();
+    EXPECT_EQ(failure.step, vemora::failed_step::image_not_read) << c.what;
+    EXPECT_EQ(failure.input, "cut.elf") << c.what;
+    EXPECT_EQ(failure.reason, c.reason) << c.what;
+    ASSERT_EQ(failure.messages.size(), 1u) << c.what;
+    EXPECT_EQ(failure.messages[0], std::string("cut.elf: ") + c.reason) << c.what;
+    EXPECT_TRUE(made.ranges(vemora::range_kind::program).empty()) << c.what;
+    EXPECT_TRUE(made.symbols().empty()) << c.what;
+    EXPECT_FALSE(made.image().has_value()) << c.what;
+    std::ostringstream console;
+    EXPECT_FALSE(vemora::write_console(console, made)) << c.what;
+  }
+
+  // A missing file is the image's failure too, not the listing's.
+  vemora::request missing = cortex_m_request(false);
+  missing.elf = vemora::input::file(cortex_m_file("no-such.elf"));
+  const vemora::run_failure failure = vemora::analyse(missing).failure();
+  EXPECT_EQ(failure.step, vemora::failed_step::image_not_read);
+  EXPECT_EQ(failure.input, cortex_m_file("no-such.elf"));
+  EXPECT_EQ(failure.reason, "cannot open the file");
+}
+
+TEST(LibraryImage, AnImageBesideTheImageIsRefused) {
+  vemora::request both = cortex_m_request(true);
+  both.elf = vemora::input::file(cortex_m_file("firmware.elf"));
+  const vemora::analysis made = vemora::analyse(both);
+  EXPECT_FALSE(made.ok());
+  const vemora::run_failure failure = made.failure();
+  EXPECT_EQ(failure.step, vemora::failed_step::image_not_read);
+  EXPECT_EQ(failure.input, cortex_m_file("firmware.elf"));
+  EXPECT_EQ(failure.reason, "with the format Elf the map is the image: no image beside it is read");
+  EXPECT_TRUE(made.symbols().empty());
+  std::ostringstream console;
+  EXPECT_FALSE(vemora::write_console(console, made));
+  EXPECT_NE(console.str().find(failure.reason), std::string::npos);
+}
+
+TEST(LibraryImage, TheElfFormatReadsTheImageInMemoryAsItsFile) {
+  const std::string image = test_support::read_file(cortex_m_file("firmware.elf"));
+  for (const bool as_map : {true, false}) {
+    const vemora::request from_file = cortex_m_request(as_map);
+    const vemora::analysis by_file = vemora::analyse(from_file);
+    ASSERT_TRUE(by_file.ok()) << as_map;
+    vemora::request kept = from_file;
+    vemora::input& slot = as_map ? kept.map : *kept.elf;
+    slot = vemora::input::text(image, slot.name());
+    const vemora::analysis by_text = vemora::analyse(kept);
+    ASSERT_TRUE(by_text.ok()) << as_map;
+    expect_same_faces(faces_of(by_text), faces_of(by_file), as_map ? "Elf" : "--elf");
+    vemora::request viewed = from_file;
+    vemora::input& view_slot = as_map ? viewed.map : *viewed.elf;
+    view_slot = vemora::input::view(image, view_slot.name());
+    expect_same_faces(faces_of(vemora::analyse(viewed)), faces_of(by_file),
+                      as_map ? "Elf viewed" : "--elf viewed");
+  }
+
+  // readelf -SW: the image's allocated sections, in header order, are the recognised ones.
+  const vemora::analysis made = vemora::analyse(cortex_m_request(true));
+  ASSERT_TRUE(made.ok());
+  EXPECT_TRUE(made.has_sections());
+  EXPECT_EQ(made.format(), vemora::map_format::elf);
+  const std::vector<vemora::section> sections = made.sections();
+  ASSERT_EQ(sections.size(), 21u);  // headers 1 to 21
+  const struct {
+    std::size_t index;
+    const char* name;
+    std::uint32_t start;
+    std::uint32_t size;
+    vemora::section_fate fate;
+  } expected[] = {
+      {0, ".isr_vector", 0x08000000, 0xf0, vemora::section_fate::counted_program},
+      {1, ".text", 0x080000f0, 0x5728, vemora::section_fate::counted_program},
+      {2, ".rodata", 0x08005818, 0xae8, vemora::section_fate::counted_program},
+      {3, ".init_array", 0x08006300, 0x4, vemora::section_fate::counted_program},
+      {4, ".data", 0x20000000, 0x1e8, vemora::section_fate::counted_memory},
+      {5, ".bss", 0x200001e8, 0x78, vemora::section_fate::counted_memory},
+      {6, ".heap", 0x20000260, 0x2000, vemora::section_fate::counted_memory},
+      {7, ".stack", 0x20002260, 0x800, vemora::section_fate::counted_memory},
+      {8, ".debug_info", 0, 0x1da4, vemora::section_fate::not_allocated},
+      {18, ".symtab", 0, 0x25d0, vemora::section_fate::not_allocated},
+  };
+  for (const auto& e : expected) {
+    const vemora::section& got = sections[e.index];
+    EXPECT_EQ(got.name, e.name) << e.index;
+    EXPECT_EQ(got.start, e.start) << e.name;
+    EXPECT_EQ(got.size, e.size) << e.name;
+    EXPECT_EQ(got.map_line, e.index + 1) << e.name;
+    EXPECT_EQ(got.fate, e.fate) << e.name;
+  }
+  // 0xf0 + 0x5728 + 0xae8 + 0x4 of FLASH; 0x1e8 + 0x78 + 0x2000 + 0x800 of RAM.
+  EXPECT_EQ(made.ranges(vemora::range_kind::program).at(0).used, 25348u);
+  EXPECT_EQ(made.ranges(vemora::range_kind::memory).at(0).used, 10848u);
 }
 
 }  // namespace
