@@ -4,6 +4,7 @@
 // threads, and the accessors give the figures of a small hand-made example.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -862,6 +863,292 @@ TEST(LibraryImage, TheElfFormatReadsTheImageInMemoryAsItsFile) {
   // 0xf0 + 0x5728 + 0xae8 + 0x4 of FLASH; 0x1e8 + 0x78 + 0x2000 + 0x800 of RAM.
   EXPECT_EQ(made.ranges(vemora::range_kind::program).at(0).used, 25348u);
   EXPECT_EQ(made.ranges(vemora::range_kind::memory).at(0).used, 10848u);
+}
+
+/// A section's name as either reader gives it: the listing's reader drops the leading full stop.
+std::string bare_name(const std::string& name) {
+  return !name.empty() && name[0] == '.' ? name.substr(1) : name;
+}
+
+TEST(LibraryImage, SymbolsAreTheImagesAsReadelfListsThem) {
+  using kind = vemora::symbol_kind;
+  using binding = vemora::symbol_binding;
+  // arm-none-eabi-readelf -sW firmware.elf; a Thumb function's value has bit 0 set. bytes is
+  // what is left of the symbol after the symbols before it: __aeabi_dsub (0x080005c4, 634 bytes)
+  // holds all of __adddf3 (0x080005c8, 630 bytes).
+  const struct {
+    const char* name;
+    const char* display;
+    const char* key;
+    kind k;
+    binding b;
+    const char* file;
+    const char* section;
+    std::uint64_t address;
+    std::uint64_t size;
+    std::uint64_t bytes;
+    std::vector<std::string> aliases;
+  } expected[] = {
+      {"main",
+       "main",
+       "main",
+       kind::function,
+       binding::global,
+       "",
+       "text",
+       0x080002c4,
+       500,
+       500,
+       {}},
+      {"printf",
+       "printf",
+       "printf",
+       kind::function,
+       binding::global,
+       "",
+       "text",
+       0x08001d04,
+       52,
+       52,
+       {"iprintf"}},
+      {"__aeabi_dsub",
+       "__aeabi_dsub",
+       "__aeabi_dsub",
+       kind::function,
+       binding::global,
+       "",
+       "text",
+       0x080005c4,
+       634,
+       634,
+       {"__subdf3"}},
+      {"__adddf3",
+       "__adddf3",
+       "__adddf3",
+       kind::function,
+       binding::global,
+       "",
+       "text",
+       0x080005c8,
+       630,
+       0,
+       {"__aeabi_dadd"}},
+      {"_printf_float",
+       "_printf_float",
+       "_printf_float",
+       kind::function,
+       binding::weak,
+       "",
+       "text",
+       0x08001330,
+       1496,
+       1496,
+       {}},
+      {"g_vector_table",
+       "g_vector_table",
+       "g_vector_table",
+       kind::object,
+       binding::global,
+       "",
+       "isr_vector",
+       0x08000000,
+       236,
+       236,
+       {}},
+      {"k_sine",
+       "k_sine",
+       "main.c:k_sine",
+       kind::object,
+       binding::local,
+       "main.c",
+       "rodata",
+       0x08005918,
+       512,
+       512,
+       {}},
+      {"k_crc32_table",
+       "k_crc32_table",
+       "crc32.c:k_crc32_table",
+       kind::object,
+       binding::local,
+       "crc32.c",
+       "rodata",
+       0x08005b28,
+       1024,
+       1024,
+       {}},
+      {"impure_data",
+       "impure_data",
+       "impure.c:impure_data",
+       kind::object,
+       binding::local,
+       "impure.c",
+       "data",
+       0x2000001c,
+       96,
+       96,
+       {}},
+      {"__global_locale",
+       "__global_locale",
+       "__global_locale",
+       kind::object,
+       binding::global,
+       "",
+       "data",
+       0x2000007c,
+       364,
+       364,
+       {}},
+      {"_ZN6logger9g_averageE",
+       "logger::g_average",
+       "_ZN6logger9g_averageE",
+       kind::object,
+       binding::global,
+       "",
+       "bss",
+       0x20000200,
+       80,
+       80,
+       {}},
+  };
+  for (const bool as_map : {true, false}) {
+    const vemora::analysis made = vemora::analyse(cortex_m_request(as_map));
+    ASSERT_TRUE(made.ok()) << as_map;
+    const std::vector<vemora::section> sections = made.sections();
+    const std::vector<vemora::symbol> symbols = made.symbols();
+    // readelf: 198 symbols of non-zero size in the eight allocated sections, aliases as one.
+    EXPECT_EQ(symbols.size(), 198u) << as_map;
+    for (const auto& e : expected) {
+      const auto found =
+          std::find_if(symbols.begin(), symbols.end(),
+                       [&e](const vemora::symbol& one) { return one.name == e.name; });
+      ASSERT_NE(found, symbols.end()) << e.name;
+      EXPECT_EQ(found->display, e.display) << e.name;
+      EXPECT_EQ(found->key, e.key) << e.name;
+      EXPECT_EQ(found->kind, e.k) << e.name;
+      EXPECT_EQ(found->binding, e.b) << e.name;
+      EXPECT_EQ(found->file, e.file) << e.name;
+      ASSERT_LT(found->section, sections.size()) << e.name;
+      EXPECT_EQ(bare_name(sections[found->section].name), e.section) << e.name;
+      EXPECT_EQ(found->address, e.address) << e.name;
+      EXPECT_EQ(found->size, e.size) << e.name;
+      EXPECT_EQ(found->bytes, e.bytes) << e.name;
+      EXPECT_EQ(found->aliases, e.aliases) << e.name;
+    }
+    // By section, then by address.
+    for (std::size_t i = 1; i < symbols.size(); ++i) {
+      const bool ordered = symbols[i - 1].section < symbols[i].section ||
+                           (symbols[i - 1].section == symbols[i].section &&
+                            symbols[i - 1].address <= symbols[i].address);
+      EXPECT_TRUE(ordered) << symbols[i - 1].name << " before " << symbols[i].name;
+    }
+    // The words the reports print.
+    EXPECT_EQ(vemora::keyword(kind::function), "function");
+    EXPECT_EQ(vemora::keyword(kind::tls), "tls");
+    EXPECT_EQ(vemora::keyword(binding::weak), "weak");
+    EXPECT_EQ(vemora::keyword(binding::local), "local");
+  }
+}
+
+TEST(LibraryImage, SectionsAndRangesSayWhatTheSymbolsHold) {
+  // Union of the symbols' spans per section, from readelf -sW: .isr_vector 236 of 240 (the
+  // table, padded), .text 22204 of 22312, .rodata 2201 of 2792, .init_array 0 of 4 (no
+  // symbol), .data 488 of 488, .bss 120 of 120, no symbol in .heap or .stack.
+  const struct {
+    const char* name;
+    std::uint32_t attributed;
+    std::uint32_t unattributed;
+  } expected_sections[] = {
+      {"isr_vector", 236, 4}, {"text", 22204, 108}, {"rodata", 2201, 591}, {"init_array", 0, 4},
+      {"data", 488, 0},       {"bss", 120, 0},      {"stack", 0, 2048},
+  };
+  const struct {
+    bool as_map;
+    std::uint64_t memory_used;
+    std::uint64_t memory_unattributed;
+    std::size_t matched;
+  } runs[] = {
+      // Elf: all eight allocated sections count; .heap too (8192 bytes).
+      {true, 488 + 120 + 8192 + 2048, 8192 + 2048, 8},
+      // The listing's reader drops heap by its name.
+      {false, 488 + 120 + 2048, 2048, 7},
+  };
+  for (const auto& run : runs) {
+    const vemora::analysis made = vemora::analyse(cortex_m_request(run.as_map));
+    ASSERT_TRUE(made.ok()) << run.as_map;
+    const std::vector<vemora::section> sections = made.sections();
+    for (const auto& e : expected_sections) {
+      const auto found =
+          std::find_if(sections.begin(), sections.end(),
+                       [&e](const vemora::section& one) { return bare_name(one.name) == e.name; });
+      ASSERT_NE(found, sections.end()) << e.name;
+      EXPECT_EQ(found->attributed, std::optional<std::uint32_t>(e.attributed)) << e.name;
+      EXPECT_EQ(found->unattributed, std::optional<std::uint32_t>(e.unattributed)) << e.name;
+    }
+    for (const vemora::section& section : sections) {
+      if (!vemora::is_counted(section.fate)) {
+        EXPECT_FALSE(section.attributed.has_value()) << section.name;
+        EXPECT_FALSE(section.unattributed.has_value()) << section.name;
+      }
+    }
+
+    const vemora::range flash = made.ranges(vemora::range_kind::program).at(0);
+    EXPECT_EQ(flash.used, 25348u);
+    EXPECT_EQ(flash.attributed, std::optional<std::uint64_t>(236 + 22204 + 2201));
+    EXPECT_EQ(flash.unattributed, std::optional<std::uint64_t>(4 + 108 + 591 + 4));
+    const vemora::range ram = made.ranges(vemora::range_kind::memory).at(0);
+    EXPECT_EQ(ram.used, run.memory_used) << run.as_map;
+    EXPECT_EQ(ram.attributed, std::optional<std::uint64_t>(488 + 120)) << run.as_map;
+    EXPECT_EQ(ram.unattributed, std::optional<std::uint64_t>(run.memory_unattributed))
+        << run.as_map;
+
+    const std::optional<vemora::image_account> image = made.image();
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(image->as_map, run.as_map);
+    EXPECT_EQ(image->path, cortex_m_file("firmware.elf"));
+    EXPECT_EQ(image->machine, 40u);  // EM_ARM
+    EXPECT_EQ(image->matched_sections, run.matched) << run.as_map;
+    EXPECT_TRUE(image->unmatched_sections.empty());
+    // Five symbols inside the ones before them, 988 bytes in all; none beyond its section.
+    EXPECT_EQ(image->overlapping_symbols, 5u);
+    EXPECT_EQ(image->overlap_bytes, 988u);
+    EXPECT_EQ(image->cut_symbols, 0u);
+    EXPECT_FALSE(image->foreign);
+  }
+}
+
+TEST(LibraryImage, WithoutAnImageThereAreNoSymbolsAndNoSums) {
+  vemora::request listing = cortex_m_request(false);
+  listing.elf.reset();
+  const vemora::analysis made = vemora::analyse(listing);
+  ASSERT_TRUE(made.ok());
+  EXPECT_TRUE(made.symbols().empty());
+  EXPECT_FALSE(made.image().has_value());
+  for (const vemora::section& section : made.sections()) {
+    EXPECT_FALSE(section.attributed.has_value()) << section.name;
+  }
+  for (const vemora::range& range : made.ranges(vemora::range_kind::program)) {
+    EXPECT_FALSE(range.attributed.has_value()) << range.id;
+    EXPECT_FALSE(range.unattributed.has_value()) << range.id;
+  }
+  for (const vemora::search_entry& entry : made.searches().entries) {
+    EXPECT_FALSE(entry.attributed.has_value()) << entry.text;
+  }
+}
+
+TEST(LibraryImage, SearchEntriesSayWhatTheSymbolsHold) {
+  // memory.def: SEARCH text, SEARCH rodata, SEARCH |isr_vector |init_array; the listing's names.
+  const vemora::search_breakdown searches = vemora::analyse(cortex_m_request(false)).searches();
+  ASSERT_EQ(searches.entries.size(), 3u);
+  const struct {
+    std::uint64_t bytes;
+    std::uint64_t attributed;
+  } expected[] = {{22312, 22204}, {2792, 2201}, {240 + 4, 236}};
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(searches.entries[i].bytes, expected[i].bytes) << i;
+    EXPECT_EQ(searches.entries[i].attributed, expected[i].attributed) << i;
+    EXPECT_EQ(searches.entries[i].unattributed, expected[i].bytes - expected[i].attributed) << i;
+  }
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // The result of one analysis: the ranges of the memory definition and what
 // they hold, the sums of the program and memory areas, every section and what
 // became of it, the SEARCH breakdown, the EEPROM figures and, with a linked
-// image, its symbols and the bytes they hold, or the failure that stopped the run. analyse() computes everything once; an analysis only
-// hands out copies of its figures and is safe to share between threads.
+// image, its symbols and the bytes they hold, or the failure that stopped the
+// run. analyse() computes everything once; an analysis only hands out copies
+// of its figures and is safe to share between threads.
 #pragma once
 
 #include <cstddef>
