@@ -30,6 +30,9 @@ struct analysis_state {
   static const analysis_state& of(const analysis& made) { return *made.m_state; }
 };
 
+/// Why an image beside the map of map_format::elf, which is the image, is not read.
+std::string image_beside_image_reason();
+
 /// What the internal readers read for an input: its file, or its text.
 inline ::input_source source_of(const input& given) { return {given.name(), given.bytes()}; }
 

@@ -1151,4 +1151,127 @@ TEST(LibraryImage, SearchEntriesSayWhatTheSymbolsHold) {
   }
 }
 
+/// An objdump -h listing of the Cortex-M image's vector table and a section the image lacks.
+const char* const k_listing_with_extra =
+    "Idx Name          Size      VMA       LMA       File off  Algn\n"
+    "  0 .isr_vector   000000f0  08000000  08000000  00001000  2**2\n"
+    "                  CONTENTS, ALLOC, LOAD, READONLY, DATA\n"
+    "  1 .extra        00000100  08007000  08007000  00009000  2**2\n"
+    "                  CONTENTS, ALLOC, LOAD, READONLY, DATA\n";
+/// Only the section the image lacks: a listing of another image.
+const char* const k_listing_of_another_image =
+    "Idx Name          Size      VMA       LMA       File off  Algn\n"
+    "  1 .extra        00000100  08007000  08007000  00009000  2**2\n"
+    "                  CONTENTS, ALLOC, LOAD, READONLY, DATA\n";
+
+TEST(LibraryLint, TheImagesFindingsComeThroughTheLintAndTheJsonReport) {
+  const std::string image = cortex_m_file("firmware.elf");
+  // The five overlapping symbols of readelf -sW, 988 (0x3DC) bytes inside those before them.
+  const std::string overlaps = "in the image " + image +
+                               ", 5 symbols overlap the symbols before them by 0x3DC bytes in "
+                               "all: each byte is counted once, for the first symbol";
+  const struct {
+    const char* what;
+    vemora::map_format format;
+    vemora::input map;
+    bool image_beside;
+    std::vector<std::string> codes;  ///< code@line, severity
+  } cases[] = {
+      {"Elf", vemora::map_format::elf, vemora::input::file(image), false, {"VL112@0 note"}},
+      {"the listing",
+       vemora::map_format::tev2_mem32_unlimited,
+       vemora::input::file(cortex_m_file("firmware.lst")),
+       true,
+       {"VL112@0 note"}},
+      {"a section the image lacks",
+       vemora::map_format::tev2_mem32_unlimited,
+       vemora::input::text(k_listing_with_extra, "extra.lst"),
+       true,
+       {"VL113@4 warning"}},
+      {"another image's listing",
+       vemora::map_format::tev2_mem32_unlimited,
+       vemora::input::text(k_listing_of_another_image, "other.lst"),
+       true,
+       {"VL114@0 error"}},
+  };
+  for (const auto& c : cases) {
+    vemora::lint_request linted;
+    linted.definition = vemora::input::file(cortex_m_file("memory.def"));
+    linted.map = c.map;
+    linted.format = c.format;
+    if (c.image_beside) {
+      linted.elf = vemora::input::file(image);
+    }
+    const vemora::lint_result result = vemora::lint(linted);
+    ASSERT_TRUE(result.readable) << c.what << ": " << result.problem;
+    std::vector<std::string> codes;
+    for (const vemora::finding& one : result.findings) {
+      if (one.code >= "VL112" && one.code <= "VL114") {
+        codes.push_back(one.code + "@" + std::to_string(one.line) + " " +
+                        std::string(vemora::keyword(one.level)));
+        EXPECT_EQ(one.file, c.map.name()) << c.what;
+      }
+      if (one.code == "VL112") {
+        EXPECT_EQ(one.message, overlaps) << c.what;
+      }
+      if (one.code == "VL113") {
+        EXPECT_NE(one.message.find("\"extra\" (line 4) at 0x8007000"), std::string::npos)
+            << one.message;
+      }
+    }
+    EXPECT_EQ(codes, c.codes) << c.what;
+
+    // The JSON report of the same inputs lists the same findings.
+    vemora::request analysed;
+    analysed.format = c.format;
+    analysed.definition = linted.definition;
+    analysed.map = c.map;
+    analysed.elf = linted.elf;
+    std::ostringstream report;
+    vemora::write_json(report, vemora::analyse(analysed));
+    std::ostringstream lint_json;
+    vemora::write_lint_json(lint_json, result);
+    EXPECT_EQ(nlohmann::json::parse(report.str())["diagnostics"],
+              nlohmann::json::parse(lint_json.str())["diagnostics"])
+        << c.what;
+  }
+}
+
+TEST(LibraryLint, AnImageThatCannotBeReadIsSaidWithItsReason) {
+  const std::string cut = test_support::read_file(cortex_m_file("firmware.elf")).substr(0, 40);
+  vemora::lint_request beside;
+  beside.definition = vemora::input::file(cortex_m_file("memory.def"));
+  beside.map = vemora::input::file(cortex_m_file("firmware.lst"));
+  beside.format = vemora::map_format::tev2_mem32_unlimited;
+  beside.elf = vemora::input::text(cut, "cut.elf");
+  vemora::lint_request as_map = beside;
+  as_map.format = vemora::map_format::elf;
+  as_map.map = beside.elf;
+  as_map.elf.reset();
+  vemora::lint_request both = as_map;
+  both.elf = vemora::input::file(cortex_m_file("firmware.elf"));
+  vemora::lint_request without_map = beside;
+  without_map.map.reset();
+  const struct {
+    const char* what;
+    vemora::lint_request request;
+    std::string problem;
+  } cases[] = {
+      {"beside", beside,
+       "cut.elf: cannot be read: the file ends inside its ELF32 header (40 of 52 bytes)"},
+      {"as the map", as_map,
+       "cut.elf: cannot be read: the file ends inside its ELF32 header (40 of 52 bytes)"},
+      {"beside the image", both,
+       cortex_m_file("firmware.elf") +
+           ": with the format Elf the map is the image: no image beside it is read"},
+      {"without a map", without_map, "cut.elf: an image is linted beside a map only"},
+  };
+  for (const auto& c : cases) {
+    const vemora::lint_result result = vemora::lint(c.request);
+    EXPECT_FALSE(result.readable) << c.what;
+    EXPECT_EQ(result.problem, c.problem) << c.what;
+    EXPECT_TRUE(result.findings.empty()) << c.what;
+  }
+}
+
 }  // namespace

@@ -71,6 +71,11 @@ range public_range(const ::range_usage& usage, range_kind kind, std::size_t inde
 
 std::string_view version() { return VEMORA_LIBRARY_VERSION; }
 
+std::string detail::image_beside_image_reason() {
+  return "with the format " + std::string(k_image_keyword) +
+         " the map is the image: no image beside it is read";
+}
+
 std::string_view keyword(map_format format) {
   for (const format_keyword& entry : k_keywords) {
     if (entry.format == format) {
@@ -140,8 +145,7 @@ analysis analyse(const request& what) {
     // second one unread: a caller must not take its symbols for that image's.
     ::analysis_failure& refused = state->result.memory.failure;
     refused.step = ::analysis_step::memory_report;
-    refused.image_error = std::string("with the format ") + std::string(k_image_keyword) +
-                          " the map is the image: no image beside it is read";
+    refused.image_error = detail::image_beside_image_reason();
     refused.messages.push_back(what.elf->name() + ": " + refused.image_error);
     return analysis(std::move(state));
   }

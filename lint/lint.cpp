@@ -716,7 +716,7 @@ std::vector<lint_finding> lint_findings(const definition_diagnosis& diagnosis,
 }
 
 lint_run lint_inputs(const input_source& definition, const std::optional<input_source>& map,
-                     const std::string& keyword) {
+                     const std::string& keyword, const std::optional<input_source>& image) {
   lint_run run;
   const definition_diagnosis diagnosis = diagnose_memory_def_file(definition);
   if (!diagnosis.readable) {
@@ -754,10 +754,19 @@ lint_run lint_inputs(const input_source& definition, const std::optional<input_s
     request.map_path = map->path;
     request.map_text = map->text;
     request.image_keywords = true;
+    if (image) {
+      request.image_path = image->path;
+      request.image_text = image->text;
+    }
     request.collect_fates = true;
     analysis = analyse_memory(request);
     if (analysis.failure.failed()) {
-      run.unreadable = lint_unreadable::map;
+      // An image that cannot be read fails the analysis after the map was read, so only the
+      // image's own reason says which of the two it was.
+      run.image_error = analysis.failure.image_error;
+      const bool image_beside = image && keyword != k_image_keyword;
+      run.unreadable =
+          image_beside && !run.image_error.empty() ? lint_unreadable::image : lint_unreadable::map;
       return run;
     }
     map_input = {&analysis, keyword, map->path};

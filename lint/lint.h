@@ -42,19 +42,24 @@ std::vector<lint_finding> lint_findings(const definition_diagnosis& diagnosis,
                                         const map_lint_input& map = {});
 
 /// Which input a lint could not read.
-enum class lint_unreadable { none, definition, map };
+enum class lint_unreadable { none, definition, map, image };
 
 struct lint_run {
   lint_unreadable unreadable = lint_unreadable::none;  ///< not none: findings is empty
+  /// Why the image (the map with "Elf", or the one beside the listing) could not be read; empty
+  /// for any other input.
+  std::string image_error;
   std::vector<lint_finding> findings;
 };
 
 /// Reads the definition and, when given, the map with keyword (known to the
 /// caller), and lints them; the findings name each input by its path. A
 /// definition without any range line is not placed against the map, which
-/// is then not read: its own findings say why.
+/// is then not read: its own findings say why. An image beside the map (not with "Elf", whose
+/// map is the image) attributes its symbols to the map's sections, for VL112 to VL114.
 lint_run lint_inputs(const input_source& definition, const std::optional<input_source>& map = {},
-                     const std::string& keyword = {});
+                     const std::string& keyword = {},
+                     const std::optional<input_source>& image = {});
 
 /// Whether a finding of that severity is at least as grave as threshold
 /// (error above warning above note).
