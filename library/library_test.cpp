@@ -1274,4 +1274,29 @@ TEST(LibraryLint, AnImageThatCannotBeReadIsSaidWithItsReason) {
   }
 }
 
+TEST(LibraryImage, AnImageKeepsTheSectionsItsSymbolsAreIn) {
+  for (const bool as_map : {true, false}) {
+    vemora::request lean = cortex_m_request(as_map);
+    lean.keep_sections = false;
+    const vemora::analysis made = vemora::analyse(lean);
+    ASSERT_TRUE(made.ok()) << as_map;
+    const std::vector<vemora::section> sections = made.sections();
+    ASSERT_FALSE(sections.empty()) << as_map;
+    for (const vemora::symbol& symbol : made.symbols()) {
+      ASSERT_LT(symbol.section, sections.size()) << symbol.name;
+    }
+    // The JSON report lints the map then, as it does with the sections kept.
+    std::ostringstream lean_json;
+    vemora::write_json(lean_json, made);
+    std::ostringstream kept_json;
+    vemora::write_json(kept_json, vemora::analyse(cortex_m_request(as_map)));
+    const nlohmann::json lean_diagnostics = nlohmann::json::parse(lean_json.str())["diagnostics"];
+    EXPECT_EQ(lean_diagnostics, nlohmann::json::parse(kept_json.str())["diagnostics"]) << as_map;
+    const bool overlaps_said =
+        std::any_of(lean_diagnostics.begin(), lean_diagnostics.end(),
+                    [](const nlohmann::json& one) { return one["code"] == "VL112"; });
+    EXPECT_TRUE(overlaps_said) << as_map;
+  }
+}
+
 }  // namespace

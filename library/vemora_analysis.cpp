@@ -138,7 +138,10 @@ analysis analyse(const request& what) {
   state->map = what.map;
   state->eeprom_source = what.eeprom_source;
   state->elf = what.elf;
-  state->keep_sections = what.keep_sections;
+  // The analysis keeps every fate when it reads an image, whose symbols are attributed to them:
+  // the reports then lint the map as well.
+  state->keep_sections =
+      what.keep_sections || what.elf.has_value() || what.format == map_format::elf;
 
   if (what.format == map_format::elf && what.elf) {
     // The internal analysis would read the map as the image and pass over the

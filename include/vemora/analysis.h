@@ -249,10 +249,10 @@ class analysis {
   area totals(range_kind kind) const;
 
   /// Every recognised section in map order, made-up ones last; empty unless
-  /// the request kept the sections.
+  /// the request kept the sections or read an image.
   std::vector<section> sections() const;
   /// Sections and sizes by fate, for every fate in the order of the enum;
-  /// zero unless the request kept the sections.
+  /// zero unless the request kept the sections or read an image.
   std::vector<fate_total> fates() const;
 
   /// The SEARCH breakdown; empty without SEARCH entries.
