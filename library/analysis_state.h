@@ -18,10 +18,20 @@ struct analysis_state {
   input definition;
   input map;
   std::optional<input> eeprom_source;
+  std::optional<input> elf;   ///< the image beside a listing
   bool keep_sections = true;  ///< whether result holds every section's fate
+
+  /// The input the analysis read as the image: the map for map_format::elf,
+  /// else the image beside the listing; nullptr for none.
+  const input* image_input() const {
+    return format == map_format::elf ? &map : elf ? &*elf : nullptr;
+  }
 
   static const analysis_state& of(const analysis& made) { return *made.m_state; }
 };
+
+/// Why an image beside the map of map_format::elf, which is the image, is not read.
+std::string image_beside_image_reason();
 
 /// What the internal readers read for an input: its file, or its text.
 inline ::input_source source_of(const input& given) { return {given.name(), given.bytes()}; }

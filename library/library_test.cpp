@@ -4,6 +4,7 @@
 // threads, and the accessors give the figures of a small hand-made example.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -454,12 +455,13 @@ TEST(Library, KeywordsAndFormats) {
       {vemora::map_format::tev2_mem32_unlimited, "Tev2_mem32_unlimited"},
       {vemora::map_format::orm8, "Orm8"},
       {vemora::map_format::pux4, "Pux4"},
+      {vemora::map_format::elf, "Elf"},
   };
   for (const auto& [format, text] : table) {
     EXPECT_EQ(vemora::keyword(format), text);
     EXPECT_EQ(vemora::map_format_of(text), format) << text;
   }
-  for (const char* other : {"", "tev2", "Tev2 ", "Orm7"}) {
+  for (const char* other : {"", "tev2", "Tev2 ", "Orm7", "elf", "ELF"}) {
     EXPECT_FALSE(vemora::map_format_of(other).has_value()) << '"' << other << '"';
   }
   EXPECT_EQ(vemora::keyword(vemora::section_fate::counted_program), "program");
@@ -719,6 +721,582 @@ TEST(Library, AMapThatIsNoListingIsAFailure) {
   listing.definition = vemora::input::file(folder + "memory.def");
   listing.map = vemora::input::file(folder + "firmware.lst");
   EXPECT_TRUE(vemora::analyse(listing).ok());
+}
+
+std::string cortex_m_file(const char* name) {
+  return test_support::source_dir() + "/examples/cortex-m/" + name;
+}
+
+/// The Cortex-M example read with Elf (the image is the map) or as its listing with the image
+/// beside it.
+vemora::request cortex_m_request(bool image_as_map) {
+  vemora::request request;
+  request.definition = vemora::input::file(cortex_m_file("memory.def"));
+  if (image_as_map) {
+    request.format = vemora::map_format::elf;
+    request.map = vemora::input::file(cortex_m_file("firmware.elf"));
+  } else {
+    request.format = vemora::map_format::tev2_mem32_unlimited;
+    request.map = vemora::input::file(cortex_m_file("firmware.lst"));
+    request.elf = vemora::input::file(cortex_m_file("firmware.elf"));
+  }
+  return request;
+}
+
+TEST(LibraryImage, AnImageThatCannotBeReadIsAFailureNamingItAndWhy) {
+  const std::string image = test_support::read_file(cortex_m_file("firmware.elf"));
+  // readelf: the section headers start at 0x101c4; the ELF32 header is 52 bytes.
+  const std::string no_section_headers = image.substr(0, 0x10000);
+  const std::string half_a_header = image.substr(0, 40);
+  const struct {
+    const char* what;
+    bool image_as_map;
+    std::string bytes;
+    const char* reason;
+  } cases[] = {
+      {"headers cut off, as the map", true, no_section_headers,
+       "section header 0 lies beyond the end of the file"},
+      {"headers cut off, beside the listing", false, no_section_headers,
+       "section header 0 lies beyond the end of the file"},
+      {"header cut, as the map", true, half_a_header,
+       "the file ends inside its ELF32 header (40 of 52 bytes)"},
+      {"header cut, beside the listing", false, half_a_header,
+       "the file ends inside its ELF32 header (40 of 52 bytes)"},
+      {"a text, beside the listing", false, "Idx Name Size\n",
+       "the file is not an ELF image: it does not begin with 0x7f 'E' 'L' 'F'"},
+  };
+  for (const auto& c : cases) {
+    vemora::request request = cortex_m_request(c.image_as_map);
+    const vemora::input cut = vemora::input::text(c.bytes, "cut.elf");
+    (c.image_as_map ? request.map : *request.elf) = cut;
+    const vemora::analysis made = vemora::analyse(request);
+    EXPECT_FALSE(made.ok()) << c.what;
+    const vemora::run_failure failure = made.failure();
+    EXPECT_EQ(failure.step, vemora::failed_step::image_not_read) << c.what;
+    EXPECT_EQ(failure.input, "cut.elf") << c.what;
+    EXPECT_EQ(failure.reason, c.reason) << c.what;
+    ASSERT_EQ(failure.messages.size(), 1u) << c.what;
+    EXPECT_EQ(failure.messages[0], std::string("cut.elf: ") + c.reason) << c.what;
+    EXPECT_TRUE(made.ranges(vemora::range_kind::program).empty()) << c.what;
+    EXPECT_TRUE(made.symbols().empty()) << c.what;
+    EXPECT_FALSE(made.image().has_value()) << c.what;
+    std::ostringstream console;
+    EXPECT_FALSE(vemora::write_console(console, made)) << c.what;
+  }
+
+  // A missing file is the image's failure too, not the listing's.
+  vemora::request missing = cortex_m_request(false);
+  missing.elf = vemora::input::file(cortex_m_file("no-such.elf"));
+  const vemora::run_failure failure = vemora::analyse(missing).failure();
+  EXPECT_EQ(failure.step, vemora::failed_step::image_not_read);
+  EXPECT_EQ(failure.input, cortex_m_file("no-such.elf"));
+  EXPECT_EQ(failure.reason, "cannot open the file");
+}
+
+TEST(LibraryImage, AnImageBesideTheImageIsRefused) {
+  vemora::request both = cortex_m_request(true);
+  both.elf = vemora::input::file(cortex_m_file("firmware.elf"));
+  const vemora::analysis made = vemora::analyse(both);
+  EXPECT_FALSE(made.ok());
+  const vemora::run_failure failure = made.failure();
+  EXPECT_EQ(failure.step, vemora::failed_step::image_not_read);
+  EXPECT_EQ(failure.input, cortex_m_file("firmware.elf"));
+  EXPECT_EQ(failure.reason, "with the format Elf the map is the image: no image beside it is read");
+  EXPECT_TRUE(made.symbols().empty());
+  std::ostringstream console;
+  EXPECT_FALSE(vemora::write_console(console, made));
+  EXPECT_NE(console.str().find(failure.reason), std::string::npos);
+}
+
+TEST(LibraryImage, TheElfFormatReadsTheImageInMemoryAsItsFile) {
+  const std::string image = test_support::read_file(cortex_m_file("firmware.elf"));
+  for (const bool as_map : {true, false}) {
+    const vemora::request from_file = cortex_m_request(as_map);
+    const vemora::analysis by_file = vemora::analyse(from_file);
+    ASSERT_TRUE(by_file.ok()) << as_map;
+    vemora::request kept = from_file;
+    vemora::input& slot = as_map ? kept.map : *kept.elf;
+    slot = vemora::input::text(image, slot.name());
+    const vemora::analysis by_text = vemora::analyse(kept);
+    ASSERT_TRUE(by_text.ok()) << as_map;
+    expect_same_faces(faces_of(by_text), faces_of(by_file), as_map ? "Elf" : "--elf");
+    vemora::request viewed = from_file;
+    vemora::input& view_slot = as_map ? viewed.map : *viewed.elf;
+    view_slot = vemora::input::view(image, view_slot.name());
+    expect_same_faces(faces_of(vemora::analyse(viewed)), faces_of(by_file),
+                      as_map ? "Elf viewed" : "--elf viewed");
+  }
+
+  // readelf -SW: the image's allocated sections, in header order, are the recognised ones.
+  const vemora::analysis made = vemora::analyse(cortex_m_request(true));
+  ASSERT_TRUE(made.ok());
+  EXPECT_TRUE(made.has_sections());
+  EXPECT_EQ(made.format(), vemora::map_format::elf);
+  const std::vector<vemora::section> sections = made.sections();
+  ASSERT_EQ(sections.size(), 21u);  // headers 1 to 21
+  const struct {
+    std::size_t index;
+    const char* name;
+    std::uint32_t start;
+    std::uint32_t size;
+    vemora::section_fate fate;
+  } expected[] = {
+      {0, ".isr_vector", 0x08000000, 0xf0, vemora::section_fate::counted_program},
+      {1, ".text", 0x080000f0, 0x5728, vemora::section_fate::counted_program},
+      {2, ".rodata", 0x08005818, 0xae8, vemora::section_fate::counted_program},
+      {3, ".init_array", 0x08006300, 0x4, vemora::section_fate::counted_program},
+      {4, ".data", 0x20000000, 0x1e8, vemora::section_fate::counted_memory},
+      {5, ".bss", 0x200001e8, 0x78, vemora::section_fate::counted_memory},
+      {6, ".heap", 0x20000260, 0x2000, vemora::section_fate::counted_memory},
+      {7, ".stack", 0x20002260, 0x800, vemora::section_fate::counted_memory},
+      {8, ".debug_info", 0, 0x1da4, vemora::section_fate::not_allocated},
+      {18, ".symtab", 0, 0x25d0, vemora::section_fate::not_allocated},
+  };
+  for (const auto& e : expected) {
+    const vemora::section& got = sections[e.index];
+    EXPECT_EQ(got.name, e.name) << e.index;
+    EXPECT_EQ(got.start, e.start) << e.name;
+    EXPECT_EQ(got.size, e.size) << e.name;
+    EXPECT_EQ(got.map_line, e.index + 1) << e.name;
+    EXPECT_EQ(got.fate, e.fate) << e.name;
+  }
+  // 0xf0 + 0x5728 + 0xae8 + 0x4 of FLASH; 0x1e8 + 0x78 + 0x2000 + 0x800 of RAM.
+  EXPECT_EQ(made.ranges(vemora::range_kind::program).at(0).used, 25348u);
+  EXPECT_EQ(made.ranges(vemora::range_kind::memory).at(0).used, 10848u);
+}
+
+/// A section's name as either reader gives it: the listing's reader drops the leading full stop.
+std::string bare_name(const std::string& name) {
+  return !name.empty() && name[0] == '.' ? name.substr(1) : name;
+}
+
+TEST(LibraryImage, SymbolsAreTheImagesAsReadelfListsThem) {
+  using kind = vemora::symbol_kind;
+  using binding = vemora::symbol_binding;
+  // arm-none-eabi-readelf -sW firmware.elf; a Thumb function's value has bit 0 set. bytes is
+  // what is left of the symbol after the symbols before it: __aeabi_dsub (0x080005c4, 634 bytes)
+  // holds all of __adddf3 (0x080005c8, 630 bytes).
+  const struct {
+    const char* name;
+    const char* display;
+    const char* key;
+    kind k;
+    binding b;
+    const char* file;
+    const char* section;
+    std::uint64_t address;
+    std::uint64_t size;
+    std::uint64_t bytes;
+    std::vector<std::string> aliases;
+  } expected[] = {
+      {"main",
+       "main",
+       "main",
+       kind::function,
+       binding::global,
+       "",
+       "text",
+       0x080002c4,
+       500,
+       500,
+       {}},
+      {"printf",
+       "printf",
+       "printf",
+       kind::function,
+       binding::global,
+       "",
+       "text",
+       0x08001d04,
+       52,
+       52,
+       {"iprintf"}},
+      {"__aeabi_dsub",
+       "__aeabi_dsub",
+       "__aeabi_dsub",
+       kind::function,
+       binding::global,
+       "",
+       "text",
+       0x080005c4,
+       634,
+       634,
+       {"__subdf3"}},
+      {"__adddf3",
+       "__adddf3",
+       "__adddf3",
+       kind::function,
+       binding::global,
+       "",
+       "text",
+       0x080005c8,
+       630,
+       0,
+       {"__aeabi_dadd"}},
+      {"_printf_float",
+       "_printf_float",
+       "_printf_float",
+       kind::function,
+       binding::weak,
+       "",
+       "text",
+       0x08001330,
+       1496,
+       1496,
+       {}},
+      {"g_vector_table",
+       "g_vector_table",
+       "g_vector_table",
+       kind::object,
+       binding::global,
+       "",
+       "isr_vector",
+       0x08000000,
+       236,
+       236,
+       {}},
+      {"k_sine",
+       "k_sine",
+       "main.c:k_sine",
+       kind::object,
+       binding::local,
+       "main.c",
+       "rodata",
+       0x08005918,
+       512,
+       512,
+       {}},
+      {"k_crc32_table",
+       "k_crc32_table",
+       "crc32.c:k_crc32_table",
+       kind::object,
+       binding::local,
+       "crc32.c",
+       "rodata",
+       0x08005b28,
+       1024,
+       1024,
+       {}},
+      {"impure_data",
+       "impure_data",
+       "impure.c:impure_data",
+       kind::object,
+       binding::local,
+       "impure.c",
+       "data",
+       0x2000001c,
+       96,
+       96,
+       {}},
+      {"__global_locale",
+       "__global_locale",
+       "__global_locale",
+       kind::object,
+       binding::global,
+       "",
+       "data",
+       0x2000007c,
+       364,
+       364,
+       {}},
+      {"_ZN6logger9g_averageE",
+       "logger::g_average",
+       "_ZN6logger9g_averageE",
+       kind::object,
+       binding::global,
+       "",
+       "bss",
+       0x20000200,
+       80,
+       80,
+       {}},
+  };
+  for (const bool as_map : {true, false}) {
+    const vemora::analysis made = vemora::analyse(cortex_m_request(as_map));
+    ASSERT_TRUE(made.ok()) << as_map;
+    const std::vector<vemora::section> sections = made.sections();
+    const std::vector<vemora::symbol> symbols = made.symbols();
+    // readelf: 198 symbols of non-zero size in the eight allocated sections, aliases as one.
+    EXPECT_EQ(symbols.size(), 198u) << as_map;
+    for (const auto& e : expected) {
+      const auto found =
+          std::find_if(symbols.begin(), symbols.end(),
+                       [&e](const vemora::symbol& one) { return one.name == e.name; });
+      ASSERT_NE(found, symbols.end()) << e.name;
+      EXPECT_EQ(found->display, e.display) << e.name;
+      EXPECT_EQ(found->key, e.key) << e.name;
+      EXPECT_EQ(found->kind, e.k) << e.name;
+      EXPECT_EQ(found->binding, e.b) << e.name;
+      EXPECT_EQ(found->file, e.file) << e.name;
+      ASSERT_LT(found->section, sections.size()) << e.name;
+      EXPECT_EQ(bare_name(sections[found->section].name), e.section) << e.name;
+      EXPECT_EQ(found->address, e.address) << e.name;
+      EXPECT_EQ(found->size, e.size) << e.name;
+      EXPECT_EQ(found->bytes, e.bytes) << e.name;
+      EXPECT_EQ(found->aliases, e.aliases) << e.name;
+    }
+    // By section, then by address.
+    for (std::size_t i = 1; i < symbols.size(); ++i) {
+      const bool ordered = symbols[i - 1].section < symbols[i].section ||
+                           (symbols[i - 1].section == symbols[i].section &&
+                            symbols[i - 1].address <= symbols[i].address);
+      EXPECT_TRUE(ordered) << symbols[i - 1].name << " before " << symbols[i].name;
+    }
+    // The words the reports print.
+    EXPECT_EQ(vemora::keyword(kind::function), "function");
+    EXPECT_EQ(vemora::keyword(kind::tls), "tls");
+    EXPECT_EQ(vemora::keyword(binding::weak), "weak");
+    EXPECT_EQ(vemora::keyword(binding::local), "local");
+  }
+}
+
+TEST(LibraryImage, SectionsAndRangesSayWhatTheSymbolsHold) {
+  // Union of the symbols' spans per section, from readelf -sW: .isr_vector 236 of 240 (the
+  // table, padded), .text 22204 of 22312, .rodata 2201 of 2792, .init_array 0 of 4 (no
+  // symbol), .data 488 of 488, .bss 120 of 120, no symbol in .heap or .stack.
+  const struct {
+    const char* name;
+    std::uint32_t attributed;
+    std::uint32_t unattributed;
+  } expected_sections[] = {
+      {"isr_vector", 236, 4}, {"text", 22204, 108}, {"rodata", 2201, 591}, {"init_array", 0, 4},
+      {"data", 488, 0},       {"bss", 120, 0},      {"stack", 0, 2048},
+  };
+  const struct {
+    bool as_map;
+    std::uint64_t memory_used;
+    std::uint64_t memory_unattributed;
+    std::size_t matched;
+  } runs[] = {
+      // Elf: all eight allocated sections count; .heap too (8192 bytes).
+      {true, 488 + 120 + 8192 + 2048, 8192 + 2048, 8},
+      // The listing's reader drops heap by its name.
+      {false, 488 + 120 + 2048, 2048, 7},
+  };
+  for (const auto& run : runs) {
+    const vemora::analysis made = vemora::analyse(cortex_m_request(run.as_map));
+    ASSERT_TRUE(made.ok()) << run.as_map;
+    const std::vector<vemora::section> sections = made.sections();
+    for (const auto& e : expected_sections) {
+      const auto found =
+          std::find_if(sections.begin(), sections.end(),
+                       [&e](const vemora::section& one) { return bare_name(one.name) == e.name; });
+      ASSERT_NE(found, sections.end()) << e.name;
+      EXPECT_EQ(found->attributed, std::optional<std::uint32_t>(e.attributed)) << e.name;
+      EXPECT_EQ(found->unattributed, std::optional<std::uint32_t>(e.unattributed)) << e.name;
+    }
+    for (const vemora::section& section : sections) {
+      if (!vemora::is_counted(section.fate)) {
+        EXPECT_FALSE(section.attributed.has_value()) << section.name;
+        EXPECT_FALSE(section.unattributed.has_value()) << section.name;
+      }
+    }
+
+    const vemora::range flash = made.ranges(vemora::range_kind::program).at(0);
+    EXPECT_EQ(flash.used, 25348u);
+    EXPECT_EQ(flash.attributed, std::optional<std::uint64_t>(236 + 22204 + 2201));
+    EXPECT_EQ(flash.unattributed, std::optional<std::uint64_t>(4 + 108 + 591 + 4));
+    const vemora::range ram = made.ranges(vemora::range_kind::memory).at(0);
+    EXPECT_EQ(ram.used, run.memory_used) << run.as_map;
+    EXPECT_EQ(ram.attributed, std::optional<std::uint64_t>(488 + 120)) << run.as_map;
+    EXPECT_EQ(ram.unattributed, std::optional<std::uint64_t>(run.memory_unattributed))
+        << run.as_map;
+
+    const std::optional<vemora::image_account> image = made.image();
+    ASSERT_TRUE(image.has_value());
+    EXPECT_EQ(image->as_map, run.as_map);
+    EXPECT_EQ(image->path, cortex_m_file("firmware.elf"));
+    EXPECT_EQ(image->machine, 40u);  // EM_ARM
+    EXPECT_EQ(image->matched_sections, run.matched) << run.as_map;
+    EXPECT_TRUE(image->unmatched_sections.empty());
+    // Five symbols inside the ones before them, 988 bytes in all; none beyond its section.
+    EXPECT_EQ(image->overlapping_symbols, 5u);
+    EXPECT_EQ(image->overlap_bytes, 988u);
+    EXPECT_EQ(image->cut_symbols, 0u);
+    EXPECT_FALSE(image->foreign);
+  }
+}
+
+TEST(LibraryImage, WithoutAnImageThereAreNoSymbolsAndNoSums) {
+  vemora::request listing = cortex_m_request(false);
+  listing.elf.reset();
+  const vemora::analysis made = vemora::analyse(listing);
+  ASSERT_TRUE(made.ok());
+  EXPECT_TRUE(made.symbols().empty());
+  EXPECT_FALSE(made.image().has_value());
+  for (const vemora::section& section : made.sections()) {
+    EXPECT_FALSE(section.attributed.has_value()) << section.name;
+  }
+  for (const vemora::range& range : made.ranges(vemora::range_kind::program)) {
+    EXPECT_FALSE(range.attributed.has_value()) << range.id;
+    EXPECT_FALSE(range.unattributed.has_value()) << range.id;
+  }
+  for (const vemora::search_entry& entry : made.searches().entries) {
+    EXPECT_FALSE(entry.attributed.has_value()) << entry.text;
+  }
+}
+
+TEST(LibraryImage, SearchEntriesSayWhatTheSymbolsHold) {
+  // memory.def: SEARCH text, SEARCH rodata, SEARCH |isr_vector |init_array; the listing's names.
+  const vemora::search_breakdown searches = vemora::analyse(cortex_m_request(false)).searches();
+  ASSERT_EQ(searches.entries.size(), 3u);
+  const struct {
+    std::uint64_t bytes;
+    std::uint64_t attributed;
+  } expected[] = {{22312, 22204}, {2792, 2201}, {240 + 4, 236}};
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(searches.entries[i].bytes, expected[i].bytes) << i;
+    EXPECT_EQ(searches.entries[i].attributed, expected[i].attributed) << i;
+    EXPECT_EQ(searches.entries[i].unattributed, expected[i].bytes - expected[i].attributed) << i;
+  }
+}
+
+/// An objdump -h listing of the Cortex-M image's vector table and a section the image lacks.
+const char* const k_listing_with_extra =
+    "Idx Name          Size      VMA       LMA       File off  Algn\n"
+    "  0 .isr_vector   000000f0  08000000  08000000  00001000  2**2\n"
+    "                  CONTENTS, ALLOC, LOAD, READONLY, DATA\n"
+    "  1 .extra        00000100  08007000  08007000  00009000  2**2\n"
+    "                  CONTENTS, ALLOC, LOAD, READONLY, DATA\n";
+/// Only the section the image lacks: a listing of another image.
+const char* const k_listing_of_another_image =
+    "Idx Name          Size      VMA       LMA       File off  Algn\n"
+    "  1 .extra        00000100  08007000  08007000  00009000  2**2\n"
+    "                  CONTENTS, ALLOC, LOAD, READONLY, DATA\n";
+
+TEST(LibraryLint, TheImagesFindingsComeThroughTheLintAndTheJsonReport) {
+  const std::string image = cortex_m_file("firmware.elf");
+  // The five overlapping symbols of readelf -sW, 988 (0x3DC) bytes inside those before them.
+  const std::string overlaps = "in the image " + image +
+                               ", 5 symbols overlap the symbols before them by 0x3DC bytes in "
+                               "all: each byte is counted once, for the first symbol";
+  const struct {
+    const char* what;
+    vemora::map_format format;
+    vemora::input map;
+    bool image_beside;
+    std::vector<std::string> codes;  ///< code@line, severity
+  } cases[] = {
+      {"Elf", vemora::map_format::elf, vemora::input::file(image), false, {"VL112@0 note"}},
+      {"the listing",
+       vemora::map_format::tev2_mem32_unlimited,
+       vemora::input::file(cortex_m_file("firmware.lst")),
+       true,
+       {"VL112@0 note"}},
+      {"a section the image lacks",
+       vemora::map_format::tev2_mem32_unlimited,
+       vemora::input::text(k_listing_with_extra, "extra.lst"),
+       true,
+       {"VL113@4 warning"}},
+      {"another image's listing",
+       vemora::map_format::tev2_mem32_unlimited,
+       vemora::input::text(k_listing_of_another_image, "other.lst"),
+       true,
+       {"VL114@0 error"}},
+  };
+  for (const auto& c : cases) {
+    vemora::lint_request linted;
+    linted.definition = vemora::input::file(cortex_m_file("memory.def"));
+    linted.map = c.map;
+    linted.format = c.format;
+    if (c.image_beside) {
+      linted.elf = vemora::input::file(image);
+    }
+    const vemora::lint_result result = vemora::lint(linted);
+    ASSERT_TRUE(result.readable) << c.what << ": " << result.problem;
+    std::vector<std::string> codes;
+    for (const vemora::finding& one : result.findings) {
+      if (one.code >= "VL112" && one.code <= "VL114") {
+        codes.push_back(one.code + "@" + std::to_string(one.line) + " " +
+                        std::string(vemora::keyword(one.level)));
+        EXPECT_EQ(one.file, c.map.name()) << c.what;
+      }
+      if (one.code == "VL112") {
+        EXPECT_EQ(one.message, overlaps) << c.what;
+      }
+      if (one.code == "VL113") {
+        EXPECT_NE(one.message.find("\"extra\" (line 4) at 0x8007000"), std::string::npos)
+            << one.message;
+      }
+    }
+    EXPECT_EQ(codes, c.codes) << c.what;
+
+    // The JSON report of the same inputs lists the same findings.
+    vemora::request analysed;
+    analysed.format = c.format;
+    analysed.definition = linted.definition;
+    analysed.map = c.map;
+    analysed.elf = linted.elf;
+    std::ostringstream report;
+    vemora::write_json(report, vemora::analyse(analysed));
+    std::ostringstream lint_json;
+    vemora::write_lint_json(lint_json, result);
+    EXPECT_EQ(nlohmann::json::parse(report.str())["diagnostics"],
+              nlohmann::json::parse(lint_json.str())["diagnostics"])
+        << c.what;
+  }
+}
+
+TEST(LibraryLint, AnImageThatCannotBeReadIsSaidWithItsReason) {
+  const std::string cut = test_support::read_file(cortex_m_file("firmware.elf")).substr(0, 40);
+  vemora::lint_request beside;
+  beside.definition = vemora::input::file(cortex_m_file("memory.def"));
+  beside.map = vemora::input::file(cortex_m_file("firmware.lst"));
+  beside.format = vemora::map_format::tev2_mem32_unlimited;
+  beside.elf = vemora::input::text(cut, "cut.elf");
+  vemora::lint_request as_map = beside;
+  as_map.format = vemora::map_format::elf;
+  as_map.map = beside.elf;
+  as_map.elf.reset();
+  vemora::lint_request both = as_map;
+  both.elf = vemora::input::file(cortex_m_file("firmware.elf"));
+  vemora::lint_request without_map = beside;
+  without_map.map.reset();
+  const struct {
+    const char* what;
+    vemora::lint_request request;
+    std::string problem;
+  } cases[] = {
+      {"beside", beside,
+       "cut.elf: cannot be read: the file ends inside its ELF32 header (40 of 52 bytes)"},
+      {"as the map", as_map,
+       "cut.elf: cannot be read: the file ends inside its ELF32 header (40 of 52 bytes)"},
+      {"beside the image", both,
+       cortex_m_file("firmware.elf") +
+           ": with the format Elf the map is the image: no image beside it is read"},
+      {"without a map", without_map, "cut.elf: an image is linted beside a map only"},
+  };
+  for (const auto& c : cases) {
+    const vemora::lint_result result = vemora::lint(c.request);
+    EXPECT_FALSE(result.readable) << c.what;
+    EXPECT_EQ(result.problem, c.problem) << c.what;
+    EXPECT_TRUE(result.findings.empty()) << c.what;
+  }
+}
+
+TEST(LibraryImage, AnImageKeepsTheSectionsItsSymbolsAreIn) {
+  for (const bool as_map : {true, false}) {
+    vemora::request lean = cortex_m_request(as_map);
+    lean.keep_sections = false;
+    const vemora::analysis made = vemora::analyse(lean);
+    ASSERT_TRUE(made.ok()) << as_map;
+    const std::vector<vemora::section> sections = made.sections();
+    ASSERT_FALSE(sections.empty()) << as_map;
+    for (const vemora::symbol& symbol : made.symbols()) {
+      ASSERT_LT(symbol.section, sections.size()) << symbol.name;
+    }
+    // The JSON report lints the map then, as it does with the sections kept.
+    std::ostringstream lean_json;
+    vemora::write_json(lean_json, made);
+    std::ostringstream kept_json;
+    vemora::write_json(kept_json, vemora::analyse(cortex_m_request(as_map)));
+    const nlohmann::json lean_diagnostics = nlohmann::json::parse(lean_json.str())["diagnostics"];
+    EXPECT_EQ(lean_diagnostics, nlohmann::json::parse(kept_json.str())["diagnostics"]) << as_map;
+    const bool overlaps_said =
+        std::any_of(lean_diagnostics.begin(), lean_diagnostics.end(),
+                    [](const nlohmann::json& one) { return one["code"] == "VL112"; });
+    EXPECT_TRUE(overlaps_said) << as_map;
+  }
 }
 
 }  // namespace

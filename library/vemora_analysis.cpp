@@ -17,6 +17,7 @@ constexpr format_keyword k_keywords[] = {
     {map_format::tev2_mem32_unlimited, "Tev2_mem32_unlimited"},
     {map_format::orm8, "Orm8"},
     {map_format::pux4, "Pux4"},
+    {map_format::elf, k_image_keyword},
 };
 
 // The public fates mirror the internal ones value for value.
@@ -28,9 +29,24 @@ static_assert(static_cast<int>(section_fate::straddles_range) ==
 
 section_fate public_fate(::section_fate fate) { return static_cast<section_fate>(fate); }
 
+// The public kinds and bindings of symbols mirror the internal ones value for value.
+static_assert(static_cast<int>(symbol_kind::function) ==
+                      static_cast<int>(::symbol_kind::function) &&
+                  static_cast<int>(symbol_kind::object) ==
+                      static_cast<int>(::symbol_kind::object) &&
+                  static_cast<int>(symbol_kind::tls) == static_cast<int>(::symbol_kind::tls) &&
+                  static_cast<int>(symbol_kind::other) == static_cast<int>(::symbol_kind::other),
+              "the public symbol kinds must match the internal ones");
+static_assert(
+    static_cast<int>(symbol_binding::global) == static_cast<int>(::symbol_binding::global) &&
+        static_cast<int>(symbol_binding::weak) == static_cast<int>(::symbol_binding::weak) &&
+        static_cast<int>(symbol_binding::local) == static_cast<int>(::symbol_binding::local),
+    "the public symbol bindings must match the internal ones");
+
 std::optional<std::string_view> bytes_of(const input& given) { return given.bytes(); }
 
-range public_range(const ::range_usage& usage, range_kind kind, std::size_t index) {
+range public_range(const ::range_usage& usage, range_kind kind, std::size_t index,
+                   bool with_image) {
   range made;
   made.kind = kind;
   made.index = index;
@@ -45,11 +61,20 @@ range public_range(const ::range_usage& usage, range_kind kind, std::size_t inde
   made.free = usage.free();
   made.used_pct = usage.used_pct();
   made.sections = usage.section_count;
+  if (with_image) {
+    made.attributed = usage.attributed_bytes;
+    made.unattributed = usage.unattributed_bytes();
+  }
   return made;
 }
 }  // namespace
 
 std::string_view version() { return VEMORA_LIBRARY_VERSION; }
+
+std::string detail::image_beside_image_reason() {
+  return "with the format " + std::string(k_image_keyword) +
+         " the map is the image: no image beside it is read";
+}
 
 std::string_view keyword(map_format format) {
   for (const format_keyword& entry : k_keywords) {
@@ -71,6 +96,14 @@ std::optional<map_format> map_format_of(std::string_view keyword) {
 
 std::string_view keyword(section_fate fate) {
   return ::fate_keyword(static_cast<::section_fate>(fate));
+}
+
+std::string_view keyword(symbol_kind kind) {
+  return ::symbol_kind_keyword(static_cast<::symbol_kind>(kind));
+}
+
+std::string_view keyword(symbol_binding binding) {
+  return ::symbol_binding_keyword(static_cast<::symbol_binding>(binding));
 }
 
 bool is_counted(section_fate fate) {
@@ -104,7 +137,21 @@ analysis analyse(const request& what) {
   state->definition = what.definition;
   state->map = what.map;
   state->eeprom_source = what.eeprom_source;
-  state->keep_sections = what.keep_sections;
+  state->elf = what.elf;
+  // The analysis keeps every fate when it reads an image, whose symbols are attributed to them:
+  // the reports then lint the map as well.
+  state->keep_sections =
+      what.keep_sections || what.elf.has_value() || what.format == map_format::elf;
+
+  if (what.format == map_format::elf && what.elf) {
+    // The internal analysis would read the map as the image and pass over the
+    // second one unread: a caller must not take its symbols for that image's.
+    ::analysis_failure& refused = state->result.memory.failure;
+    refused.step = ::analysis_step::memory_report;
+    refused.image_error = detail::image_beside_image_reason();
+    refused.messages.push_back(what.elf->name() + ": " + refused.image_error);
+    return analysis(std::move(state));
+  }
 
   ::analysis_request internal;
   internal.type_keyword = std::string(keyword(what.format));
@@ -115,6 +162,11 @@ analysis analyse(const request& what) {
   if (what.eeprom_source) {
     internal.eeprom_path = what.eeprom_source->name();
     internal.eeprom_text = bytes_of(*what.eeprom_source);
+  }
+  internal.image_keywords = true;
+  if (what.elf) {
+    internal.image_path = what.elf->name();
+    internal.image_text = bytes_of(*what.elf);
   }
   internal.collect_fates = what.keep_sections;
   state->result = ::analyse(internal);
@@ -132,6 +184,18 @@ run_failure analysis::failure() const {
     made.step = failed_step::map_not_listing;
     made.messages.push_back(m_state->map.name() + ": " +
                             ::no_listing_text(form, std::string(keyword(m_state->format))));
+    return made;
+  }
+  // An image the analysis could not read is told by its own field, whatever
+  // the console's message for it says.
+  const detail::analysis_state& state = *m_state;
+  const input* image =
+      state.format == map_format::elf && state.elf ? &*state.elf : state.image_input();
+  if (internal.failed() && !internal.image_error.empty() && image != nullptr) {
+    made.step = failed_step::image_not_read;
+    made.input = image->name();
+    made.reason = internal.image_error;
+    made.messages.push_back(made.input + ": " + made.reason);
     return made;
   }
   switch (internal.step) {
@@ -169,7 +233,7 @@ std::vector<range> analysis::ranges(range_kind kind) const {
   std::vector<range> made;
   made.reserve(usage.size());
   for (std::size_t i = 0; i < usage.size(); ++i) {
-    made.push_back(public_range(usage[i], kind, i));
+    made.push_back(public_range(usage[i], kind, i, memory.image.given));
   }
   return made;
 }
@@ -198,6 +262,7 @@ area analysis::totals(range_kind kind) const {
 
 std::vector<section> analysis::sections() const {
   const std::vector<::section_fate_record>& fates = m_state->result.memory.fates;
+  const bool with_image = m_state->result.memory.image.given;
   std::vector<section> made;
   made.reserve(fates.size());
   for (const ::section_fate_record& fate : fates) {
@@ -213,6 +278,10 @@ std::vector<section> analysis::sections() const {
     }
     if (fate.group >= 0) {
       one.search_entry = static_cast<std::size_t>(fate.group);
+    }
+    if (with_image && ::is_counted(fate.fate)) {
+      one.attributed = fate.attributed;
+      one.unattributed = fate.unattributed();
     }
     made.push_back(std::move(one));
   }
@@ -233,8 +302,17 @@ search_breakdown analysis::searches() const {
   const ::search_breakdown& internal = m_state->result.memory.breakdown;
   search_breakdown made;
   made.entries.reserve(internal.entries.size());
+  const bool with_image = m_state->result.memory.image.given;
   for (const ::search_breakdown::entry& entry : internal.entries) {
-    made.entries.push_back({entry.text, entry.bytes, entry.sections.size()});
+    search_entry one;
+    one.text = entry.text;
+    one.bytes = entry.bytes;
+    one.sections = entry.sections.size();
+    if (with_image) {
+      one.attributed = entry.attributed_bytes;
+      one.unattributed = entry.bytes - entry.attributed_bytes;
+    }
+    made.entries.push_back(std::move(one));
   }
   made.accounted = internal.accounted_exact;
   made.ambiguous.reserve(internal.ambiguous.size());
@@ -242,6 +320,46 @@ search_breakdown analysis::searches() const {
     made.ambiguous.push_back({match.name.str(), match.size, match.entry, match.claimed_by});
   }
   made.ambiguous_bytes = internal.ambiguous_bytes_exact;
+  return made;
+}
+
+std::optional<image_account> analysis::image() const {
+  const ::image_account& internal = m_state->result.memory.image;
+  if (!internal.given) {
+    return std::nullopt;
+  }
+  image_account made;
+  made.as_map = internal.as_map;
+  made.path = internal.path;
+  made.machine = internal.machine;
+  made.matched_sections = internal.matched_sections;
+  made.unmatched_sections = internal.unmatched_sections;
+  made.overlapping_symbols = internal.overlapping_symbols;
+  made.overlap_bytes = internal.overlap_bytes;
+  made.cut_symbols = internal.cut_symbols;
+  made.foreign = internal.foreign();
+  return made;
+}
+
+std::vector<symbol> analysis::symbols() const {
+  const std::vector<::symbol_record>& internal = m_state->result.memory.symbols;
+  std::vector<symbol> made;
+  made.reserve(internal.size());
+  for (const ::symbol_record& record : internal) {
+    symbol one;
+    one.name = record.name;
+    one.display = record.display;
+    one.key = record.key;
+    one.kind = static_cast<symbol_kind>(record.kind);
+    one.binding = static_cast<symbol_binding>(record.binding);
+    one.file = record.file;
+    one.section = record.section;
+    one.address = record.address;
+    one.size = record.size;
+    one.bytes = record.bytes;
+    one.aliases = record.aliases;
+    made.push_back(std::move(one));
+  }
   return made;
 }
 

@@ -55,19 +55,34 @@ bool lint_result::has_at_least(severity threshold) const {
 
 lint_result lint(const lint_request& what) {
   lint_result result;
+  if (what.format == map_format::elf && what.elf) {
+    result.problem = what.elf->name() + ": " + detail::image_beside_image_reason();
+    return result;
+  }
+  if (what.elf && !what.map) {
+    result.problem = what.elf->name() + ": an image is linted beside a map only";
+    return result;
+  }
   std::optional<::input_source> map;
   if (what.map) {
     map = detail::source_of(*what.map);
   }
-  ::lint_run run =
-      ::lint_inputs(detail::source_of(what.definition), map, std::string(keyword(what.format)));
+  std::optional<::input_source> image;
+  if (what.elf) {
+    image = detail::source_of(*what.elf);
+  }
+  ::lint_run run = ::lint_inputs(detail::source_of(what.definition), map,
+                                 std::string(keyword(what.format)), image);
+  const std::string reason = run.image_error.empty() ? "" : ": " + run.image_error;
   switch (run.unreadable) {
     case ::lint_unreadable::definition:
       result.problem = what.definition.name() + ": cannot be read";
       return result;
     case ::lint_unreadable::map:
-    case ::lint_unreadable::image:  // the library's lint reads no image beside the map
-      result.problem = what.map->name() + ": cannot be read";
+      result.problem = what.map->name() + ": cannot be read" + reason;
+      return result;
+    case ::lint_unreadable::image:
+      result.problem = what.elf->name() + ": cannot be read" + reason;
       return result;
     case ::lint_unreadable::none:
       break;

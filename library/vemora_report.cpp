@@ -46,6 +46,10 @@ const ::analysis_result& result_of(const analysis& made) {
   if (state.eeprom_source) {
     context.eeprom_source = identity_of(*state.eeprom_source, details.eeprom_source);
   }
+  // With the Elf format the map is the image and names it.
+  if (state.elf) {
+    context.image = identity_of(*state.elf, details.image);
+  }
   // The lint's findings, as vemora-check reports them: the map's need every
   // section's fate.
   ::map_lint_input map;
@@ -67,6 +71,9 @@ bool write_console(std::ostream& out, const analysis& result, const console_opti
   }
   if (state.eeprom_source && !state.eeprom_source->in_memory()) {
     protected_inputs.push_back(state.eeprom_source->name());
+  }
+  if (state.elf && !state.elf->in_memory()) {
+    protected_inputs.push_back(state.elf->name());
   }
   const bool write_file = options.write_result_file && !state.map.in_memory();
   if (!::print_memory_report(state.result.memory, out, state.map.name(), protected_inputs,

@@ -762,10 +762,12 @@ lint_run lint_inputs(const input_source& definition, const std::optional<input_s
     request.collect_fates = true;
     analysis = analyse_memory(request);
     if (analysis.failure.failed()) {
+      // An image that cannot be read fails the analysis after the map was read, so only the
+      // image's own reason says which of the two it was.
       run.image_error = analysis.failure.image_error;
-      run.unreadable = !run.image_error.empty() && keyword != k_image_keyword
-                           ? lint_unreadable::image
-                           : lint_unreadable::map;
+      const bool image_beside = image && keyword != k_image_keyword;
+      run.unreadable =
+          image_beside && !run.image_error.empty() ? lint_unreadable::image : lint_unreadable::map;
       return run;
     }
     map_input = {&analysis, keyword, map->path};

@@ -46,16 +46,17 @@ enum class lint_unreadable { none, definition, map, image };
 
 struct lint_run {
   lint_unreadable unreadable = lint_unreadable::none;  ///< not none: findings is empty
-  /// Why an ELF image (the map with "Elf", or the image beside the listing) was refused.
+  /// Why the image (the map with "Elf", or the one beside the listing) could not be read; empty
+  /// for any other input.
   std::string image_error;
   std::vector<lint_finding> findings;
 };
 
 /// Reads the definition and, when given, the map with keyword (known to the
-/// caller), and lints them; the findings name each input by its path. With an image beside
-/// the listing, its symbols are attributed and their findings made too. A
+/// caller), and lints them; the findings name each input by its path. A
 /// definition without any range line is not placed against the map, which
-/// is then not read: its own findings say why.
+/// is then not read: its own findings say why. An image beside the map (not with "Elf", whose
+/// map is the image) attributes its symbols to the map's sections, for VL112 to VL114.
 lint_run lint_inputs(const input_source& definition, const std::optional<input_source>& map = {},
                      const std::string& keyword = {},
                      const std::optional<input_source>& image = {});

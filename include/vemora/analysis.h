@@ -1,8 +1,9 @@
 // The result of one analysis: the ranges of the memory definition and what
 // they hold, the sums of the program and memory areas, every section and what
-// became of it, the SEARCH breakdown and the EEPROM figures, or the failure
-// that stopped the run. analyse() computes everything once; an analysis only
-// hands out copies of its figures and is safe to share between threads.
+// became of it, the SEARCH breakdown, the EEPROM figures and, with a linked
+// image, its symbols and the bytes they hold, or the failure that stopped the
+// run. analyse() computes everything once; an analysis only hands out copies
+// of its figures and is safe to share between threads.
 #pragma once
 
 #include <cstddef>
@@ -55,12 +56,20 @@ enum class failed_step {
   /// ld map, a file that is no text): the console program would print an
   /// empty report, which a gate must not take for a build without sections.
   map_not_listing,
+  /// The linked ELF image (request::elf, or the map with map_format::elf)
+  /// could not be read, or was given twice: messages holds one line, the
+  /// image's name and the reason.
+  image_not_read,
 };
 
 struct run_failure {
   failed_step step = failed_step::none;
   /// The messages as the console program prints them, without line ends.
   std::vector<std::string> messages;
+  /// For image_not_read: the name of the image input and why it was not read
+  /// (without the name); empty for the other steps.
+  std::string input;
+  std::string reason;
 };
 
 /// One PROGRAM or MEMORY range of the definition and what it holds. Sums are
@@ -79,6 +88,10 @@ struct range {
   std::int64_t free = 0;             ///< size less used; below 0 when overfull
   std::optional<double> used_pct;    ///< used in percent of size; none for size 0
   std::size_t sections = 0;
+  /// With an image: the bytes of the range's sections that symbols hold, and
+  /// the rest of used; none when the analysis read no image.
+  std::optional<std::uint64_t> attributed;
+  std::optional<std::uint64_t> unattributed;
 };
 
 /// The sums of all program or all memory ranges.
@@ -104,6 +117,59 @@ struct section {
   std::optional<std::size_t> range_index;
   /// The SEARCH entry that counted a program section's bytes.
   std::optional<std::size_t> search_entry;
+  /// For a counted section of an analysis that read an image: the bytes its
+  /// symbols hold, and the rest of its size; none otherwise.
+  std::optional<std::uint32_t> attributed;
+  std::optional<std::uint32_t> unattributed;
+};
+
+enum class symbol_kind { function, object, tls, other };
+enum class symbol_binding { global, weak, local };
+
+/// The words the reports print: "function", "object", "tls", "other".
+std::string_view keyword(symbol_kind kind);
+/// "global", "weak", "local".
+std::string_view keyword(symbol_binding binding);
+
+/// One symbol of the image inside a counted section. Aliases (the same
+/// section, address and size) are one symbol.
+struct symbol {
+  std::string name;     ///< as the symbol table holds it
+  std::string display;  ///< a C++ name demangled, else the name
+  /// The same across builds when only the compiler's numbering changes (clone
+  /// suffixes and the counters of function-local statics stripped); a local
+  /// symbol's key starts with its file and ":".
+  std::string key;
+  symbol_kind kind = symbol_kind::other;
+  symbol_binding binding = symbol_binding::global;
+  std::string file;           ///< the source file of a local symbol; empty for the others
+  std::size_t section = 0;    ///< index into analysis::sections()
+  std::uint64_t address = 0;  ///< run address (an ARM Thumb function's bit 0 cleared)
+  std::uint64_t size = 0;     ///< as the symbol table gives it
+  /// The bytes of the section this symbol holds: its size within the section,
+  /// less what a symbol before it already holds. A section's symbols' bytes
+  /// add up to its attributed bytes.
+  std::uint64_t bytes = 0;
+  std::vector<std::string> aliases;  ///< the other names of the same bytes, in table order
+};
+
+/// What became of the image an analysis read, and of its symbols.
+struct image_account {
+  bool as_map = false;        ///< map_format::elf: the image is the map
+  std::string path;           ///< the image input's name
+  std::uint16_t machine = 0;  ///< e_machine (40 for ARM)
+  /// The counted sections whose section the image holds, and the index into
+  /// analysis::sections() of each counted section of a listing it lacks.
+  std::size_t matched_sections = 0;
+  std::vector<std::size_t> unmatched_sections;
+  /// Symbols whose bytes a symbol before them already holds, and those bytes.
+  std::size_t overlapping_symbols = 0;
+  std::uint64_t overlap_bytes = 0;
+  /// Symbols that reach beyond their section (or start before it), cut there.
+  std::size_t cut_symbols = 0;
+  /// Not one counted section of the listing is in the image: it is not the
+  /// listing's image, and no symbol is attributed.
+  bool foreign = false;
 };
 
 /// Sections and their sizes (as the sections give them) of one fate.
@@ -118,6 +184,10 @@ struct search_entry {
   std::string text;  ///< as the console report prints it
   std::uint64_t bytes = 0;
   std::size_t sections = 0;
+  /// With an image: the bytes of the entry's sections that symbols hold, and
+  /// the rest; none when the analysis read no image.
+  std::optional<std::uint64_t> attributed;
+  std::optional<std::uint64_t> unattributed;
 };
 
 /// A section name that a later SEARCH entry matched again: counted once only.
@@ -179,14 +249,21 @@ class analysis {
   area totals(range_kind kind) const;
 
   /// Every recognised section in map order, made-up ones last; empty unless
-  /// the request kept the sections.
+  /// the request kept the sections or read an image.
   std::vector<section> sections() const;
   /// Sections and sizes by fate, for every fate in the order of the enum;
-  /// zero unless the request kept the sections.
+  /// zero unless the request kept the sections or read an image.
   std::vector<fate_total> fates() const;
 
   /// The SEARCH breakdown; empty without SEARCH entries.
   search_breakdown searches() const;
+
+  /// The account of the image the analysis read (the map with
+  /// map_format::elf, or request::elf); none when it read none.
+  std::optional<image_account> image() const;
+  /// The image's symbols in the counted sections, by section and address
+  /// within one; empty without an image.
+  std::vector<symbol> symbols() const;
 
   /// The EEPROM figures; none when the request named no EEPROM source, the
   /// memory side failed, or the source could not be read.

@@ -26,7 +26,7 @@ std::string_view keyword(severity level);
 
 /// One finding.
 struct finding {
-  std::string code;  ///< "VL001" ... "VL013" (the definition), "VL100" ... "VL111" (the map)
+  std::string code;  ///< "VL001" ... "VL013" (the definition), "VL100" ... "VL114" (the map)
   severity level = severity::warning;
   std::string file;        ///< the input's name
   std::size_t line = 0;    ///< 1-based; 0 for a finding about the whole file
@@ -39,12 +39,17 @@ struct lint_request {
   input definition;
   std::optional<input> map;              ///< none: the definition's rules only
   map_format format = map_format::tev2;  ///< the map's format
+  /// The linked ELF image of a listing, as request::elf: its symbols'
+  /// findings (VL112 to VL114) join the map's. None with map_format::elf,
+  /// whose map is the image.
+  std::optional<input> elf;
 };
 
 /// The findings of one lint.
 struct lint_result {
-  /// False when the definition or the map could not be read: problem then
-  /// names it ("memory.def: cannot be read") and findings is empty.
+  /// False when the definition, the map or the image could not be read:
+  /// problem then names it ("memory.def: cannot be read", for an image with
+  /// the reason: "firmware.elf: cannot be read: ...") and findings is empty.
   bool readable = false;
   std::string problem;
   /// The definition's findings by line (one about the whole file last), then

@@ -49,6 +49,9 @@ struct report_details {
   std::optional<input_identity> definition;
   std::optional<input_identity> map;
   std::optional<input_identity> eeprom_source;
+  /// The image beside a listing (request::elf); with map_format::elf the map
+  /// is the image and map names it.
+  std::optional<input_identity> image;
 };
 
 /// The JSON report; formats/vemora-report.schema.json of the sources

@@ -1,5 +1,6 @@
 // What one analysis reads: the format of the linker map, the memory
-// definition, the map and, when wanted, the EEPROM project source. Each input
+// definition, the map and, when wanted, the EEPROM project source and the
+// linked ELF image beside a listing. Each input
 // is a file by its path or a text in memory, so a caller that already holds
 // its inputs never writes them to files. A request is a plain value.
 #pragma once
@@ -18,6 +19,10 @@ enum class map_format {
   tev2_mem32_unlimited,  ///< "Tev2_mem32_unlimited": elxr, every section name taken
   orm8,                  ///< "Orm8": elxr with the Orm8 names
   pux4,                  ///< "Pux4": elxr of the PUX ECU 4x
+  /// "Elf": the map is the linked ELF image itself; its allocated sections are
+  /// the recognised ones and its symbols are attributed to the counted ones.
+  /// The console program does not take this keyword; vemora-check does.
+  elf,
 };
 
 /// The type keyword of a format, as the programs take it ("Tev2" ...).
@@ -63,9 +68,16 @@ struct request {
   input definition;                    ///< the memory definition
   input map;                           ///< the linker map
   std::optional<input> eeprom_source;  ///< none: no EEPROM report
+  /// The linked ELF image of a listing: its symbols are attributed to the
+  /// listing's counted sections (analysis::symbols()). None: no image. With
+  /// map_format::elf the map is the image, and an analysis given an image
+  /// here as well fails (failed_step::image_not_read).
+  std::optional<input> elf;
   /// Whether the analysis keeps every recognised section and its fate, in map
   /// order: analysis::sections(), the fates' sums and the sections of the
   /// JSON and CSV reports need it. Off, a large listing takes less memory.
+  /// An analysis that reads an image keeps them whatever this says: its
+  /// symbols are attributed to them.
   bool keep_sections = true;
 };
 
