@@ -184,6 +184,15 @@ void require_image(const input_options& inputs, const std::string& what) {
   }
 }
 
+void require_own_image(const memory_analysis& memory, const input_options& inputs) {
+  if (memory.image.foreign()) {
+    throw check_error{check_exit_input,
+                      inputs.image + ": not one counted section of " + inputs.map +
+                          " has a section of its name and address here: it is not this map's "
+                          "image, so it gives no symbol"};
+  }
+}
+
 void require_range(const memory_analysis& memory, const std::string& id,
                    const std::string& definition, const std::string& option) {
   std::string list;

@@ -47,6 +47,9 @@ int run_report(const input_options& inputs, const report_options& options,
     base = read_report_file(options.baseline);
   }
   const analysis_result result = analyse_inputs(inputs, checked);
+  if (given[5]->count() > 0) {
+    require_own_image(result.memory, inputs);
+  }
   report_context context = checked.context;
   // The map's findings too, made where lint makes them.
   context.diagnostics = report_diagnostics_of(lint_findings(
@@ -121,6 +124,9 @@ int run_explain(const input_options& inputs, const explain_options& options,
   }
   const checked_inputs checked = check_inputs(inputs);
   const analysis_result result = analyse_inputs(inputs, checked);
+  if (options.symbols) {
+    require_own_image(result.memory, inputs);
+  }
 
   explain_filter filter;
   if (command.count("--fate") > 0) {

@@ -138,6 +138,7 @@ int run_symbols(const input_options& inputs, const symbols_options& options,
   const checked_inputs checked = check_inputs(inputs);
   const analysis_result result = analyse_inputs(inputs, checked);
   const memory_analysis& memory = result.memory;
+  require_own_image(memory, inputs);
 
   symbol_query query;
   query.top = options.top;

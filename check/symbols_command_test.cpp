@@ -293,6 +293,37 @@ TEST(SymbolsCommand, ExplainListsEachCountedSectionsSymbolsAndWhatNoneHolds) {
             "sections, 32728 bytes; shown: 4 of 21 sections\n");
 }
 
+// A listing whose one counted section (.text at 0x1000) the Cortex-M image does not hold: its
+// symbols would read as none at all.
+TEST(SymbolsCommand, AnImageOfAnotherMapIsRefused) {
+  test_support::scoped_temp_dir dir;
+  const std::string definition = dir.write("small.def", "PROGRAM 0x1000 0x1000\nSEARCH text\n");
+  const std::string listing = dir.write("small.map",
+                                        "Sections:\n"
+                                        "Idx Name          Size      VMA       LMA\n"
+                                        "  0 .text         00000100  00001000  00001000  2**2\n"
+                                        "                  CONTENTS, ALLOC, LOAD, CODE\n");
+  const std::string image = example("firmware.elf");
+  const std::string message = "vemora-check: " + image + ": not one counted section of " + listing +
+                              " has a section of its name and address here: it is not this "
+                              "map's image, so it gives no symbol\n";
+  const std::vector<std::string> inputs = {"Tev2", definition, listing, "--elf", image};
+  const std::vector<std::vector<std::string>> runs = {
+      with({"symbols"}, inputs),
+      with(with({"explain"}, inputs), {"--symbols"}),
+      with(with({"report"}, inputs), {"--csv-symbols", "-"}),
+  };
+  for (const std::vector<std::string>& arguments : runs) {
+    SCOPED_TRACE(arguments.front());
+    const check_run result = run(arguments);
+    EXPECT_EQ(result.code, 3);
+    EXPECT_EQ(result.err, message);
+    EXPECT_EQ(result.out, "");
+  }
+  // Without asking for symbols the run goes on; the lint's VL114 tells of the image.
+  EXPECT_EQ(run(with({"explain"}, inputs)).code, 0);
+}
+
 TEST(SymbolsCommand, RefusalsEndWithTheirExitCodes) {
   const std::string definition = example("memory.def");
   const std::string listing = example("firmware.lst");
