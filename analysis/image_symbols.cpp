@@ -250,6 +250,7 @@ std::vector<symbol_record> attribute_symbols(const elf_image& image,
   }
 
   std::vector<candidate> candidates;
+  candidates.reserve(image.symbols.size());
   for (std::size_t index = 1; index < image.symbols.size(); ++index) {
     const elf_symbol& symbol = image.symbols[index];
     if (!kind_of(symbol.type) || symbol.size == 0 || symbol.place != elf_symbol_place::in_section ||
@@ -285,6 +286,9 @@ std::vector<symbol_record> attribute_symbols(const elf_image& image,
   });
 
   std::vector<symbol_record> symbols;
+  // At most one record per candidate: room for all of them, so that 200 000 records are not
+  // moved again as the list grows.
+  symbols.reserve(candidates.size());
   std::size_t current_fate = fates.size();
   std::uint64_t section_start = 0;
   std::uint64_t section_end = 0;

@@ -173,6 +173,45 @@ void write_output(const output_request& request, const report_context& context, 
   }
 }
 
+void require_image(const input_options& inputs, const std::string& what) {
+  if (inputs.image.empty() && inputs.keyword != k_image_keyword &&
+      is_known_keyword(inputs.keyword)) {
+    throw check_error{check_exit_usage,
+                      what +
+                          " needs an image's symbols: pass --elf FILE (the linked ELF image of "
+                          "the listing), or use the keyword " +
+                          std::string(k_image_keyword) + " with the image as MAP"};
+  }
+}
+
+void require_own_image(const memory_analysis& memory, const input_options& inputs) {
+  if (memory.image.foreign()) {
+    throw check_error{check_exit_input,
+                      inputs.image + ": not one counted section of " + inputs.map +
+                          " has a section of its name and address here: it is not this map's "
+                          "image, so it gives no symbol"};
+  }
+}
+
+void require_range(const memory_analysis& memory, const std::string& id,
+                   const std::string& definition, const std::string& option) {
+  std::string list;
+  bool known = false;
+  for (const bool program : {true, false}) {
+    const std::size_t count = (program ? memory.program_usage : memory.memory_usage).size();
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::string each = range_id(program, i);
+      known = known || each == id;
+      list += (list.empty() ? "" : ", ") + each;
+    }
+  }
+  if (!known) {
+    throw check_error{check_exit_usage, option + ": no range \"" + id + "\" in " + definition +
+                                            " (its ranges: " + (list.empty() ? "none" : list) +
+                                            ")"};
+  }
+}
+
 void add_inputs(CLI::App& command, input_options& inputs, bool with_eeprom) {
   command.add_option("KEYWORD", inputs.keyword, "Map reader: " + keyword_list())->required();
   command.add_option("MEMDEF", inputs.definition, "Memory definition file")->required();

@@ -65,6 +65,19 @@ struct output_request {
 /// be, the old one stays as it was and the run ends with exit 3.
 void write_output(const output_request& request, const report_context& context, std::ostream& out);
 
+/// Throws check_error (exit 2) when the run reads no image, so that what needs symbols is
+/// refused before any input is read: `what` names the subcommand or option.
+void require_image(const input_options& inputs, const std::string& what);
+
+/// Throws check_error (exit 3) when the image beside a listing holds not one of its counted
+/// sections (image_account::foreign): its symbols would be reported as none at all.
+void require_own_image(const memory_analysis& memory, const input_options& inputs);
+
+/// Throws check_error (exit 2) when the analysis has no range of that id ("program0",
+/// "memory1"), naming the definition file and its ranges; `option` starts the message.
+void require_range(const memory_analysis& memory, const std::string& id,
+                   const std::string& definition, const std::string& option);
+
 /// KEYWORD MEMDEF MAP [EEPROM_SOURCE] as positionals of a subcommand, and --elf FILE.
 void add_inputs(CLI::App& command, input_options& inputs, bool with_eeprom);
 

@@ -1,8 +1,10 @@
 #include "check/explain.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include "check/summary.h"
+#include "compare/compare_text.h"
 #include "formats/format_text.h"
 
 namespace {
@@ -13,18 +15,6 @@ const char* unit_of(const section_fate_record& record) {
 std::string sums_text(const fate_sum& sum) {
   return plural_text(sum.sections, "section", "sections") + ", " +
          plural_text(sum.bytes, "byte", "bytes");
-}
-
-std::string search_text(const memory_analysis& memory, std::int32_t group) {
-  const auto& entries = memory.breakdown.entries;
-  if (group < 0 || static_cast<std::size_t>(group) >= entries.size()) {
-    return std::string();
-  }
-  std::string text = entries[static_cast<std::size_t>(group)].text;
-  while (!text.empty() && text.back() == ' ') {
-    text.pop_back();
-  }
-  return text;
 }
 
 nlohmann::ordered_json sum_json(const fate_sum& sum) {
@@ -53,6 +43,30 @@ nlohmann::ordered_json section_json(const section_fate_record& record) {
   return object;
 }
 
+// The symbols of a counted section, bytes right-aligned under each other, names as
+// `vemora-check symbols` gives them.
+void write_section_symbols(std::ostream& out, const memory_analysis& memory,
+                           const section_fate_record& record) {
+  std::size_t width = 0;
+  const std::size_t end = std::min<std::size_t>(
+      memory.symbols.size(), std::size_t{record.first_symbol} + record.symbol_count);
+  const std::size_t begin = record.symbol_count == 0 ? end : record.first_symbol;
+  for (std::size_t i = begin; i < end; ++i) {
+    width = std::max(width, std::to_string(memory.symbols[i].bytes).size());
+  }
+  for (std::size_t i = begin; i < end; ++i) {
+    const symbol_record& symbol = memory.symbols[i];
+    const std::string bytes = std::to_string(symbol.bytes);
+    out << "    " << std::string(width - bytes.size(), ' ') << bytes << "  "
+        << compare_text::terminal_text(symbol.name);
+    if (symbol.display != symbol.name) {
+      out << " (" << compare_text::terminal_text(symbol.display) << ')';
+    }
+    out << '\n';
+  }
+  out << "    unattributed " << record.unattributed() << ' ' << unit_of(record) << '\n';
+}
+
 void write_csv_row(std::ostream& out, const section_fate_record& record) {
   const bool counted = is_counted(record.fate);
   out << csv_field(record.name) << ',' << hex_address(record.start) << ',' << record.size << ','
@@ -71,6 +85,18 @@ void write_csv_row(std::ostream& out, const section_fate_record& record) {
   out << "\r\n";
 }
 }  // namespace
+
+std::string search_entry_text(const memory_analysis& memory, std::int32_t group) {
+  const auto& entries = memory.breakdown.entries;
+  if (group < 0 || static_cast<std::size_t>(group) >= entries.size()) {
+    return std::string();
+  }
+  std::string text = entries[static_cast<std::size_t>(group)].text;
+  while (!text.empty() && text.back() == ' ') {
+    text.pop_back();
+  }
+  return text;
+}
 
 std::optional<section_fate> reason_of_keyword(const std::string& keyword) {
   for (std::size_t i = 0; i < k_fate_count; ++i) {
@@ -126,7 +152,7 @@ std::string explain_line(const memory_analysis& memory, const section_fate_recor
   if (record.fate == section_fate::counted_program) {
     if (record.group >= 0) {
       line += ", SEARCH " + std::to_string(record.group) + " (" +
-              search_text(memory, record.group) + ")";
+              search_entry_text(memory, record.group) + ")";
     } else {
       line += ", in no SEARCH entry";
     }
@@ -146,13 +172,16 @@ std::string sum_rule_line(const memory_analysis& memory, std::size_t shown_count
 }
 
 void write_explanation(std::ostream& out, const memory_analysis& memory,
-                       const explain_filter& filter, explain_format format) {
+                       const explain_filter& filter, explain_format format, bool symbols) {
   std::size_t count = 0;
   switch (format) {
     case explain_format::text:
       for (const section_fate_record& record : memory.fates) {
         if (shown(record, filter)) {
           out << explain_line(memory, record) << '\n';
+          if (symbols && is_counted(record.fate)) {
+            write_section_symbols(out, memory, record);
+          }
           ++count;
         }
       }

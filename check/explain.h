@@ -22,6 +22,9 @@ struct explain_filter {
   std::optional<std::string> range;    ///< id of the range that counted it
 };
 
+/// The text of a SEARCH entry without its trailing blanks; empty for no entry.
+std::string search_entry_text(const memory_analysis& memory, std::int32_t group);
+
 /// The reason of that keyword ("debug_name" ...), or none; "program" and
 /// "memory" are fates, not reasons.
 std::optional<section_fate> reason_of_keyword(const std::string& keyword);
@@ -40,5 +43,7 @@ std::string explain_line(const memory_analysis& memory, const section_fate_recor
 /// The closing line of the text form, without its line end.
 std::string sum_rule_line(const memory_analysis& memory, std::size_t shown_count);
 
+/// With symbols (text form only), each counted section's line is followed by its symbols in
+/// address order (bytes, name) and a line with its unattributed bytes.
 void write_explanation(std::ostream& out, const memory_analysis& memory,
-                       const explain_filter& filter, explain_format format);
+                       const explain_filter& filter, explain_format format, bool symbols = false);

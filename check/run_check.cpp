@@ -13,10 +13,12 @@
 #include "check/explain.h"
 #include "check/lint_command.h"
 #include "check/summary.h"
+#include "check/symbols_command.h"
 #include "compare/report_diff.h"
 #include "formats/html_report.h"
 #include "formats/lint_formats.h"
 #include "formats/report_formats.h"
+#include "formats/symbol_formats.h"
 
 namespace {
 struct report_options {
@@ -25,11 +27,15 @@ struct report_options {
   std::string csv_ranges;
   std::string markdown;
   std::string html;
+  std::string csv_symbols;
   std::string baseline;
 };
 
 int run_report(const input_options& inputs, const report_options& options,
                const std::vector<const CLI::Option*>& given, std::ostream& out) {
+  if (given[5]->count() > 0) {
+    require_image(inputs, "--csv-symbols");
+  }
   const checked_inputs checked = check_inputs(inputs);
   if (!options.baseline.empty() && given[0]->count() == 0 && given[3]->count() == 0 &&
       given[4]->count() == 0) {
@@ -41,6 +47,9 @@ int run_report(const input_options& inputs, const report_options& options,
     base = read_report_file(options.baseline);
   }
   const analysis_result result = analyse_inputs(inputs, checked);
+  if (given[5]->count() > 0) {
+    require_own_image(result.memory, inputs);
+  }
   report_context context = checked.context;
   // The map's findings too, made where lint makes them.
   context.diagnostics = report_diagnostics_of(lint_findings(
@@ -78,6 +87,11 @@ int run_report(const input_options& inputs, const report_options& options,
     outputs.push_back(
         {options.html, [&](std::ostream& to) { write_html_report(to, result, context); }});
   }
+  if (given[5]->count() > 0) {
+    outputs.push_back({options.csv_symbols, [&](std::ostream& to) {
+                         write_symbols_csv(to, result.memory, select_symbols(result.memory, {}));
+                       }});
+  }
   if (outputs.empty()) {
     write_summary(out, result, context);
     return check_exit_done;
@@ -94,12 +108,25 @@ struct explain_options {
   std::string reason;
   std::string section;
   std::string range;
+  bool symbols = false;
 };
 
 int run_explain(const input_options& inputs, const explain_options& options,
                 const CLI::App& command, std::ostream& out) {
+  if (options.symbols) {
+    if (options.format != "text") {
+      throw check_error{check_exit_usage,
+                        "--symbols is for the text form; for JSON or CSV use vemora-check "
+                        "symbols --format " +
+                            options.format};
+    }
+    require_image(inputs, "--symbols");
+  }
   const checked_inputs checked = check_inputs(inputs);
   const analysis_result result = analyse_inputs(inputs, checked);
+  if (options.symbols) {
+    require_own_image(result.memory, inputs);
+  }
 
   explain_filter filter;
   if (command.count("--fate") > 0) {
@@ -112,30 +139,13 @@ int run_explain(const input_options& inputs, const explain_options& options,
     filter.section = options.section;
   }
   if (command.count("--range") > 0) {
-    std::vector<std::string> ids;
-    for (std::size_t i = 0; i < result.memory.program_usage.size(); ++i) {
-      ids.push_back(range_id(true, i));
-    }
-    for (std::size_t i = 0; i < result.memory.memory_usage.size(); ++i) {
-      ids.push_back(range_id(false, i));
-    }
-    bool known = false;
-    std::string list;
-    for (const std::string& id : ids) {
-      known = known || id == options.range;
-      list += (list.empty() ? "" : ", ") + id;
-    }
-    if (!known) {
-      throw check_error{check_exit_usage,
-                        "--range: no range \"" + options.range + "\" in " + inputs.definition +
-                            " (its ranges: " + (list.empty() ? "none" : list) + ")"};
-    }
+    require_range(result.memory, options.range, inputs.definition, "--range");
     filter.range = options.range;
   }
   const explain_format format = options.format == "json"  ? explain_format::json
                                 : options.format == "csv" ? explain_format::csv
                                                           : explain_format::text;
-  write_explanation(out, result.memory, filter, format);
+  write_explanation(out, result.memory, filter, format, options.symbols);
   return check_exit_done;
 }
 
@@ -164,6 +174,10 @@ int run_parsed(int argc, const char* const* argv, std::ostream& out, std::ostrea
       report_command->add_option("--markdown", report.markdown, "Markdown summary")
           ->type_name("FILE"),
       report_command->add_option("--html", report.html, "HTML page: fill bars, treemap, tables")
+          ->type_name("FILE"),
+      report_command
+          ->add_option("--csv-symbols", report.csv_symbols,
+                       "CSV, one row per symbol of the image (as symbols --format csv)")
           ->type_name("FILE")};
   report_command
       ->add_option("--baseline", report.baseline,
@@ -189,6 +203,10 @@ int run_parsed(int argc, const char* const* argv, std::ostream& out, std::ostrea
       ->add_option("--range", explain.range,
                    "Only sections counted in range ID (program0, memory1 ...)")
       ->type_name("ID");
+  explain_command->add_flag(
+      "--symbols", explain.symbols,
+      "Under each counted section its symbols (bytes, name) and its unattributed bytes; needs "
+      "an image (Elf, or --elf)");
   explain_command->footer(k_exit_codes);
 
   lint_options lint;
@@ -197,11 +215,13 @@ int run_parsed(int argc, const char* const* argv, std::ostream& out, std::ostrea
   CLI::App* diff_command = add_diff_command(app, diff);
   budget_options budget;
   CLI::App* budget_command = add_budget_command(app, budget);
+  symbols_options symbols;
+  CLI::App* symbols_command = add_symbols_command(app, inputs, symbols);
 
   CLI::App* schema_command = app.add_subcommand("schema", "The JSON Schema of the report");
   schema_command->footer(k_exit_codes);
-  for (CLI::App* command : {report_command, explain_command, lint_command, diff_command,
-                            budget_command, schema_command}) {
+  for (CLI::App* command : {report_command, explain_command, symbols_command, lint_command,
+                            diff_command, budget_command, schema_command}) {
     command->set_version_flag("--version", "vemora-check " + version_text());
     command->footer(k_exit_codes);
   }
@@ -218,6 +238,9 @@ int run_parsed(int argc, const char* const* argv, std::ostream& out, std::ostrea
   }
   if (explain_command->parsed()) {
     return run_explain(inputs, explain, *explain_command, out);
+  }
+  if (symbols_command->parsed()) {
+    return run_symbols(inputs, symbols, *symbols_command, out);
   }
   if (lint_command->parsed()) {
     return run_lint(lint, out);
