@@ -125,8 +125,8 @@ CLI::App* add_symbols_command(CLI::App& app, input_options& inputs, symbols_opti
       ->check(CLI::NonNegativeNumber);
   command
       ->add_option("--sort", options.sort,
-                   "Order of the shown symbols: bytes (largest first, the default), address, name")
-      ->check(CLI::IsMember({"bytes", "address", "name"}));
+                   "Order of the shown symbols: size (the most bytes first, the default), address, name")
+      ->check(CLI::IsMember({"size", "address", "name"}));
   command->add_option("--format", options.format, "Output form (default text)")
       ->check(CLI::IsMember({"text", "json", "csv"}));
   return command;

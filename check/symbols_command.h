@@ -15,7 +15,7 @@
 
 struct symbols_options {
   std::string format = "text";
-  std::string sort = "bytes";
+  std::string sort = "size";
   std::string range;
   std::size_t group = 0;
   std::string section;

@@ -98,7 +98,7 @@ TEST(SymbolsCommand, SortOrdersTheLargestPickedByTop) {
     std::vector<std::string> names;  // of the five largest: 364, 96, 80, 20, 16 bytes
   };
   const std::vector<sort_case> cases = {
-      {"bytes", {"__global_locale", "impure_data", k_g_average, "s_config", "s_alarms"}},
+      {"size", {"__global_locale", "impure_data", k_g_average, "s_config", "s_alarms"}},
       // 0x20000004, 0x2000001c, 0x2000007c, 0x200001ec, 0x20000200
       {"address", {"s_config", "impure_data", "__global_locale", "s_alarms", k_g_average}},
       // byte order of the names: 'Z' before '_' before the lower case
@@ -340,7 +340,7 @@ TEST(SymbolsCommand, RefusalsEndWithTheirExitCodes) {
       {"unknown group", with(with({"symbols"}, elf), {"--group", "3"}), 2, nullptr},
       {"group not a number", with(with({"symbols"}, elf), {"--group", "text"}), 2, nullptr},
       {"unknown section", with(with({"symbols"}, elf), {"--section", "data"}), 2, nullptr},
-      {"unknown sort", with(with({"symbols"}, elf), {"--sort", "size"}), 2, nullptr},
+      {"unknown sort", with(with({"symbols"}, elf), {"--sort", "bytes"}), 2, nullptr},
       {"unknown format", with(with({"symbols"}, elf), {"--format", "markdown"}), 2, nullptr},
       {"negative top", with(with({"symbols"}, elf), {"--top", "-1"}), 2, nullptr},
       {"negative group", with(with({"symbols"}, elf), {"--group", "-1"}), 2, nullptr},
