@@ -202,8 +202,9 @@ void note_symbols(const elf_image& image, bool image_map, const std::string& pat
       continue;
     }
     const bool program = fate.fate == section_fate::counted_program;
-    range_usage& usage = (program ? analysis.program_usage
-                                  : analysis.memory_usage)[static_cast<std::size_t>(fate.range_index)];
+    range_usage& usage =
+        (program ? analysis.program_usage
+                 : analysis.memory_usage)[static_cast<std::size_t>(fate.range_index)];
     usage.attributed_bytes += fate.attributed;
     (program ? analysis.program_attributed : analysis.memory_attributed) += fate.attributed;
     if (fate.group >= 0) {

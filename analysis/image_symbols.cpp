@@ -17,8 +17,8 @@ constexpr std::uint16_t k_em_arm = 40;
 constexpr std::uint8_t k_stt_tls = 6;
 
 bool is_digits(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(),
-                                      [](char c) { return c >= '0' && c <= '9'; });
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 /// The name without its last clone suffix or counter; the name itself when it has none.
@@ -201,12 +201,10 @@ std::vector<std::int64_t> image_sections_of(const elf_image& image,
   // The listings' readers drop a name's leading punctuation (.text is listed as text,
   // __stack_area as stack_area): names are matched without it, and the address tells two apart.
   const auto bare = [](std::string_view name) {
-    const std::size_t first = std::find_if(name.begin(), name.end(),
-                                           [](char c) {
-                                             return std::isalnum(static_cast<unsigned char>(c)) !=
-                                                    0;
-                                           }) -
-                              name.begin();
+    const std::size_t first =
+        std::find_if(name.begin(), name.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }) -
+        name.begin();
     return name.substr(first);
   };
   std::unordered_multimap<std::string_view, std::size_t> by_name;

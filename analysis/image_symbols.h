@@ -35,8 +35,8 @@ struct symbol_record {
   std::string key;
   symbol_kind kind = symbol_kind::other;
   symbol_binding binding = symbol_binding::global;
-  std::string file;  ///< the source file a local symbol belongs to; empty for the others
-  std::size_t section = 0;  ///< index into memory_analysis::fates
+  std::string file;           ///< the source file a local symbol belongs to; empty for the others
+  std::size_t section = 0;    ///< index into memory_analysis::fates
   std::uint64_t address = 0;  ///< run address (an ARM Thumb function's bit 0 cleared)
   std::uint64_t size = 0;     ///< as the symbol table gives it
   /// The bytes of the section given to this symbol: its size within the section, less what a

@@ -104,17 +104,46 @@ TEST(ImageAsMap, SymbolsAreThoseOfReadelf) {
   };
   const std::vector<expected_symbol> expected = {
       {"main", ".text", 0x080002c4, 500, symbol_kind::function, symbol_binding::global, "main", {}},
-      {"printf", ".text", 0x08001d04, 52, symbol_kind::function, symbol_binding::global, "printf",
+      {"printf",
+       ".text",
+       0x08001d04,
+       52,
+       symbol_kind::function,
+       symbol_binding::global,
+       "printf",
        {"iprintf"}},
-      {"_ZN6logger14moving_averageC1Ej", ".text", 0x080004e0, 42, symbol_kind::function,
-       symbol_binding::global, "_ZN6logger14moving_averageC1Ej",
+      {"_ZN6logger14moving_averageC1Ej",
+       ".text",
+       0x080004e0,
+       42,
+       symbol_kind::function,
+       symbol_binding::global,
+       "_ZN6logger14moving_averageC1Ej",
        {"_ZN6logger14moving_averageC2Ej"}},
-      {"__sinit.part.0", ".text", 0x08003568, 240, symbol_kind::function, symbol_binding::local,
-       "findfp.c:__sinit", {}},
-      {"k_sine", ".rodata", 0x08005918, 512, symbol_kind::object, symbol_binding::local,
-       "main.c:k_sine", {}},
-      {"g_vector_table", ".isr_vector", 0x08000000, 236, symbol_kind::object,
-       symbol_binding::global, "g_vector_table", {}},
+      {"__sinit.part.0",
+       ".text",
+       0x08003568,
+       240,
+       symbol_kind::function,
+       symbol_binding::local,
+       "findfp.c:__sinit",
+       {}},
+      {"k_sine",
+       ".rodata",
+       0x08005918,
+       512,
+       symbol_kind::object,
+       symbol_binding::local,
+       "main.c:k_sine",
+       {}},
+      {"g_vector_table",
+       ".isr_vector",
+       0x08000000,
+       236,
+       symbol_kind::object,
+       symbol_binding::global,
+       "g_vector_table",
+       {}},
       {"errno", ".bss", 0x20000258, 4, symbol_kind::object, symbol_binding::global, "errno", {}},
   };
   for (const expected_symbol& want : expected) {
@@ -176,8 +205,8 @@ TEST(ImageAsMap, Elf64ImageOfRiscVCountsAsTheLinkerDoes) {
 }
 
 TEST(ImageBesideListing, SymbolsGoToTheListingsSections) {
-  const analysis_result result = analyse_example("Tev2_mem32_unlimited", "firmware.lst",
-                                                 "firmware.elf");
+  const analysis_result result =
+      analyse_example("Tev2_mem32_unlimited", "firmware.lst", "firmware.elf");
   ASSERT_FALSE(result.failure().failed());
   const memory_analysis& memory = result.memory;
   expect_sum_rule(memory);
@@ -257,32 +286,67 @@ struct attribution_case {
 TEST(SymbolAttribution, EachByteBelongsToOneSymbolOrNone) {
   using namespace elf_value;
   const std::vector<attribution_case> cases = {
-      {"two apart, a gap between", 0,
+      {"two apart, a gap between",
+       0,
        {sym("b", 0x1010, 8), sym("a", 0x1000, 4)},
-       {{"a", 0x1000, 4}, {"b", 0x1010, 8}}, 12, 0, 0, 0},
-      {"aliases: global before weak before local, then table order", 0,
-       {sym("loc", 0x1000, 8, k_stt_func, k_stb_local), sym("weak", 0x1000, 8, k_stt_func, k_stb_weak),
-        sym("g1", 0x1000, 8), sym("g2", 0x1000, 8)},
-       {{"g1", 0x1000, 8}}, 8, 0, 0, 0},
-      {"an overlap goes to the first by address", 0,
+       {{"a", 0x1000, 4}, {"b", 0x1010, 8}},
+       12,
+       0,
+       0,
+       0},
+      {"aliases: global before weak before local, then table order",
+       0,
+       {sym("loc", 0x1000, 8, k_stt_func, k_stb_local),
+        sym("weak", 0x1000, 8, k_stt_func, k_stb_weak), sym("g1", 0x1000, 8), sym("g2", 0x1000, 8)},
+       {{"g1", 0x1000, 8}},
+       8,
+       0,
+       0,
+       0},
+      {"an overlap goes to the first by address",
+       0,
        {sym("a", 0x1000, 0x10), sym("b", 0x1008, 0x10)},
-       {{"a", 0x1000, 0x10}, {"b", 0x1008, 8}}, 0x18, 1, 8, 0},
-      {"a tie on the address goes to the larger", 0,
+       {{"a", 0x1000, 0x10}, {"b", 0x1008, 8}},
+       0x18,
+       1,
+       8,
+       0},
+      {"a tie on the address goes to the larger",
+       0,
        {sym("small", 0x1000, 4), sym("large", 0x1000, 8)},
-       {{"large", 0x1000, 8}, {"small", 0x1000, 0}}, 8, 1, 4, 0},
-      {"a symbol past the section's end is cut there", 0,
+       {{"large", 0x1000, 8}, {"small", 0x1000, 0}},
+       8,
+       1,
+       4,
+       0},
+      {"a symbol past the section's end is cut there",
+       0,
        {sym("tail", 0x1038, 0x10)},
-       {{"tail", 0x1038, 8}}, 8, 0, 0, 1},
-      {"ARM: a function's Thumb bit is cleared, an object's value kept", 40,
+       {{"tail", 0x1038, 8}},
+       8,
+       0,
+       0,
+       1},
+      {"ARM: a function's Thumb bit is cleared, an object's value kept",
+       40,
        {sym("f", 0x1001, 4), sym("o", 0x1011, 2, k_stt_object)},
-       {{"f", 0x1000, 4}, {"o", 0x1011, 2}}, 6, 0, 0, 0},
-      {"no size, section, file, undefined or absolute symbol holds bytes", 0,
+       {{"f", 0x1000, 4}, {"o", 0x1011, 2}},
+       6,
+       0,
+       0,
+       0},
+      {"no size, section, file, undefined or absolute symbol holds bytes",
+       0,
        {sym("zero", 0x1000, 0), sym(".text", 0x1000, 0x40, k_stt_section),
         sym("f.c", 0, 0x40, k_stt_file, k_stb_local),
         sym("undef", 0x1000, 4, k_stt_func, k_stb_global, elf_symbol_place::undefined),
         sym("abs", 0x1000, 4, k_stt_object, k_stb_global, elf_symbol_place::absolute),
         sym("notype", 0x1020, 4, k_stt_notype)},
-       {{"notype", 0x1020, 4}}, 4, 0, 0, 0},
+       {{"notype", 0x1020, 4}},
+       4,
+       0,
+       0,
+       0},
   };
   for (const attribution_case& c : cases) {
     const elf_image image = small_image(c.machine, c.symbols);
@@ -310,10 +374,9 @@ TEST(SymbolAttribution, EachByteBelongsToOneSymbolOrNone) {
 
 TEST(SymbolAttribution, AliasesAreListedInTableOrder) {
   using namespace elf_value;
-  const elf_image image =
-      small_image(0, {sym("loc", 0x1000, 8, k_stt_func, k_stb_local),
-                      sym("weak", 0x1000, 8, k_stt_func, k_stb_weak), sym("g1", 0x1000, 8),
-                      sym("g2", 0x1000, 8)});
+  const elf_image image = small_image(0, {sym("loc", 0x1000, 8, k_stt_func, k_stb_local),
+                                          sym("weak", 0x1000, 8, k_stt_func, k_stb_weak),
+                                          sym("g1", 0x1000, 8), sym("g2", 0x1000, 8)});
   std::vector<section_fate_record> fates(1);
   fates[0].fate = section_fate::counted_program;
   fates[0].start = 0x1000;
@@ -356,7 +419,8 @@ TEST(SymbolKey, StripsTheCompilersNumberingOnly) {
 }
 
 TEST(SymbolKey, CppNamesAreDemangledForDisplay) {
-  EXPECT_EQ(demangled_name("_ZN6logger14moving_average3addEl"), "logger::moving_average::add(long)");
+  EXPECT_EQ(demangled_name("_ZN6logger14moving_average3addEl"),
+            "logger::moving_average::add(long)");
   EXPECT_EQ(demangled_name("main"), "main");
   EXPECT_EQ(demangled_name("_Znot_mangled"), "_Znot_mangled");
 }
@@ -364,9 +428,8 @@ TEST(SymbolKey, CppNamesAreDemangledForDisplay) {
 TEST(ImageSections, AListingsSectionIsFoundByItsNameWithoutPunctuationAndByItsAddress) {
   elf_image image;
   const std::vector<std::tuple<const char*, std::uint64_t, bool>> sections = {
-      {".text", 0x1000, true},         {"__stack_area", 0x2000, true},
-      {".data", 0x3000, true},         {".data", 0x4000, true},
-      {".comment", 0x0, false},        {".rodata", 0x1'0000'5000, true}};
+      {".text", 0x1000, true}, {"__stack_area", 0x2000, true}, {".data", 0x3000, true},
+      {".data", 0x4000, true}, {".comment", 0x0, false},       {".rodata", 0x1'0000'5000, true}};
   image.sections.resize(1);
   for (const auto& [name, address, allocated] : sections) {
     elf_section section;
@@ -385,11 +448,11 @@ TEST(ImageSections, AListingsSectionIsFoundByItsNameWithoutPunctuationAndByItsAd
       {"text", 0x1000, section_fate::counted_program, 1},
       {".text", 0x1000, section_fate::counted_program, 1},
       {"stack_area", 0x2000, section_fate::counted_memory, 2},
-      {"data", 0x4000, section_fate::counted_memory, 4},  // the second of two of that name
-      {"data", 0x5000, section_fate::counted_memory, -1},  // no address matches
-      {"comment", 0x0, section_fate::counted_program, -1},  // not allocated
+      {"data", 0x4000, section_fate::counted_memory, 4},     // the second of two of that name
+      {"data", 0x5000, section_fate::counted_memory, -1},    // no address matches
+      {"comment", 0x0, section_fate::counted_program, -1},   // not allocated
       {"rodata", 0x5000, section_fate::counted_program, 6},  // the address folded to 32 bits
-      {"text", 0x1000, section_fate::outside_ranges, -1},  // only counted sections are looked up
+      {"text", 0x1000, section_fate::outside_ranges, -1},    // only counted sections are looked up
   };
   section_name_pool pool;
   std::vector<section_fate_record> fates;

@@ -24,8 +24,8 @@ const char* const k_exit_codes =
     "  4  internal error";
 
 namespace {
-constexpr std::array<const char*, 6> k_keywords = {"Orm6", "Tev2", "Tev2_mem32_unlimited", "Orm8",
-                                                   "Pux4", "Elf"};
+constexpr std::array<const char*, 6> k_keywords = {"Orm6", "Tev2", "Tev2_mem32_unlimited",
+                                                   "Orm8", "Pux4", "Elf"};
 
 bool has_finding(const definition_diagnosis& diagnosis, definition_finding_kind kind) {
   for (const definition_finding& finding : diagnosis.findings) {
@@ -94,9 +94,8 @@ checked_inputs check_inputs(const input_options& inputs) {
                       "unknown keyword \"" + inputs.keyword + "\" (known: " + keyword_list() + ")"};
   }
   if (!inputs.image.empty() && inputs.keyword == k_image_keyword) {
-    throw check_error{check_exit_usage,
-                      "--elf is for a listing's keyword: with " + std::string(k_image_keyword) +
-                          " the map is the image"};
+    throw check_error{check_exit_usage, "--elf is for a listing's keyword: with " +
+                                            std::string(k_image_keyword) + " the map is the image"};
   }
   checked_inputs checked;
   report_context& context = checked.context;

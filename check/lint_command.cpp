@@ -55,9 +55,8 @@ int run_lint(const lint_options& options, std::ostream& out) {
     throw check_error{check_exit_usage, "--elf needs --keyword and --map"};
   }
   if (!options.image.empty() && options.keyword == k_image_keyword) {
-    throw check_error{check_exit_usage,
-                      "--elf is for a listing's keyword: with " + std::string(k_image_keyword) +
-                          " the map is the image"};
+    throw check_error{check_exit_usage, "--elf is for a listing's keyword: with " +
+                                            std::string(k_image_keyword) + " the map is the image"};
   }
   require_file(options.definition);
   if (with_map) {
@@ -77,9 +76,9 @@ int run_lint(const lint_options& options, std::ostream& out) {
     throw check_error{check_exit_input, options.image + ": " + run.image_error};
   }
   if (run.unreadable == lint_unreadable::map) {
-    throw check_error{check_exit_input,
-                      options.map + ": " +
-                          (run.image_error.empty() ? "cannot be opened" : run.image_error)};
+    throw check_error{
+        check_exit_input,
+        options.map + ": " + (run.image_error.empty() ? "cannot be opened" : run.image_error)};
   }
   const std::vector<lint_finding>& findings = run.findings;
 

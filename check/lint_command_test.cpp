@@ -205,7 +205,9 @@ TEST(lint_image, FindingsOfTheImageAndItsRefusals) {
   const std::string listing = dir + "cortex-m/firmware.lst";
   const std::string other = dir + "arm-big-endian/firmware.elf";
   test_support::scoped_temp_dir scratch;
-  const std::string cut = scratch.write("cut.elf", std::string("\x7f" "ELF\x01\x01\x01", 7));
+  const std::string cut = scratch.write("cut.elf", std::string("\x7f"
+                                                               "ELF\x01\x01\x01",
+                                                               7));
   const exit_case cases[] = {
       {"the image as the map", {definition, "--keyword", "Elf", "--map", image}, 0, ""},
       {"the image beside its listing",
@@ -216,12 +218,17 @@ TEST(lint_image, FindingsOfTheImageAndItsRefusals) {
        {definition, "--keyword", "Tev2_mem32_unlimited", "--map", listing, "--elf", other},
        1,
        ""},
-      {"an image without a map", {definition, "--elf", image}, 2,
+      {"an image without a map",
+       {definition, "--elf", image},
+       2,
        "vemora-check: --elf needs --keyword and --map\n"},
-      {"an image beside the image", {definition, "--keyword", "Elf", "--map", image, "--elf", image},
-       2, "vemora-check: --elf is for a listing's keyword: with Elf the map is the image\n"},
+      {"an image beside the image",
+       {definition, "--keyword", "Elf", "--map", image, "--elf", image},
+       2,
+       "vemora-check: --elf is for a listing's keyword: with Elf the map is the image\n"},
       {"a cut image beside the listing",
-       {definition, "--keyword", "Tev2_mem32_unlimited", "--map", listing, "--elf", cut}, 3,
+       {definition, "--keyword", "Tev2_mem32_unlimited", "--map", listing, "--elf", cut},
+       3,
        nullptr},
       {"a cut image as the map", {definition, "--keyword", "Elf", "--map", cut}, 3, nullptr},
   };
@@ -238,12 +245,13 @@ TEST(lint_image, FindingsOfTheImageAndItsRefusals) {
                             "each byte is counted once, for the first symbol [VL112]\n"),
             std::string::npos)
       << as_map.out;
-  const check_run foreign = run({"lint", definition, "--keyword", "Tev2_mem32_unlimited", "--map",
-                                 listing, "--elf", other});
+  const check_run foreign = run(
+      {"lint", definition, "--keyword", "Tev2_mem32_unlimited", "--map", listing, "--elf", other});
   EXPECT_NE(foreign.out.find("error: not one counted section of the map has a section of its "
                              "name and address in the image " +
-                             other + ": it is not this map's image, so no symbol is attributed "
-                                     "[VL114]\n"),
+                             other +
+                             ": it is not this map's image, so no symbol is attributed "
+                             "[VL114]\n"),
             std::string::npos)
       << foreign.out;
 }

@@ -118,9 +118,8 @@ void write_summary(std::ostream& out, const analysis_result& result,
                    const report_context& context) {
   const memory_analysis& memory = result.memory;
   out << context.keyword << (context.keyword == k_image_keyword ? " image " : " listing ")
-      << compare_text::terminal_text(context.map.path)
-      << ", memory definition " << compare_text::terminal_text(context.memory_definition.path)
-      << "\n\n";
+      << compare_text::terminal_text(context.map.path) << ", memory definition "
+      << compare_text::terminal_text(context.memory_definition.path) << "\n\n";
 
   out << "  " << padded("range", 10, true) << ' ' << padded("start", 10, true) << ' '
       << padded("size", 11, false) << ' ' << padded("used", 11, false) << ' '

@@ -124,8 +124,9 @@ CLI::App* add_symbols_command(CLI::App& app, input_options& inputs, symbols_opti
       // CLI11 takes "-1" for an unsigned number as its wrapped value.
       ->check(CLI::NonNegativeNumber);
   command
-      ->add_option("--sort", options.sort,
-                   "Order of the shown symbols: size (the most bytes first, the default), address, name")
+      ->add_option(
+          "--sort", options.sort,
+          "Order of the shown symbols: size (the most bytes first, the default), address, name")
       ->check(CLI::IsMember({"size", "address", "name"}));
   command->add_option("--format", options.format, "Output form (default text)")
       ->check(CLI::IsMember({"text", "json", "csv"}));

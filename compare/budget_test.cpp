@@ -398,13 +398,16 @@ INSTANTIATE_TEST_SUITE_P(
                      "allow[1]: not a string"},
         invalid_case{"allow with an unknown code", v1("\"allow\": [\"VL199\"]"),
                      "allow[0]: \"VL199\" is no code of a finding of the map (known: VL101, "
-                     "VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111, VL112, VL113, VL114)"},
+                     "VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111, VL112, "
+                     "VL113, VL114)"},
         invalid_case{"allow with a code of the definition", v1("\"allow\": [\"VL005\"]"),
                      "allow[0]: \"VL005\" is no code of a finding of the map (known: VL101, "
-                     "VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111, VL112, VL113, VL114)"},
+                     "VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111, VL112, "
+                     "VL113, VL114)"},
         invalid_case{"allow in lower case", v1("\"allow\": [\"vl110\"]"),
                      "allow[0]: \"vl110\" is no code of a finding of the map (known: VL101, "
-                     "VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111, VL112, VL113, VL114)"},
+                     "VL102, VL103, VL104, VL105, VL106, VL107, VL108, VL109, VL110, VL111, VL112, "
+                     "VL113, VL114)"},
         invalid_case{"allow with a code twice", v1("\"allow\": [\"VL110\", \"VL110\"]"),
                      "allow[1]: \"VL110\" is listed twice"},
         invalid_case{"too much headroom", v1("\"warn_headroom_pct\": 150"),

@@ -533,8 +533,7 @@ bool read_report_model(std::string_view text, report_model& model, std::string& 
 }
 
 bool read_report_model(std::istream& in, report_model& model, std::string& error) {
-  return read_streamed([&](report_stream& stream) { json::sax_parse(in, &stream); }, model,
-                       error);
+  return read_streamed([&](report_stream& stream) { json::sax_parse(in, &stream); }, model, error);
 }
 
 report_model model_of_analysis(const analysis_result& result) {

@@ -585,8 +585,8 @@ bool read_file_bytes(const std::string& path, std::string& bytes, std::string& e
   // Room for the size the file has now, so that a large image is not copied as it grows.
   const std::uintmax_t expected = std::filesystem::file_size(path, ec);
   if (!ec) {
-    bytes.reserve(static_cast<std::size_t>(
-        std::min<std::uintmax_t>(expected, k_elf_image_max_bytes) + 1));
+    bytes.reserve(
+        static_cast<std::size_t>(std::min<std::uintmax_t>(expected, k_elf_image_max_bytes) + 1));
   }
   std::string block(k_read_block, '\0');
   bool good = true;

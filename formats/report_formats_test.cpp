@@ -130,7 +130,7 @@ struct image_run {
   const char* what;
   const char* keyword;
   const char* map;
-  const char* image;  ///< empty: the map is the image
+  const char* image;    ///< empty: the map is the image
   std::size_t counted;  ///< the sections a range counts
 };
 
@@ -309,12 +309,13 @@ TEST_P(ImageRunJson, TheImageAndItsInputAreNamed) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CortexM, ImageRunJson,
-    ::testing::Values(image_run{"elf", "Elf", "firmware.elf", "", 8},
-                      image_run{"listing", "Tev2_mem32_unlimited", "firmware.lst", "firmware.elf",
-                                7}),
-    [](const ::testing::TestParamInfo<image_run>& param_info) { return param_info.param.what; });
+INSTANTIATE_TEST_SUITE_P(CortexM, ImageRunJson,
+                         ::testing::Values(image_run{"elf", "Elf", "firmware.elf", "", 8},
+                                           image_run{"listing", "Tev2_mem32_unlimited",
+                                                     "firmware.lst", "firmware.elf", 7}),
+                         [](const ::testing::TestParamInfo<image_run>& param_info) {
+                           return param_info.param.what;
+                         });
 
 TEST(JsonReport, WithoutAnImageSymbolsAreEmptyAndAttributionNull) {
   const analysis_result result =
