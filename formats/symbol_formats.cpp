@@ -142,7 +142,8 @@ std::string symbol_address_text(std::uint64_t address) {
 }
 
 void write_symbols_csv(std::ostream& out, const memory_analysis& memory, const symbol_view& view) {
-  out << "range,section,name,display,key,kind,binding,file,address,size,bytes" << k_csv_line_end;
+  out << "name,display,kind,binding,file,section,range,group,address,size,key,bytes"
+      << k_csv_line_end;
   // A row at a time into one buffer, written in blocks: a listing of 200 000 symbols is no
   // 200 000 small writes to the stream.
   std::string block;
@@ -150,15 +151,10 @@ void write_symbols_csv(std::ostream& out, const memory_analysis& memory, const s
     const std::string id = range_id(range.program, range.index);
     for (const std::size_t index : range.symbols) {
       const symbol_record& symbol = memory.symbols[index];
-      block += id;
-      block += ',';
-      append_csv_field(block, memory.fates[symbol.section].name.str());
-      block += ',';
+      const section_fate_record& section = memory.fates[symbol.section];
       append_csv_field(block, symbol.name);
       block += ',';
       append_csv_field(block, symbol.display);
-      block += ',';
-      append_csv_field(block, symbol.key);
       block += ',';
       block += symbol_kind_keyword(symbol.kind);
       block += ',';
@@ -166,9 +162,19 @@ void write_symbols_csv(std::ostream& out, const memory_analysis& memory, const s
       block += ',';
       append_csv_field(block, symbol.file);
       block += ',';
+      append_csv_field(block, section.name.str());
+      block += ',';
+      block += id;
+      block += ',';
+      if (section.group >= 0) {
+        block += std::to_string(section.group);
+      }
+      block += ',';
       block += symbol_address_text(symbol.address);
       block += ',';
       block += std::to_string(symbol.size);
+      block += ',';
+      append_csv_field(block, symbol.key);
       block += ',';
       block += std::to_string(symbol.bytes);
       block += k_csv_line_end;

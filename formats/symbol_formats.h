@@ -51,8 +51,8 @@ const range_usage& usage_of(const memory_analysis& memory, const symbol_range_vi
 std::string symbol_address_text(std::uint64_t address);
 
 /// One row per picked symbol (all of them, whatever the top), in the view's order, CSV as the
-/// other writers have it (write_sections_csv): range,section,name,display,key,kind,binding,
-/// file,address,size,bytes.
+/// other writers have it (write_sections_csv): name,display,kind,binding,file,section,range,
+/// group (the section's SEARCH entry; empty for none),address,size, then key,bytes.
 void write_symbols_csv(std::ostream& out, const memory_analysis& memory, const symbol_view& view);
 
 /// {"ranges": [{"id", "used", "attributed", "unattributed", "symbol_count", "symbols": [...]}]}
