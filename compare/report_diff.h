@@ -52,6 +52,9 @@ struct range_diff {
   std::optional<double> current_used_pct;
   std::int64_t current_free = 0;  ///< 0 when the range is gone
   diff_status status = diff_status::unchanged;
+  /// The bytes of used no symbol holds, when both reports carry symbols: used's delta is the
+  /// sum of the range's symbol deltas plus this one's.
+  std::optional<diff_amount> unattributed;
 
   /// Whether start or size differ between two builds that both have it.
   bool bounds_changed() const {
@@ -84,6 +87,64 @@ struct section_diff {
   }
 };
 
+enum class symbol_status { grown, shrunk, unchanged, added, removed, moved };
+
+/// "grown", "shrunk", "unchanged", "added", "removed", "moved".
+std::string_view symbol_status_keyword(symbol_status status);
+
+/// Where a symbol is in one build; all empty on the side that lacks it.
+struct symbol_place {
+  std::string section;
+  std::string range;  ///< the range id
+  std::string group;  ///< the SEARCH text of its section's group; empty for none
+  std::uint64_t address = 0;
+  std::uint64_t size = 0;
+};
+
+/// One symbol of either build, paired with its counterpart if it has one. Its bytes are what it
+/// holds of its section (after overlaps and cuts), so the rows add up to the ranges.
+struct symbol_diff {
+  std::string key;      ///< the current build's, else the base build's
+  std::string display;  ///< likewise
+  std::string file;     ///< a local symbol's file; empty for the others, "(global)" in the sums
+  bool in_base = false;
+  bool in_current = false;
+  symbol_place base;
+  symbol_place current;
+  diff_amount bytes;
+  /// added or removed for one side; moved when the section or range differ; else by the bytes.
+  symbol_status status = symbol_status::unchanged;
+};
+
+/// The symbol rows summed over a range, SEARCH group or file, both sides.
+struct symbol_sum {
+  std::string name;  ///< range id, SEARCH text, or file ("(global)" for non-local symbols)
+  diff_amount bytes;
+  std::uint64_t added_bytes = 0;  ///< the current bytes of its added symbols
+  std::size_t changed = 0;        ///< rows that are not unchanged
+};
+
+constexpr const char* k_global_file = "(global)";
+
+/// Which reports carry symbols.
+enum class symbol_sides { both, neither, base_only, current_only };
+
+struct symbol_changes {
+  symbol_sides sides = symbol_sides::neither;
+  /// Every symbol of both builds (only when sides is both), sorted by |delta| (largest first),
+  /// ties by key, then display, then the current address.
+  std::vector<symbol_diff> rows;
+  std::vector<symbol_sum> ranges;  ///< in the current build's range order, then gone ones
+  std::vector<symbol_sum> groups;  ///< in the current build's SEARCH order, then gone ones
+  std::vector<symbol_sum> files;   ///< by file name, "(global)" first
+  std::uint64_t added_bytes = 0;   ///< of every added symbol
+};
+
+/// Pairs the symbols of two builds in passes, each taking only what the earlier ones left:
+/// (key, section name, size), then (key, section name), then (key), then (display name).
+/// Several candidates pair in address order.
+symbol_changes compare_symbols(const report_model& base, const report_model& current);
+
 /// Every row of both reports, ranges, groups and sections each sorted by
 /// |delta| (largest first), ties by name, then in report order.
 struct report_diff {
@@ -92,6 +153,7 @@ struct report_diff {
   std::vector<range_diff> ranges;
   std::vector<group_diff> groups;
   std::vector<section_diff> sections;
+  symbol_changes symbols;
 };
 
 /// The totals come from the reports' totals, never from the rows. Sections
@@ -108,6 +170,7 @@ struct diff_view {
   double min_delta = 0;  ///< changed rows with a smaller |delta| are left out
   bool show_unchanged = false;
   bool show_dropped = false;  ///< list the sections dropped in both builds for the same reason
+  std::size_t symbol_top = 10;  ///< symbol rows shown under each changed range
 };
 
 /// Whether a text or Markdown view lists a row of that status and delta.
@@ -116,7 +179,7 @@ bool diff_row_shown(diff_status status, double delta, const diff_view& view);
 /// Whether a view lists a section row: one dropped in both only with show_dropped.
 bool diff_section_shown(const section_diff& row, const diff_view& view);
 
-constexpr const char* k_diff_schema_version = "1.0.0";
+constexpr const char* k_diff_schema_version = "1.1.0";
 
 /// Aligned tables, for a terminal.
 void write_diff_text(std::ostream& out, const report_diff& diff, const diff_view& view);

@@ -34,6 +34,10 @@ struct model_range {
   std::optional<model_load_copies> load_copies = std::nullopt;
   std::optional<std::uint64_t> footprint =
       std::nullopt;  ///< used + load copies, what the linker prints
+  /// The bytes of used that symbols of the image hold and the rest; both none without an image
+  /// (and in reports older than schema 1.3.0).
+  std::optional<std::uint64_t> attributed = std::nullopt;
+  std::optional<std::uint64_t> unattributed = std::nullopt;
 };
 
 /// The program or the memory area; memory amounts count bits as eighths.
@@ -58,6 +62,20 @@ struct model_section {
   std::string range;   ///< the range that counted it; empty for a dropped one
   std::string reason;  ///< why it was dropped; empty for a counted one
   double bytes = 0;    ///< its size in bytes, bits as eighths
+  /// The SEARCH group (index into report_model::groups) that holds it; none for the others.
+  std::optional<std::size_t> group = std::nullopt;
+};
+
+/// A symbol of the image inside a counted section.
+struct model_symbol {
+  std::string key;      ///< the stable name two builds pair by (clone suffixes stripped)
+  std::string display;  ///< the demangled name
+  std::string file;     ///< a local symbol's source file; empty for the others
+  bool local = false;
+  std::size_t section = 0;  ///< index into report_model::sections, a counted one
+  std::uint64_t address = 0;
+  std::uint64_t size = 0;   ///< as the symbol table gives it
+  std::uint64_t bytes = 0;  ///< the section's bytes it holds, after overlaps and cuts
 };
 
 struct model_dropped {
@@ -93,6 +111,10 @@ struct report_model {
   /// The lint's findings: from the report's "diagnostics", or put in by the
   /// caller of model_of_analysis (model_diagnostics_of), which does not lint.
   std::vector<model_diagnostic> diagnostics;
+  /// The run read an image, so symbols is the full list (possibly empty); false for a report
+  /// made without one or older than schema 1.3.0.
+  bool has_symbols = false;
+  std::vector<model_symbol> symbols;  ///< by section and address
 
   const model_range* find_range(std::string_view id) const;
 };
@@ -103,7 +125,7 @@ struct report_model {
 /// have the wrong type; model is then unspecified.
 bool read_report_model(std::string_view text, report_model& model, std::string& error);
 /// The same, read from a stream as it comes: the whole text is never held, and of the sections
-/// only their rows are kept. A failure to read the stream shows in its state.
+/// and the symbols only their rows are kept. A failure to read the stream shows in its state.
 bool read_report_model(std::istream& in, report_model& model, std::string& error);
 
 /// The same data straight from an analysis made with collect_fates; its
