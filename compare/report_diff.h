@@ -169,7 +169,7 @@ struct diff_view {
   std::size_t top = 20;  ///< section rows shown (Markdown folds the rest)
   double min_delta = 0;  ///< changed rows with a smaller |delta| are left out
   bool show_unchanged = false;
-  bool show_dropped = false;  ///< list the sections dropped in both builds for the same reason
+  bool show_dropped = false;    ///< list the sections dropped in both builds for the same reason
   std::size_t symbol_top = 10;  ///< symbol rows shown under each changed range
 };
 

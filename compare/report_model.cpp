@@ -76,6 +76,16 @@ double amount_of(const json& object, const char* key, const std::string& path) {
   return number;
 }
 
+/// A count that older reports lack and that is null where it does not apply.
+std::optional<std::uint64_t> optional_count_of(const json& object, const char* key,
+                                               const std::string& path) {
+  const auto found = object.find(key);
+  if (found == object.end() || found->is_null()) {
+    return std::nullopt;
+  }
+  return count_of(object, key, path);
+}
+
 std::optional<double> quotient_of(const json& object, const char* key, const std::string& path) {
   const json& value = member(object, key, path);
   if (value.is_null()) {
@@ -188,6 +198,8 @@ void read_ranges(const json& report, report_model& model) {
     row.free = signed_of(range, "free", path);
     row.used_pct = quotient_of(range, "used_pct", path);
     read_footprint(range, path, row.load_copies, row.footprint);
+    row.attributed = optional_count_of(range, "attributed", path);
+    row.unattributed = optional_count_of(range, "unattributed", path);
     if (model.find_range(row.id) != nullptr) {
       refuse(path + ".id", "\"" + row.id + "\" is listed twice");
     }
@@ -227,6 +239,9 @@ model_section section_row(const json& sections_element, std::size_t index) {
   if (fate == "counted") {
     row.counted = true;
     row.range = optional_text_of(section, "range", path).value_or("");
+    if (section.find("group") != section.end() && !section["group"].is_null()) {
+      row.group = count_of(section, "group", path);
+    }
   } else if (fate == "dropped") {
     const std::optional<std::string> reason = optional_text_of(section, "reason", path);
     if (!reason || reason->empty()) {
@@ -239,26 +254,61 @@ model_section section_row(const json& sections_element, std::size_t index) {
   return row;
 }
 
-/// The rows of "sections" the streaming reader converted while it read, and the first refusal
-/// among them, told when the report's other keys have been checked.
-struct streamed_sections {
-  bool streamed = false;
-  std::vector<model_section> rows;
+/// The rows of a large array ("sections", "symbols") the streaming reader converted while it
+/// read, and the first refusal among them, told when the report's other keys have been checked.
+template <class Row>
+struct streamed_rows {
+  std::vector<Row> rows;
   std::optional<refusal> refused;
 };
 
-void read_sections(const json& report, const streamed_sections& streamed, report_model& model) {
-  const json& sections = array_of(report, "sections");
-  if (streamed.streamed) {
-    if (streamed.refused) {
-      throw *streamed.refused;
-    }
-    model.sections = streamed.rows;
-    return;
+struct streamed_lists {
+  streamed_rows<model_section> sections;
+  streamed_rows<model_symbol> symbols;
+};
+
+/// The rows of the array key, converted by the streaming reader or, when the document had the
+/// key but not as an array, refused as one.
+template <class Row>
+void take_rows(const json& report, const char* key, streamed_rows<Row>& streamed,
+               std::vector<Row>& rows) {
+  array_of(report, key);
+  if (streamed.refused) {
+    throw *streamed.refused;
   }
-  model.sections.reserve(sections.size());
-  for (std::size_t i = 0; i < sections.size(); ++i) {
-    model.sections.push_back(section_row(sections[i], i));
+  rows = std::move(streamed.rows);
+}
+
+model_symbol symbol_row(const json& symbols_element, std::size_t index) {
+  if (!symbols_element.is_object()) {
+    refuse(element("symbols", index), "not an object");
+  }
+  const json& symbol = symbols_element;
+  const std::string path = element("symbols", index);
+  model_symbol row;
+  row.key = text_of(symbol, "key", path);
+  row.display = text_of(symbol, "display", path);
+  row.file = optional_text_of(symbol, "file", path).value_or("");
+  const std::string binding = text_of(symbol, "binding", path);
+  if (binding != "global" && binding != "weak" && binding != "local") {
+    refuse(path + ".binding", "neither \"global\", \"weak\" nor \"local\"");
+  }
+  row.local = binding == "local";
+  row.section = count_of(symbol, "section", path);
+  row.address = count_of(symbol, "address", path);
+  row.size = count_of(symbol, "size", path);
+  row.bytes = count_of(symbol, "bytes", path);
+  return row;
+}
+
+/// Every symbol lies in a counted section of the report, or the report is refused.
+void check_symbol_sections(const report_model& model) {
+  for (std::size_t i = 0; i < model.symbols.size(); ++i) {
+    const std::size_t section = model.symbols[i].section;
+    if (section >= model.sections.size() || !model.sections[section].counted) {
+      refuse(element("symbols", i) + ".section",
+             "names no counted section (" + std::to_string(section) + ")");
+    }
   }
 }
 
@@ -295,13 +345,13 @@ class value_builder {
 };
 
 /// Reads a report's JSON as a stream: every key but the large ones into a DOM, each element of
-/// "sections" converted to its row as soon as it is read and then dropped, and the keys no
-/// comparison reads ("ambiguous", "symbols", "diff") skipped unbuilt. The peak memory is that of
+/// "sections" and "symbols" converted to its row as soon as it is read and then dropped, and the
+/// keys no comparison reads ("ambiguous", "diff") skipped unbuilt. The peak memory is that of
 /// the small keys and the rows, not of the whole document.
 class report_stream : public nlohmann::json_sax<json> {
  public:
-  report_stream(json& report, streamed_sections& sections)
-      : m_sections(sections), m_top(report), m_element_builder(m_element) {}
+  report_stream(json& report, streamed_lists& lists)
+      : m_lists(lists), m_top(report), m_element_builder(m_element) {}
 
   bool null() override { return put(nullptr); }
   bool boolean(bool value) override { return put(value); }
@@ -331,16 +381,16 @@ class report_stream : public nlohmann::json_sax<json> {
 
  private:
   bool skipped_key() const {
-    return m_depth == 1 && m_top_object &&
-           (m_top_key == "ambiguous" || m_top_key == "symbols" || m_top_key == "diff");
+    return m_depth == 1 && m_top_object && (m_top_key == "ambiguous" || m_top_key == "diff");
   }
-  bool in_element() const { return m_streaming && m_depth >= 3; }
+  bool streaming() const { return m_streaming != list::none; }
+  bool in_element() const { return streaming() && m_depth >= 3; }
 
   bool put(json value) {
     if (m_skipping > 0 || skipped_key()) {
       return true;
     }
-    if (m_streaming && m_depth == 2) {
+    if (streaming() && m_depth == 2) {
       m_element = std::move(value);
       finish_element();
     } else if (in_element()) {
@@ -359,13 +409,19 @@ class report_stream : public nlohmann::json_sax<json> {
     if (m_depth == 0) {
       m_top_object = container.is_object();
     }
-    if (m_depth == 1 && m_top_object && m_top_key == "sections" && container.is_array()) {
-      // A later "sections" key replaces an earlier one, as in the parser's DOM.
-      m_sections = streamed_sections{};
-      m_sections.streamed = true;
+    const bool listed = m_top_key == "sections" || m_top_key == "symbols";
+    if (m_depth == 1 && m_top_object && listed && container.is_array()) {
+      // A later key of the same name replaces an earlier one, as in the parser's DOM.
+      if (m_top_key == "sections") {
+        m_lists.sections = streamed_rows<model_section>{};
+        m_streaming = list::sections;
+      } else {
+        m_lists.symbols = streamed_rows<model_symbol>{};
+        m_streaming = list::symbols;
+      }
       m_top.value(json::array());
-      m_streaming = true;
-    } else if (m_streaming && m_depth >= 2) {
+      m_index = 0;
+    } else if (streaming() && m_depth >= 2) {
       m_element_builder.open(std::move(container));
     } else {
       m_top.open(std::move(container));
@@ -380,9 +436,9 @@ class report_stream : public nlohmann::json_sax<json> {
       return true;
     }
     --m_depth;
-    if (m_streaming && m_depth == 1) {
-      m_streaming = false;
-    } else if (m_streaming) {
+    if (streaming() && m_depth == 1) {
+      m_streaming = list::none;
+    } else if (streaming()) {
       m_element_builder.close();
       if (m_depth == 2) {
         finish_element();
@@ -393,29 +449,55 @@ class report_stream : public nlohmann::json_sax<json> {
     return true;
   }
 
-  void finish_element() {
-    if (!m_sections.refused) {
+  template <class Row, class Convert>
+  void convert(streamed_rows<Row>& rows, Convert&& row_of) {
+    if (!rows.refused) {
       try {
-        m_sections.rows.push_back(section_row(m_element, m_index));
+        rows.rows.push_back(row_of(m_element, m_index));
       } catch (const refusal& refused) {
-        m_sections.refused = refused;
+        rows.refused = refused;
       }
+    }
+  }
+
+  void finish_element() {
+    if (m_streaming == list::sections) {
+      convert(m_lists.sections, section_row);
+    } else {
+      convert(m_lists.symbols, symbol_row);
     }
     ++m_index;
     m_element = json();
   }
 
-  streamed_sections& m_sections;
+  enum class list { none, sections, symbols };
+
+  streamed_lists& m_lists;
   value_builder m_top;
   json m_element;
   value_builder m_element_builder;
   std::size_t m_depth = 0;
   std::size_t m_skipping = 0;
   bool m_top_object = false;
-  bool m_streaming = false;
+  list m_streaming = list::none;
   std::size_t m_index = 0;
   std::string m_top_key;
 };
+
+/// The symbols of a report whose run read an image ("image" not null); a report made without
+/// one, or older than the key, has none.
+void read_symbols(const json& report, streamed_lists& streamed, report_model& model) {
+  const auto image = report.find("image");
+  if (image == report.end() || image->is_null()) {
+    return;
+  }
+  if (!image->is_object()) {
+    refuse("image", "neither null nor an object");
+  }
+  model.has_symbols = true;
+  take_rows(report, "symbols", streamed.symbols, model.symbols);
+  check_symbol_sections(model);
+}
 
 void read_eeprom(const json& report, report_model& model) {
   const json& eeprom = member(report, "eeprom", "");
@@ -454,7 +536,7 @@ void read_diagnostics(const json& report, report_model& model) {
   }
 }
 
-void read_report(const json& report, const streamed_sections& streamed, report_model& model) {
+void read_report(const json& report, streamed_lists& streamed, report_model& model) {
   if (!report.is_object()) {
     throw refusal{"is no vemora report (not a JSON object)"};
   }
@@ -481,7 +563,8 @@ void read_report(const json& report, const streamed_sections& streamed, report_m
     const std::string path = element("groups", i);
     model.groups.push_back({text_of(group, "search", path), count_of(group, "bytes", path)});
   }
-  read_sections(report, streamed, model);
+  take_rows(report, "sections", streamed.sections, model.sections);
+  read_symbols(report, streamed, model);
   const json& dropped = object_of(report, "dropped", "");
   for (const auto& [reason, sum] : dropped.items()) {
     const std::string path = "dropped." + reason;
@@ -513,10 +596,10 @@ bool read_streamed(Parse&& parse, report_model& model, std::string& error) {
   const bool read = json_refusal::read_or_refuse(
       [&] {
         json report;
-        streamed_sections sections;
-        report_stream stream(report, sections);
+        streamed_lists lists;
+        report_stream stream(report, lists);
         parse(stream);
-        read_report(report, sections, model);
+        read_report(report, lists, model);
       },
       error);
   if (!read) {
@@ -544,10 +627,21 @@ report_model model_of_analysis(const analysis_result& result) {
     const std::vector<range_usage>& usages = program ? memory.program_usage : memory.memory_usage;
     for (std::size_t i = 0; i < usages.size(); ++i) {
       const range_usage& usage = usages[i];
-      model.ranges.push_back(
-          {range_id(program, i), program, usage.label, usage.range.start, usage.range.size,
-           usage.used_rounded(), usage.free(), usage.used_pct(),
-           model_load_copies{usage.load_copy_sections, usage.load_copy_bytes}, usage.footprint()});
+      model_range row{range_id(program, i),
+                      program,
+                      usage.label,
+                      usage.range.start,
+                      usage.range.size,
+                      usage.used_rounded(),
+                      usage.free(),
+                      usage.used_pct(),
+                      model_load_copies{usage.load_copy_sections, usage.load_copy_bytes},
+                      usage.footprint()};
+      if (memory.image.given) {
+        row.attributed = usage.attributed_bytes;
+        row.unattributed = usage.unattributed_bytes();
+      }
+      model.ranges.push_back(std::move(row));
     }
   }
   model.program = {
@@ -575,7 +669,17 @@ report_model model_of_analysis(const analysis_result& result) {
     } else if (!row.counted) {
       row.reason = std::string(fate_keyword(fate.fate));
     }
+    if (row.counted && fate.group >= 0) {
+      row.group = static_cast<std::size_t>(fate.group);
+    }
     model.sections.push_back(std::move(row));
+  }
+  model.has_symbols = memory.image.given;
+  model.symbols.reserve(memory.symbols.size());
+  for (const symbol_record& symbol : memory.symbols) {
+    model.symbols.push_back({symbol.key, symbol.display, symbol.file,
+                             symbol.binding == symbol_binding::local, symbol.section,
+                             symbol.address, symbol.size, symbol.bytes});
   }
   for (std::size_t i = 0; i < k_fate_count; ++i) {
     const auto fate = static_cast<section_fate>(i);

@@ -8,6 +8,7 @@
 
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "formats/report_formats.h"
 #include "tests/test_support.h"
@@ -144,7 +145,27 @@ INSTANTIATE_TEST_SUITE_P(
                          "\"free\": 0, \"used_pct\": null}, \"memory\": {\"total\": 0, \"used\": "
                          "0, \"free\": 0, \"used_pct\": null}}, \"groups\": [], \"sections\": [], "
                          "\"dropped\": {}, \"eeprom\": null, \"diagnostics\": {}}",
-                     "diagnostics: not an array"}),
+                     "diagnostics: not an array"},
+        refusal_case{"a symbol of a dropped section",
+                     k_prefix + "\"ranges\": [], " + k_totals_groups +
+                         "\"sections\": [{\"name\": \"a\", \"size\": 3, \"unit\": "
+                         "\"bytes\", \"fate\": \"dropped\", \"reason\": \"zero_size\"}], "
+                         "\"dropped\": {}, \"eeprom\": null, \"image\": {}, \"symbols\": "
+                         "[{\"key\": \"f\", \"display\": \"f\", \"file\": null, "
+                         "\"binding\": \"global\", \"section\": 0, \"address\": 0, "
+                         "\"size\": 2, \"bytes\": 2}]}",
+                     "symbols[0].section: names no counted section (0)"},
+        refusal_case{"a symbol of no known binding",
+                     k_prefix + "\"ranges\": [], " + k_totals_groups +
+                         "\"sections\": [], \"dropped\": {}, \"eeprom\": null, \"image\": "
+                         "{}, \"symbols\": [{\"key\": \"f\", \"display\": \"f\", "
+                         "\"file\": null, \"binding\": \"strong\"}]}",
+                     "symbols[0].binding: neither \"global\", \"weak\" nor \"local\""},
+        refusal_case{"an image run without its symbols",
+                     k_prefix + "\"ranges\": [], " + k_totals_groups +
+                         "\"sections\": [], \"dropped\": {}, \"eeprom\": null, \"image\": "
+                         "{}}",
+                     "symbols: missing"}),
     [](const ::testing::TestParamInfo<refusal_case>& param) {
       return "Case" + std::to_string(param.index);
     });
@@ -259,6 +280,8 @@ void expect_same(const report_model& read, const report_model& made) {
     EXPECT_EQ(a.used, b.used);
     EXPECT_EQ(a.free, b.free);
     EXPECT_EQ(a.used_pct, b.used_pct);
+    EXPECT_EQ(a.attributed, b.attributed);
+    EXPECT_EQ(a.unattributed, b.unattributed);
     // A report written before schema 1.2.0 gives no footprint to compare.
     if (a.footprint) {
       EXPECT_EQ(a.footprint, b.footprint);
@@ -296,6 +319,16 @@ void expect_same(const report_model& read, const report_model& made) {
     EXPECT_EQ(read.sections[i].range, made.sections[i].range);
     EXPECT_EQ(read.sections[i].reason, made.sections[i].reason);
     EXPECT_EQ(read.sections[i].bytes, made.sections[i].bytes);
+    EXPECT_EQ(read.sections[i].group, made.sections[i].group);
+  }
+  EXPECT_EQ(read.has_symbols, made.has_symbols);
+  ASSERT_EQ(read.symbols.size(), made.symbols.size());
+  for (std::size_t i = 0; i < read.symbols.size(); ++i) {
+    const model_symbol& x = read.symbols[i];
+    const model_symbol& y = made.symbols[i];
+    EXPECT_EQ(std::tie(x.key, x.display, x.file, x.local, x.section, x.address, x.size, x.bytes),
+              std::tie(y.key, y.display, y.file, y.local, y.section, y.address, y.size, y.bytes))
+        << "symbols[" << i << "]";
   }
   ASSERT_EQ(read.dropped.size(), made.dropped.size());
   for (std::size_t i = 0; i < read.dropped.size(); ++i) {
@@ -346,9 +379,12 @@ TEST_P(ModelOfAnalysis, EqualsTheModelReadFromItsReport) {
   const report_model made = model_of_analysis(result);
   expect_same(read, made);
   EXPECT_FALSE(made.sections.empty());
+  const bool image = GetParam().keyword == std::string("Elf") || *GetParam().image != '\0';
+  EXPECT_EQ(made.has_symbols, image);
+  EXPECT_EQ(made.symbols.empty(), !image);
 }
 
-// The reports of an image run carry symbols and attributed bytes, which the model passes over.
+// The reports of an image run carry symbols and attributed bytes, read back as they were made.
 INSTANTIATE_TEST_SUITE_P(
     Examples, ModelOfAnalysis,
     ::testing::Values(example_case{"formats/testdata/small", "Tev2", "firmware.map", "", ""},
