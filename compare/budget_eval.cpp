@@ -91,6 +91,8 @@ target_values values_of(const budget_rule& rule, const report_model& model, bool
       break;
     case budget_target_kind::dropped:
     case budget_target_kind::finding:
+    case budget_target_kind::symbols:
+    case budget_target_kind::new_symbols:
       break;
   }
   return values;

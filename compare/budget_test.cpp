@@ -15,7 +15,8 @@ namespace {
 /// copies (a footprint of 910, 91 %); memory0 and memory1 share the label
 /// "RAM", memory1 has size 0, memory0 no footprint (as in an older report);
 /// program1 is not in the baseline. The program area: 860 used, 75 bytes of
-/// load copies, a footprint of 935 of 1100 (85 %).
+/// load copies, a footprint of 935 of 1100 (85 %). Its .text holds the symbols
+/// _vfprintf_r 700, printf 40, logger::print() 120 (new) and memcpy 60.
 report_model current_build() {
   report_model model;
   model.ranges = {
@@ -27,11 +28,18 @@ report_model current_build() {
   model.memory = {2000, 1000, 1000, 50.0};
   model.groups = {{"text ", 500}, {"rodata ", 200}, {"rodata ", 100}};
   model.dropped = {{"straddles_range", 2, 30}};
+  model.sections = {{".text", true, "program0", "", 920}};
+  model.has_symbols = true;
+  model.symbols = {{"_vfprintf_r", "_vfprintf_r", "", false, 0, 0x100, 700, 700},
+                   {"printf", "printf", "", false, 0, 0x3bc, 40, 40},
+                   {"_ZN6logger5printEv", "logger::print()", "", false, 0, 0x3e4, 120, 120},
+                   {"memcpy", "memcpy", "", false, 0, 0x45c, 60, 60}};
   return model;
 }
 
 /// program0 used 800 (so 50 bytes or 6.25 % of growth), memory0 used
-/// nothing, the text group 400.
+/// nothing, the text group 400. Its .text holds _vfprintf_r 600, printf 40,
+/// sprintf 30 (gone since) and memcpy 60.
 report_model baseline_build() {
   report_model model;
   model.ranges = {{"program0", true, "boot", 0, 1000, 800, 200, 80.0},
@@ -40,6 +48,12 @@ report_model baseline_build() {
   model.memory = {2000, 0, 2000, 0.0};
   model.groups = {{"text ", 400}};
   model.eeprom = model_eeprom{100, 10, 90, 10.0};
+  model.sections = {{".text", true, "program0", "", 800}};
+  model.has_symbols = true;
+  model.symbols = {{"_vfprintf_r", "_vfprintf_r", "", false, 0, 0x100, 600, 600},
+                   {"printf", "printf", "", false, 0, 0x358, 40, 40},
+                   {"sprintf", "sprintf", "", false, 0, 0x380, 30, 30},
+                   {"memcpy", "memcpy", "", false, 0, 0x3a0, 60, 60}};
   return model;
 }
 
@@ -317,7 +331,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "budget_version: 2 is not supported (this vemora-check reads 1)"},
         invalid_case{"an unknown key", v1("\"range\": {}"),
                      "range: unknown key (known: budget_version, warn_headroom_pct, ranges, "
-                     "totals, groups, dropped, eeprom, allow)"},
+                     "totals, groups, dropped, eeprom, allow, symbols, new_symbols)"},
         invalid_case{"no such range", v1("\"ranges\": {\"program7\": {\"max_used_pct\": 90}}"),
                      "ranges.program7: no such range (ranges: program0 \"boot\", program1 "
                      "\"app\", memory0 \"RAM\", memory1 \"RAM\")"},
@@ -420,7 +434,41 @@ INSTANTIATE_TEST_SUITE_P(
                      "ranges.a [2J b: no such range (ranges: program0 \"boot\", program1 "
                      "\"app\", memory0 \"RAM\", memory1 \"RAM\")"},
         invalid_case{"a section of the file given twice",
-                     v1("\"ranges\": {}, \"ranges\": {\"program7\": {}}"), "ranges: given twice"}),
+                     v1("\"ranges\": {}, \"ranges\": {\"program7\": {}}"), "ranges: given twice"},
+        invalid_case{"symbols as a list", v1("\"symbols\": [\"*printf*\"]"),
+                     "symbols: not an object of patterns"},
+        invalid_case{"an empty pattern", v1("\"symbols\": {\"\": {\"max_bytes\": 1}}"),
+                     "symbols.: an empty pattern matches no symbol (\"*\" matches every one)"},
+        invalid_case{"a pattern's limits that are no object", v1("\"symbols\": {\"*printf*\": 5}"),
+                     "symbols.*printf*: not an object of limits"},
+        invalid_case{"a limit no symbol has",
+                     v1("\"symbols\": {\"*printf*\": {\"max_used_pct\": 5}}"),
+                     "symbols.*printf*.max_used_pct: unknown limit (known: max_bytes, "
+                     "max_growth_bytes, max_growth_pct, each)"},
+        invalid_case{"each as text",
+                     v1("\"symbols\": {\"*printf*\": {\"max_bytes\": 1, \"each\": \"yes\"}}"),
+                     "symbols.*printf*.each: not true or false"},
+        invalid_case{"each without a limit", v1("\"symbols\": {\"*printf*\": {\"each\": true}}"),
+                     "symbols.*printf*: names no limit (known: max_bytes, max_growth_bytes, "
+                     "max_growth_pct)"},
+        invalid_case{"an unclosed set", v1("\"symbols\": {\"abc[\": {\"max_bytes\": 1}}"),
+                     "symbols.abc[: the \"[\" at 4 is not closed by \"]\""},
+        invalid_case{"a symbol's size in lower case",
+                     v1("\"symbols\": {\"a.b\": {\"max_bytes\": \"16k\"}}"),
+                     "symbols.a.b.max_bytes: \"16k\" is not a size (digits, with K or M for 1024 "
+                     "or 1048576)"},
+        invalid_case{"a negative growth of symbols",
+                     v1("\"symbols\": {\"x\": {\"max_growth_pct\": -1}}"),
+                     "symbols.x.max_growth_pct: must not be negative"},
+        invalid_case{"a pattern given twice",
+                     v1("\"symbols\": {\"x\": {\"max_bytes\": 1}, \"x\": {\"max_bytes\": 2}}"),
+                     "symbols.x: given twice"},
+        invalid_case{"new symbols with growth", v1("\"new_symbols\": {\"max_growth_bytes\": 1}"),
+                     "new_symbols.max_growth_bytes: unknown limit (known: max_bytes)"},
+        invalid_case{"new symbols each", v1("\"new_symbols\": {\"max_bytes\": 1, \"each\": true}"),
+                     "new_symbols.each: unknown limit (known: max_bytes)"},
+        invalid_case{"new symbols as a number", v1("\"new_symbols\": 100"),
+                     "new_symbols: not an object of limits"}),
     [](const ::testing::TestParamInfo<invalid_case>& param) {
       return "Case" + std::to_string(param.index);
     });
@@ -588,6 +636,41 @@ TEST(BudgetGroups, TheTextAsWrittenWinsOverOneWithATrailingBlank) {
   ASSERT_EQ(the_budget.rules.size(), 1u);
   EXPECT_EQ(the_budget.rules[0].index, 1u);
   EXPECT_EQ(the_budget.rules[0].target, "groups.text");
+}
+
+// ---- symbols ------------------------------------------------------------------
+
+TEST(BudgetSymbols, EachLimitIsARuleWithItsPattern) {
+  const report_model current = settled_build();
+  const budget the_budget = parsed(
+      "\"symbols\": {\"*printf*\": {\"max_bytes\": \"16K\", \"max_growth_bytes\": 8, "
+      "\"max_growth_pct\": 2.5, \"each\": true}, \"a.b\": {\"each\": false, \"max_bytes\": 1}}, "
+      "\"new_symbols\": {\"max_bytes\": \"1K\"}",
+      current);
+  struct row {
+    std::string key, target, limit, text, pattern;
+    double value;
+    bool each;
+  };
+  const std::vector<row> expected = {
+      {"symbols.*printf*", "symbols.*printf* (each)", "max_bytes", "16K", "*printf*", 16384, true},
+      {"symbols.*printf*", "symbols.*printf* (each)", "max_growth_bytes", "8", "*printf*", 8, true},
+      {"symbols.*printf*", "symbols.*printf* (each)", "max_growth_pct", "2.5", "*printf*", 2.5,
+       true},
+      {"symbols.a.b", "symbols.a.b", "max_bytes", "1", "a.b", 1, false},
+      {"new_symbols", "new_symbols", "max_bytes", "1K", "", 1024, false}};
+  ASSERT_EQ(the_budget.rules.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const budget_rule& rule = the_budget.rules[i];
+    EXPECT_EQ(rule.kind, i < 4 ? budget_target_kind::symbols : budget_target_kind::new_symbols);
+    EXPECT_EQ(rule.key, expected[i].key);
+    EXPECT_EQ(rule.target, expected[i].target);
+    EXPECT_EQ(rule.limit, expected[i].limit);
+    EXPECT_EQ(rule.limit_text, expected[i].text);
+    EXPECT_EQ(rule.pattern, expected[i].pattern);
+    EXPECT_EQ(rule.limit_value, expected[i].value);
+    EXPECT_EQ(rule.each, expected[i].each);
+  }
 }
 
 struct size_case {
