@@ -5,6 +5,7 @@
 #include <set>
 
 #include "compare/compare_text.h"
+#include "compare/glob_pattern.h"
 #include "compare/json_refusal.h"
 #include "mapfile/section_fate.h"
 
@@ -78,8 +79,17 @@ const std::vector<std::string>& limits_of(budget_target_kind kind, bool footprin
       "max_growth_pct", "max_footprint_bytes", "max_footprint_pct"};
   static const std::vector<std::string> k_group = {"max_bytes", "max_used_bytes",
                                                    "max_growth_bytes", "max_growth_pct"};
+  static const std::vector<std::string> k_symbols = {"max_bytes", "max_growth_bytes",
+                                                     "max_growth_pct", "each"};
+  static const std::vector<std::string> k_new_symbols = {"max_bytes"};
   if (kind == budget_target_kind::group) {
     return k_group;
+  }
+  if (kind == budget_target_kind::symbols) {
+    return k_symbols;
+  }
+  if (kind == budget_target_kind::new_symbols) {
+    return k_new_symbols;
   }
   return footprint ? k_footprint : k_area;
 }
@@ -99,6 +109,9 @@ void read_limits(const json& limits, const std::string& path, budget_rule target
     if (!found) {
       refuse(place, "unknown limit (known: " + list_of(known) + ")");
     }
+    if (limit == "each") {
+      continue;  // read by read_symbols
+    }
     budget_rule rule = target;
     rule.limit = limit;
     if (is_percentage_limit(limit)) {
@@ -108,6 +121,41 @@ void read_limits(const json& limits, const std::string& path, budget_rule target
       rule.limit_value = size_of(value, place, rule.limit_text);
     }
     rules.push_back(std::move(rule));
+  }
+}
+
+/// "symbols": {"PATTERN": {limits, "each": true|false}}; the pattern is checked here, so that
+/// one that cannot match is refused rather than skipped.
+void read_symbols(const json& symbols, std::vector<budget_rule>& rules) {
+  if (!symbols.is_object()) {
+    refuse("symbols", "not an object of patterns");
+  }
+  for (const auto& [pattern, limits] : symbols.items()) {
+    const std::string path = "symbols." + pattern;
+    if (pattern.empty()) {
+      refuse(path, "an empty pattern matches no symbol (\"*\" matches every one)");
+    }
+    std::string error;
+    if (!glob_pattern::parse(pattern, error)) {
+      refuse(path, error);
+    }
+    budget_rule target;
+    target.kind = budget_target_kind::symbols;
+    target.key = path;
+    target.pattern = pattern;
+    if (limits.is_object()) {
+      const auto each = limits.find("each");
+      if (each != limits.end() && !each->is_boolean()) {
+        refuse(path + ".each", "not true or false");
+      }
+      target.each = each != limits.end() && each->get<bool>();
+    }
+    target.target = path + (target.each ? " (each)" : "");
+    const std::size_t before = rules.size();
+    read_limits(limits, path, target, false, rules);
+    if (rules.size() == before) {
+      refuse(path, "names no limit (known: max_bytes, max_growth_bytes, max_growth_pct)");
+    }
   }
 }
 
@@ -407,10 +455,18 @@ void read_budget(const json& file, const report_model& current, budget& out) {
       read_dropped(value, out.rules);
     } else if (key == "allow") {
       out.allow = read_allow(value);
+    } else if (key == "symbols") {
+      read_symbols(value, out.rules);
+    } else if (key == "new_symbols") {
+      budget_rule target;
+      target.kind = budget_target_kind::new_symbols;
+      target.key = key;
+      target.target = key;
+      read_limits(value, key, target, false, out.rules);
     } else {
       refuse(key,
              "unknown key (known: budget_version, warn_headroom_pct, ranges, totals, groups, "
-             "dropped, eeprom, allow)");
+             "dropped, eeprom, allow, symbols, new_symbols)");
     }
   }
   add_defaults(current, out);

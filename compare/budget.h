@@ -1,4 +1,4 @@
-// A memory budget: limits per range, area, SEARCH group and EEPROM, what to
+// A memory budget: limits per range, area, SEARCH group, EEPROM and symbols, what to
 // make of dropped sections and which map findings to allow, read from a JSON
 // file and checked against one build (and a baseline for the growth limits).
 // Parsing refuses anything it does not understand, naming the key path, so a
@@ -14,14 +14,24 @@
 
 #include "compare/report_model.h"
 
-enum class budget_target_kind { range, total, group, eeprom, dropped, finding };
+enum class budget_target_kind {
+  range,
+  total,
+  group,
+  eeprom,
+  dropped,
+  finding,
+  symbols,     ///< the symbols a pattern matches, summed or each alone
+  new_symbols  ///< the symbols the baseline lacks
+};
 
 /// One limit of the budget, its target resolved against the current build.
 struct budget_rule {
   budget_target_kind kind = budget_target_kind::range;
   std::string key;     ///< the key path as the file writes it: "ranges.local RAM"
   std::string target;  ///< "ranges.program1", "totals.program", "groups.text ", "eeprom",
-                       ///< "dropped.zero_size", "findings.VL110"
+                       ///< "dropped.zero_size", "findings.VL110", "symbols.*printf*",
+                       ///< "symbols.*printf* (each)", "new_symbols"
   /// "max_used_pct" ...; "level" for dropped sections and a warned finding,
   /// "allow" for an error finding of the map
   std::string limit;
@@ -31,6 +41,8 @@ struct budget_rule {
   std::string code;        ///< the finding's code, for a finding rule
   bool errors = false;     ///< a finding rule about the code's error findings
   bool implicit = false;   ///< a default of the gate that the file did not override
+  std::string pattern;     ///< a symbol rule's pattern, matched against display name and key
+  bool each = false;       ///< a symbol rule's limit holds for each matching symbol alone
 };
 
 /// The finding of a section dropped by a name rule whose bytes lie inside a range.

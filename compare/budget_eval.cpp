@@ -1,9 +1,12 @@
 // A budget's rules against one build and its baseline, and the writers of the
 // verdicts; the writers print what the evaluation holds.
 #include <cmath>
+#include <limits>
 
 #include "compare/budget.h"
 #include "compare/compare_text.h"
+#include "compare/glob_pattern.h"
+#include "compare/report_diff.h"
 #include "formats/format_text.h"
 
 std::string_view rule_verdict_keyword(rule_verdict verdict) {
@@ -91,6 +94,8 @@ target_values values_of(const budget_rule& rule, const report_model& model, bool
       break;
     case budget_target_kind::dropped:
     case budget_target_kind::finding:
+    case budget_target_kind::symbols:
+    case budget_target_kind::new_symbols:
       break;
   }
   return values;
@@ -123,6 +128,30 @@ rule_result against_maximum(const budget_rule& rule, double value, double warn_f
     result.message = text + " (limit " + limit_figure(rule) + ")";
   }
   return result;
+}
+
+/// A growth limit from before to now; subject leads the message ("3 symbols", a symbol's name),
+/// empty for a range, area, group or the EEPROM.
+rule_result against_growth(const budget_rule& rule, double before, double now, double headroom,
+                           const std::string& subject) {
+  const std::string lead = subject.empty() ? "" : subject + " ";
+  const double growth = now - before;
+  if (rule.limit == "max_growth_bytes") {
+    return against_maximum(rule, growth, rule.limit_value - rule.limit_value * headroom / 100.0,
+                           lead + "grew by", compare_text::amount(headroom) + " %");
+  }
+  const std::string points = compare_text::amount(headroom) + " points";
+  if (before == 0) {
+    if (now == 0) {
+      return against_maximum(rule, 0, rule.limit_value - headroom, lead + "grew by", points);
+    }
+    // No percentage of nothing: any growth from 0 is over every limit.
+    return {&rule, std::nullopt, rule_verdict::fail,
+            lead + "grew from 0 to " + compare_text::amount(now) + " bytes, over the limit of " +
+                limit_figure(rule)};
+  }
+  return against_maximum(rule, growth * 100.0 / before, rule.limit_value - headroom,
+                         lead + "grew by", points);
 }
 
 rule_result skipped(const budget_rule& rule, const std::string& why) {
@@ -177,10 +206,193 @@ rule_result evaluate_finding(const budget_rule& rule, const report_model& curren
   return result;
 }
 
+constexpr const char* k_no_symbols = "no symbols: the build was analysed without an image";
+constexpr const char* k_no_base_symbols =
+    "no symbols in the baseline (made without an image, or older than schema 1.3.0)";
+constexpr const char* k_no_match = "no symbol matches";
+
+/// The pairing of the two builds' symbols, made once for every rule that asks.
+class symbol_pairing {
+ public:
+  symbol_pairing(const report_model* base, const report_model& current)
+      : m_base(base), m_current(current) {}
+  /// Only with a baseline.
+  const symbol_changes& changes() {
+    if (!m_changes) {
+      m_changes = compare_symbols(*m_base, m_current);
+    }
+    return *m_changes;
+  }
+
+ private:
+  const report_model* m_base;
+  const report_model& m_current;
+  std::optional<symbol_changes> m_changes;
+};
+
+std::string symbol_name(const std::string& display, const std::string& key) {
+  return display.empty() ? key : display;
+}
+
+/// The symbol's name in a message, and of how many it is the worst.
+std::string worst_of(const std::string& name, std::size_t count, const char* what) {
+  return count == 1 ? name : name + " (" + what + " of " + std::to_string(count) + ")";
+}
+
+/// How many of the matching symbols are over the limit, when more than the one the message names.
+void add_over(rule_result& result, std::size_t over, std::size_t count) {
+  if (result.verdict == rule_verdict::fail && over > 1) {
+    result.message += "; " + std::to_string(over) + " of " + std::to_string(count) + " over it";
+  }
+}
+
+/// A growth rule's figure for one symbol, growth from 0 the largest of all.
+double growth_rank(const budget_rule& rule, double before, double now) {
+  if (rule.limit == "max_growth_bytes") {
+    return now - before;
+  }
+  if (before == 0) {
+    return now == 0 ? 0 : std::numeric_limits<double>::infinity();
+  }
+  return (now - before) * 100.0 / before;
+}
+
+/// The sum of the matching symbols' bytes, or the worst of them alone with "each".
+rule_result evaluate_symbols(const budget_rule& rule, double headroom, const report_model& current,
+                             const report_model* base, symbol_pairing& pairing) {
+  if (!current.has_symbols) {
+    return skipped(rule, k_no_symbols);
+  }
+  std::string error;
+  const std::optional<glob_pattern> pattern = glob_pattern::parse(rule.pattern, error);
+  if (!pattern) {
+    return skipped(rule, "the pattern: " + error);
+  }
+  const auto matches = [&pattern](const std::string& display, const std::string& key) {
+    return pattern->matches(display) || pattern->matches(key);
+  };
+  const std::string share = compare_text::amount(headroom) + " %";
+  if (rule.limit == "max_bytes") {
+    std::size_t count = 0;
+    std::size_t over = 0;
+    double sum = 0;
+    const model_symbol* worst = nullptr;
+    for (const model_symbol& symbol : current.symbols) {
+      if (matches(symbol.display, symbol.key)) {
+        ++count;
+        sum += static_cast<double>(symbol.bytes);
+        over += static_cast<double>(symbol.bytes) > rule.limit_value ? 1 : 0;
+        worst = worst == nullptr || symbol.bytes > worst->bytes ? &symbol : worst;
+      }
+    }
+    if (worst == nullptr) {
+      return skipped(rule, k_no_match);
+    }
+    const double warn_from = rule.limit_value - rule.limit_value * headroom / 100.0;
+    if (!rule.each) {
+      return against_maximum(rule, sum, warn_from,
+                             plural_text(count, "symbol holds", "symbols hold"), share);
+    }
+    rule_result result = against_maximum(
+        rule, static_cast<double>(worst->bytes), warn_from,
+        worst_of(symbol_name(worst->display, worst->key), count, "largest") + " holds", share);
+    add_over(result, over, count);
+    return result;
+  }
+  // The growth limits.
+  if (base == nullptr) {
+    return skipped(rule, "a growth limit needs --baseline");
+  }
+  if (!base->has_symbols) {
+    return skipped(rule, k_no_base_symbols);
+  }
+  if (!rule.each) {
+    std::size_t count_before = 0;
+    std::size_t count_now = 0;
+    double before = 0;
+    double now = 0;
+    for (const model_symbol& symbol : base->symbols) {
+      if (matches(symbol.display, symbol.key)) {
+        ++count_before;
+        before += static_cast<double>(symbol.bytes);
+      }
+    }
+    for (const model_symbol& symbol : current.symbols) {
+      if (matches(symbol.display, symbol.key)) {
+        ++count_now;
+        now += static_cast<double>(symbol.bytes);
+      }
+    }
+    if (count_before == 0 && count_now == 0) {
+      return skipped(rule, k_no_match);
+    }
+    std::string subject = plural_text(count_now, "symbol", "symbols");
+    if (count_before != count_now) {
+      subject += " (" + std::to_string(count_before) + " in the baseline)";
+    }
+    return against_growth(rule, before, now, headroom, subject);
+  }
+  // Each paired row on its own; a removed symbol shrinks to 0 and never fails.
+  std::size_t count = 0;
+  std::size_t over = 0;
+  const symbol_diff* worst = nullptr;
+  double worst_rank = 0;
+  for (const symbol_diff& row : pairing.changes().rows) {
+    if (!matches(row.display, row.key)) {
+      continue;
+    }
+    const double rank = growth_rank(rule, row.bytes.base, row.bytes.current);
+    ++count;
+    over += rank > rule.limit_value ? 1 : 0;
+    if (worst == nullptr || rank > worst_rank) {
+      worst = &row;
+      worst_rank = rank;
+    }
+  }
+  if (worst == nullptr) {
+    return skipped(rule, k_no_match);
+  }
+  rule_result result =
+      against_growth(rule, worst->bytes.base, worst->bytes.current, headroom,
+                     worst_of(symbol_name(worst->display, worst->key), count, "worst"));
+  add_over(result, over, count);
+  return result;
+}
+
+/// The bytes of the symbols the baseline lacks.
+rule_result evaluate_new_symbols(const budget_rule& rule, double headroom,
+                                 const report_model& current, const report_model* base,
+                                 symbol_pairing& pairing) {
+  if (base == nullptr) {
+    return skipped(rule, "a limit on new symbols needs --baseline");
+  }
+  if (!current.has_symbols) {
+    return skipped(rule, k_no_symbols);
+  }
+  if (!base->has_symbols) {
+    return skipped(rule, k_no_base_symbols);
+  }
+  const symbol_changes& changes = pairing.changes();
+  std::size_t added = 0;
+  for (const symbol_diff& row : changes.rows) {
+    added += row.status == symbol_status::added ? 1 : 0;
+  }
+  return against_maximum(rule, static_cast<double>(changes.added_bytes),
+                         rule.limit_value - rule.limit_value * headroom / 100.0,
+                         plural_text(added, "new symbol holds", "new symbols hold"),
+                         compare_text::amount(headroom) + " %");
+}
+
 rule_result evaluate_rule(const budget_rule& rule, double headroom, const report_model& current,
-                          const report_model* base) {
+                          const report_model* base, symbol_pairing& pairing) {
   if (rule.kind == budget_target_kind::dropped) {
     return evaluate_dropped(rule, current);
+  }
+  if (rule.kind == budget_target_kind::symbols) {
+    return evaluate_symbols(rule, headroom, current, base, pairing);
+  }
+  if (rule.kind == budget_target_kind::new_symbols) {
+    return evaluate_new_symbols(rule, headroom, current, base, pairing);
   }
   if (rule.kind == budget_target_kind::finding) {
     return evaluate_finding(rule, current);
@@ -242,29 +454,17 @@ rule_result evaluate_rule(const budget_rule& rule, double headroom, const report
   if (!before.present) {
     return skipped(rule, "not in the baseline");
   }
-  const double growth = now.used - before.used;
-  if (rule.limit == "max_growth_bytes") {
-    return against_maximum(rule, growth, rule.limit_value - byte_margin, "grew by", share);
-  }
-  if (before.used == 0) {
-    if (now.used == 0) {
-      return against_maximum(rule, 0, rule.limit_value - headroom, "grew by", points);
-    }
-    // No percentage of nothing: any growth from 0 is over every limit.
-    return {&rule, std::nullopt, rule_verdict::fail,
-            "grew from 0 to " + compare_text::amount(now.used) + " bytes, over the limit of " +
-                limit_figure(rule)};
-  }
-  return against_maximum(rule, growth * 100.0 / before.used, rule.limit_value - headroom, "grew by",
-                         points);
+  return against_growth(rule, before.used, now.used, headroom, "");
 }
 }  // namespace
 
 budget_result evaluate_budget(const budget& the_budget, const report_model& current,
                               const report_model* base) {
   budget_result result;
+  symbol_pairing pairing(base, current);
   for (const budget_rule& rule : the_budget.rules) {
-    result.rules.push_back(evaluate_rule(rule, the_budget.warn_headroom_pct, current, base));
+    result.rules.push_back(
+        evaluate_rule(rule, the_budget.warn_headroom_pct, current, base, pairing));
     ++result.counts[static_cast<int>(result.rules.back().verdict)];
   }
   result.verdict = result.counts[static_cast<int>(rule_verdict::fail)] > 0   ? rule_verdict::fail
@@ -315,7 +515,9 @@ std::vector<std::string> applied_lines(const budget& the_budget) {
   for (const budget_rule& rule : the_budget.rules) {
     if (rule.key != key || lines.size() == 1) {
       key = rule.key;
-      lines.push_back(rule.key + (rule.key != rule.target ? " (" + rule.target + ")" : "") + ": ");
+      // A symbol rule's target is its key, marked "(each)" when it holds for each symbol.
+      const bool named = rule.key == rule.target || rule.kind == budget_target_kind::symbols;
+      lines.push_back((named ? rule.target : rule.key + " (" + rule.target + ")") + ": ");
     } else {
       lines.back() += ", ";
     }

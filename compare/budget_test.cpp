@@ -15,7 +15,8 @@ namespace {
 /// copies (a footprint of 910, 91 %); memory0 and memory1 share the label
 /// "RAM", memory1 has size 0, memory0 no footprint (as in an older report);
 /// program1 is not in the baseline. The program area: 860 used, 75 bytes of
-/// load copies, a footprint of 935 of 1100 (85 %).
+/// load copies, a footprint of 935 of 1100 (85 %). Its .text holds the symbols
+/// _vfprintf_r 700, printf 40, logger::print() 120 (new) and memcpy 60.
 report_model current_build() {
   report_model model;
   model.ranges = {
@@ -27,11 +28,18 @@ report_model current_build() {
   model.memory = {2000, 1000, 1000, 50.0};
   model.groups = {{"text ", 500}, {"rodata ", 200}, {"rodata ", 100}};
   model.dropped = {{"straddles_range", 2, 30}};
+  model.sections = {{".text", true, "program0", "", 920}};
+  model.has_symbols = true;
+  model.symbols = {{"_vfprintf_r", "_vfprintf_r", "", false, 0, 0x100, 700, 700},
+                   {"printf", "printf", "", false, 0, 0x3bc, 40, 40},
+                   {"_ZN6logger5printEv", "logger::print()", "", false, 0, 0x3e4, 120, 120},
+                   {"memcpy", "memcpy", "", false, 0, 0x45c, 60, 60}};
   return model;
 }
 
 /// program0 used 800 (so 50 bytes or 6.25 % of growth), memory0 used
-/// nothing, the text group 400.
+/// nothing, the text group 400. Its .text holds _vfprintf_r 600, printf 40,
+/// sprintf 30 (gone since) and memcpy 60.
 report_model baseline_build() {
   report_model model;
   model.ranges = {{"program0", true, "boot", 0, 1000, 800, 200, 80.0},
@@ -40,6 +48,12 @@ report_model baseline_build() {
   model.memory = {2000, 0, 2000, 0.0};
   model.groups = {{"text ", 400}};
   model.eeprom = model_eeprom{100, 10, 90, 10.0};
+  model.sections = {{".text", true, "program0", "", 800}};
+  model.has_symbols = true;
+  model.symbols = {{"_vfprintf_r", "_vfprintf_r", "", false, 0, 0x100, 600, 600},
+                   {"printf", "printf", "", false, 0, 0x358, 40, 40},
+                   {"sprintf", "sprintf", "", false, 0, 0x380, 30, 30},
+                   {"memcpy", "memcpy", "", false, 0, 0x3a0, 60, 60}};
   return model;
 }
 
@@ -206,7 +220,71 @@ INSTANTIATE_TEST_SUITE_P(
         // Trailing blanks of a group's search text need not be written.
         limit_case{"group named without its trailing blank",
                    "\"groups\": {\"text\": {\"max_bytes\": 499}}", false, rule_verdict::fail, 500.0,
-                   "used 500 bytes, over the limit of 499 bytes"}),
+                   "used 500 bytes, over the limit of 499 bytes"},
+        // Symbols: *printf* matches _vfprintf_r 700 and printf 40 now, and sprintf 30 too in
+        // the baseline (670 there).
+        limit_case{"symbols sum warn", k_h5 + "\"symbols\": {\"*printf*\": {\"max_bytes\": 760}}",
+                   false, rule_verdict::warn, 740.0,
+                   "2 symbols hold 740 bytes, within 5 % of the limit of 760 bytes"},
+        limit_case{"symbols sum fail",
+                   "\"symbols\": {\"*printf*\": {\"max_bytes\": 739, \"each\": false}}", false,
+                   rule_verdict::fail, 740.0,
+                   "2 symbols hold 740 bytes, over the limit of 739 bytes"},
+        limit_case{"symbols by display name", "\"symbols\": {\"logger::*\": {\"max_bytes\": 100}}",
+                   false, rule_verdict::fail, 120.0,
+                   "1 symbol holds 120 bytes, over the limit of 100 bytes"},
+        limit_case{"symbols by key", "\"symbols\": {\"_ZN6logger*\": {\"max_bytes\": 100}}", false,
+                   rule_verdict::fail, 120.0,
+                   "1 symbol holds 120 bytes, over the limit of 100 bytes"},
+        limit_case{"symbols matching nothing", "\"symbols\": {\"nosuch*\": {\"max_bytes\": 1}}",
+                   true, rule_verdict::skipped, std::nullopt, "no symbol matches"},
+        limit_case{"each symbol, one over",
+                   "\"symbols\": {\"*printf*\": {\"each\": true, \"max_bytes\": 512}}", false,
+                   rule_verdict::fail, 700.0,
+                   "_vfprintf_r (largest of 2) holds 700 bytes, over the limit of 512 bytes"},
+        limit_case{"each symbol, both over",
+                   "\"symbols\": {\"*printf*\": {\"each\": true, \"max_bytes\": 30}}", false,
+                   rule_verdict::fail, 700.0,
+                   "_vfprintf_r (largest of 2) holds 700 bytes, over the limit of 30 bytes; 2 of 2 "
+                   "over it"},
+        limit_case{"symbols sum growth", "\"symbols\": {\"*printf*\": {\"max_growth_bytes\": 50}}",
+                   true, rule_verdict::fail, 70.0,
+                   "2 symbols (3 in the baseline) grew by 70 bytes, over the limit of 50 bytes"},
+        limit_case{"symbols sum growth pct",
+                   "\"symbols\": {\"*printf*\": {\"max_growth_pct\": 11}}", true,
+                   rule_verdict::pass, 7000.0 / 670,
+                   "2 symbols (3 in the baseline) grew by 10.45 % (limit 11 %)"},
+        limit_case{"symbols growth without a baseline",
+                   "\"symbols\": {\"*printf*\": {\"max_growth_pct\": 11}}", false,
+                   rule_verdict::skipped, std::nullopt, "a growth limit needs --baseline"},
+        limit_case{"symbols sum growth from 0",
+                   "\"symbols\": {\"logger::*\": {\"max_growth_pct\": 50}}", true,
+                   rule_verdict::fail, std::nullopt,
+                   "1 symbol (0 in the baseline) grew from 0 to 120 bytes, over the limit of 50 %"},
+        // Each paired symbol: _vfprintf_r grew by 100 (16.67 %), printf by 0, sprintf is gone
+        // (-30) and logger::print() is new.
+        limit_case{"each symbol's growth",
+                   "\"symbols\": {\"*printf*\": {\"each\": true, \"max_growth_bytes\": 50}}", true,
+                   rule_verdict::fail, 100.0,
+                   "_vfprintf_r (worst of 3) grew by 100 bytes, over the limit of 50 bytes"},
+        limit_case{
+            "each symbol's growth pct within the headroom",
+            k_h5 + "\"symbols\": {\"*printf*\": {\"each\": true, \"max_growth_pct\": 20}}", true,
+            rule_verdict::warn, 10000.0 / 600,
+            "_vfprintf_r (worst of 3) grew by 16.67 %, within 5 points of the limit of 20 %"},
+        limit_case{"each symbol's growth pct, a new one the worst",
+                   "\"symbols\": {\"*print*\": {\"each\": true, \"max_growth_pct\": 50}}", true,
+                   rule_verdict::fail, std::nullopt,
+                   "logger::print() (worst of 4) grew from 0 to 120 bytes, over the limit of 50 %"},
+        limit_case{"a removed symbol does not fail",
+                   "\"symbols\": {\"sprintf\": {\"each\": true, \"max_growth_bytes\": 0}}", true,
+                   rule_verdict::pass, -30.0, "sprintf grew by -30 bytes (limit 0 bytes)"},
+        // New symbols: logger::print() 120.
+        limit_case{"new symbols fail", "\"new_symbols\": {\"max_bytes\": 100}", true,
+                   rule_verdict::fail, 120.0,
+                   "1 new symbol holds 120 bytes, over the limit of 100 bytes"},
+        limit_case{"new symbols without a baseline", "\"new_symbols\": {\"max_bytes\": 100}", false,
+                   rule_verdict::skipped, std::nullopt, "a limit on new symbols needs --baseline"}),
     [](const ::testing::TestParamInfo<limit_case>& param) {
       return "Case" + std::to_string(param.index);
     });
@@ -317,7 +395,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "budget_version: 2 is not supported (this vemora-check reads 1)"},
         invalid_case{"an unknown key", v1("\"range\": {}"),
                      "range: unknown key (known: budget_version, warn_headroom_pct, ranges, "
-                     "totals, groups, dropped, eeprom, allow)"},
+                     "totals, groups, dropped, eeprom, allow, symbols, new_symbols)"},
         invalid_case{"no such range", v1("\"ranges\": {\"program7\": {\"max_used_pct\": 90}}"),
                      "ranges.program7: no such range (ranges: program0 \"boot\", program1 "
                      "\"app\", memory0 \"RAM\", memory1 \"RAM\")"},
@@ -420,7 +498,41 @@ INSTANTIATE_TEST_SUITE_P(
                      "ranges.a [2J b: no such range (ranges: program0 \"boot\", program1 "
                      "\"app\", memory0 \"RAM\", memory1 \"RAM\")"},
         invalid_case{"a section of the file given twice",
-                     v1("\"ranges\": {}, \"ranges\": {\"program7\": {}}"), "ranges: given twice"}),
+                     v1("\"ranges\": {}, \"ranges\": {\"program7\": {}}"), "ranges: given twice"},
+        invalid_case{"symbols as a list", v1("\"symbols\": [\"*printf*\"]"),
+                     "symbols: not an object of patterns"},
+        invalid_case{"an empty pattern", v1("\"symbols\": {\"\": {\"max_bytes\": 1}}"),
+                     "symbols.: an empty pattern matches no symbol (\"*\" matches every one)"},
+        invalid_case{"a pattern's limits that are no object", v1("\"symbols\": {\"*printf*\": 5}"),
+                     "symbols.*printf*: not an object of limits"},
+        invalid_case{"a limit no symbol has",
+                     v1("\"symbols\": {\"*printf*\": {\"max_used_pct\": 5}}"),
+                     "symbols.*printf*.max_used_pct: unknown limit (known: max_bytes, "
+                     "max_growth_bytes, max_growth_pct, each)"},
+        invalid_case{"each as text",
+                     v1("\"symbols\": {\"*printf*\": {\"max_bytes\": 1, \"each\": \"yes\"}}"),
+                     "symbols.*printf*.each: not true or false"},
+        invalid_case{"each without a limit", v1("\"symbols\": {\"*printf*\": {\"each\": true}}"),
+                     "symbols.*printf*: names no limit (known: max_bytes, max_growth_bytes, "
+                     "max_growth_pct)"},
+        invalid_case{"an unclosed set", v1("\"symbols\": {\"abc[\": {\"max_bytes\": 1}}"),
+                     "symbols.abc[: the \"[\" at 4 is not closed by \"]\""},
+        invalid_case{"a symbol's size in lower case",
+                     v1("\"symbols\": {\"a.b\": {\"max_bytes\": \"16k\"}}"),
+                     "symbols.a.b.max_bytes: \"16k\" is not a size (digits, with K or M for 1024 "
+                     "or 1048576)"},
+        invalid_case{"a negative growth of symbols",
+                     v1("\"symbols\": {\"x\": {\"max_growth_pct\": -1}}"),
+                     "symbols.x.max_growth_pct: must not be negative"},
+        invalid_case{"a pattern given twice",
+                     v1("\"symbols\": {\"x\": {\"max_bytes\": 1}, \"x\": {\"max_bytes\": 2}}"),
+                     "symbols.x: given twice"},
+        invalid_case{"new symbols with growth", v1("\"new_symbols\": {\"max_growth_bytes\": 1}"),
+                     "new_symbols.max_growth_bytes: unknown limit (known: max_bytes)"},
+        invalid_case{"new symbols each", v1("\"new_symbols\": {\"max_bytes\": 1, \"each\": true}"),
+                     "new_symbols.each: unknown limit (known: max_bytes)"},
+        invalid_case{"new symbols as a number", v1("\"new_symbols\": 100"),
+                     "new_symbols: not an object of limits"}),
     [](const ::testing::TestParamInfo<invalid_case>& param) {
       return "Case" + std::to_string(param.index);
     });
@@ -588,6 +700,120 @@ TEST(BudgetGroups, TheTextAsWrittenWinsOverOneWithATrailingBlank) {
   ASSERT_EQ(the_budget.rules.size(), 1u);
   EXPECT_EQ(the_budget.rules[0].index, 1u);
   EXPECT_EQ(the_budget.rules[0].target, "groups.text");
+}
+
+// ---- symbols ------------------------------------------------------------------
+
+TEST(BudgetSymbols, EachLimitIsARuleWithItsPattern) {
+  const report_model current = settled_build();
+  const budget the_budget = parsed(
+      "\"symbols\": {\"*printf*\": {\"max_bytes\": \"16K\", \"max_growth_bytes\": 8, "
+      "\"max_growth_pct\": 2.5, \"each\": true}, \"a.b\": {\"each\": false, \"max_bytes\": 1}}, "
+      "\"new_symbols\": {\"max_bytes\": \"1K\"}",
+      current);
+  struct row {
+    std::string key, target, limit, text, pattern;
+    double value;
+    bool each;
+  };
+  const std::vector<row> expected = {
+      {"symbols.*printf*", "symbols.*printf* (each)", "max_bytes", "16K", "*printf*", 16384, true},
+      {"symbols.*printf*", "symbols.*printf* (each)", "max_growth_bytes", "8", "*printf*", 8, true},
+      {"symbols.*printf*", "symbols.*printf* (each)", "max_growth_pct", "2.5", "*printf*", 2.5,
+       true},
+      {"symbols.a.b", "symbols.a.b", "max_bytes", "1", "a.b", 1, false},
+      {"new_symbols", "new_symbols", "max_bytes", "1K", "", 1024, false}};
+  ASSERT_EQ(the_budget.rules.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const budget_rule& rule = the_budget.rules[i];
+    EXPECT_EQ(rule.kind, i < 4 ? budget_target_kind::symbols : budget_target_kind::new_symbols);
+    EXPECT_EQ(rule.key, expected[i].key);
+    EXPECT_EQ(rule.target, expected[i].target);
+    EXPECT_EQ(rule.limit, expected[i].limit);
+    EXPECT_EQ(rule.limit_text, expected[i].text);
+    EXPECT_EQ(rule.pattern, expected[i].pattern);
+    EXPECT_EQ(rule.limit_value, expected[i].value);
+    EXPECT_EQ(rule.each, expected[i].each);
+  }
+}
+
+enum class lacking { current, baseline };
+
+struct unchecked_case {
+  std::string rules;
+  lacking side;
+  const char* message;
+};
+
+class BudgetSymbolsUnchecked : public ::testing::TestWithParam<unchecked_case> {};
+
+/// A build without symbols (analysed without an image) never lets a symbol rule pass.
+TEST_P(BudgetSymbolsUnchecked, IsSkippedWithTheReason) {
+  report_model current = settled_build();
+  report_model base = baseline_build();
+  report_model& bare = GetParam().side == lacking::current ? current : base;
+  bare.has_symbols = false;
+  bare.symbols.clear();
+  const budget the_budget = parsed(GetParam().rules, current);
+  const budget_result result = evaluate_budget(the_budget, current, &base);
+  ASSERT_EQ(result.rules.size(), 1u);
+  EXPECT_EQ(rule_verdict_keyword(result.rules[0].verdict), "skipped");
+  EXPECT_FALSE(result.rules[0].value);
+  EXPECT_EQ(result.rules[0].message, GetParam().message);
+}
+
+const char* const k_no_symbols = "no symbols: the build was analysed without an image";
+const char* const k_no_base_symbols =
+    "no symbols in the baseline (made without an image, or older than schema 1.3.0)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Sides, BudgetSymbolsUnchecked,
+    ::testing::Values(
+        unchecked_case{"\"symbols\": {\"*\": {\"max_bytes\": 1}}", lacking::current, k_no_symbols},
+        unchecked_case{"\"symbols\": {\"*\": {\"max_bytes\": 1, \"each\": true}}", lacking::current,
+                       k_no_symbols},
+        unchecked_case{"\"symbols\": {\"*\": {\"max_growth_pct\": 1, \"each\": true}}",
+                       lacking::baseline, k_no_base_symbols},
+        unchecked_case{"\"new_symbols\": {\"max_bytes\": 1}", lacking::baseline, k_no_base_symbols},
+        // A limit on the current build alone needs nothing of the baseline.
+        unchecked_case{"\"symbols\": {\"nosuch\": {\"max_bytes\": 1}}", lacking::baseline,
+                       "no symbol matches"}));
+
+TEST(BudgetSymbols, WritersShowTheSymbolRules) {
+  const report_model current = settled_build();
+  const report_model base = baseline_build();
+  const budget the_budget = parsed(
+      "\"symbols\": {\"*printf*\": {\"max_bytes\": 739, \"each\": true}, \"logger::*\": "
+      "{\"max_growth_bytes\": 200}}, \"new_symbols\": {\"max_bytes\": 100}",
+      current);
+  const budget_result result = evaluate_budget(the_budget, current, &base);
+  std::ostringstream text;
+  write_budget_text(text, the_budget, result);
+  EXPECT_EQ(text.str(),
+            "vemora-check check: fail (3 rules: 2 pass, 0 warn, 1 fail, 0 skipped)\n"
+            "\n"
+            "Verdict  Target                   Limit             Allowed  Value  Message\n"
+            "pass     symbols.*printf* (each)  max_bytes             739    700  _vfprintf_r "
+            "(largest of 2) holds 700 bytes (limit 739 bytes)\n"
+            "pass     symbols.logger::*        max_growth_bytes      200    120  1 symbol (0 in "
+            "the baseline) grew by 120 bytes (limit 200 bytes)\n"
+            "fail     new_symbols              max_bytes             100    120  1 new symbol "
+            "holds 120 bytes, over the limit of 100 bytes\n"
+            "\n"
+            "Budget as applied:\n"
+            "  warn_headroom_pct 0\n"
+            "  symbols.*printf* (each): max_bytes 739\n"
+            "  symbols.logger::*: max_growth_bytes 200\n"
+            "  new_symbols: max_bytes 100\n");
+  // Without a baseline the growth rules are notices, never silent passes.
+  std::ostringstream github;
+  write_budget_github(github, evaluate_budget(the_budget, current, nullptr));
+  EXPECT_EQ(github.str(),
+            "::notice title=vemora-check budget::symbols.logger::* max_growth_bytes: a growth "
+            "limit needs --baseline\n"
+            "::notice title=vemora-check budget::new_symbols max_bytes: a limit on new symbols "
+            "needs --baseline\n"
+            "vemora-check check: pass (3 rules: 1 pass, 0 warn, 0 fail, 2 skipped)\n");
 }
 
 struct size_case {

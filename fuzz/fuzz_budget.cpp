@@ -21,7 +21,8 @@ using namespace fuzz_support;
 /// A small build for the budget to name: two labelled ranges, one of size
 /// 0, two groups of one search text, dropped sums (a straddling section
 /// among them), an EEPROM, load copies in program0, memory1 without a
-/// footprint (as read from an older report), and findings of the map.
+/// footprint (as read from an older report), findings of the map, and the
+/// symbols of an image in .text (one of them named only by its key).
 report_model fixed_build() {
   report_model model;
   model.ranges = {
@@ -41,6 +42,11 @@ report_model fixed_build() {
                        {"VL110", "error", "an address or size wider than 32 bits"},
                        {"VL005", "error", "of the definition"}};
   model.eeprom = model_eeprom{100, 40, 60, 40.0};
+  model.has_symbols = true;
+  model.symbols = {{"_vfprintf_r", "_vfprintf_r", "", false, 0, 0, 300, 300},
+                   {"printf", "printf", "", false, 0, 300, 40, 40},
+                   {"_ZN6logger5printEv", "logger::print()", "", false, 0, 340, 60, 60},
+                   {"s_count", "", "main.c", true, 2, 0x200000, 4, 4}};
   return model;
 }
 
@@ -66,6 +72,21 @@ void check_budget(std::string_view text, const report_model& current, const repo
     }
     // Nor a footprint limit on a target whose report gives none.
     if (rule.rule->limit.rfind("max_footprint", 0) == 0 && !rule.value) {
+      FUZZ_CHECK(rule.verdict == rule_verdict::skipped);
+    }
+    // A symbol rule is never passed on a build without symbols, nor its growth (or the new
+    // symbols) on a baseline without them; a figure of a symbol rule is a checked one.
+    const bool of_symbols = rule.rule->kind == budget_target_kind::symbols ||
+                            rule.rule->kind == budget_target_kind::new_symbols;
+    const bool growth =
+        rule.rule->limit != "max_bytes" || rule.rule->kind == budget_target_kind::new_symbols;
+    if (of_symbols && (!current.has_symbols || (growth && base != nullptr && !base->has_symbols))) {
+      FUZZ_CHECK(rule.verdict == rule_verdict::skipped);
+    }
+    if (of_symbols && rule.verdict == rule_verdict::skipped) {
+      FUZZ_CHECK(!rule.value);
+    }
+    if (rule.rule->kind == budget_target_kind::new_symbols && base == nullptr) {
       FUZZ_CHECK(rule.verdict == rule_verdict::skipped);
     }
     // A finding the budget allows never fails; one it does not allow always does.
