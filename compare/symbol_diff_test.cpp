@@ -2,11 +2,15 @@
 // order within one key, the statuses, and the sums by range, group and file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "compare/report_diff.h"
+#include "formats/report_formats.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -184,5 +188,99 @@ TEST(SymbolSides, TheRangesUnattributedBytesAreComparedWhenBothCarrySymbols) {
   current.has_symbols = false;
   EXPECT_FALSE(compute_diff(base, current).ranges[0].unattributed);
 }
+
+
+/// The model of a report of the Cortex-M example build in folder (relative to the example),
+/// read back from its JSON as a baseline is.
+report_model firmware_build(const std::string& folder) {
+  const std::string example = test_support::source_dir() + "/examples/cortex-m/";
+  analysis_request request;
+  request.type_keyword = std::string(k_image_keyword);
+  request.image_keywords = true;
+  request.definition_path = example + "memory.def";
+  request.map_path = example + folder + "firmware.elf";
+  request.collect_fates = true;
+  const analysis_result result = analyse(request);
+  EXPECT_FALSE(result.failure().failed()) << folder;
+  std::ostringstream json;
+  write_json_report(json, result, report_context{});
+  report_model model;
+  std::string error;
+  EXPECT_TRUE(read_report_model(json.str(), model, error)) << error;
+  return model;
+}
+
+/// The changed rows as the example's symbol-changes.txt lists them: "status key base current
+/// section" (the current section, else the base one), by key.
+std::vector<std::string> changed_rows(const symbol_changes& changes) {
+  std::vector<std::string> out;
+  for (const symbol_diff& row : changes.rows) {
+    if (row.status == symbol_status::unchanged) {
+      continue;
+    }
+    out.push_back(std::string(symbol_status_keyword(row.status)) + "\t" + row.key + "\t" +
+                  std::to_string(static_cast<long long>(row.bytes.base)) + "\t" +
+                  std::to_string(static_cast<long long>(row.bytes.current)) + "\t" +
+                  (row.in_current ? row.current.section : row.base.section));
+  }
+  std::sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) {
+    const auto key = [](const std::string& line) {
+      const std::size_t from = line.find('\t') + 1;
+      return line.substr(from, line.find('\t', from) - from);
+    };
+    return key(a) < key(b);
+  });
+  return out;
+}
+
+/// The lines of a hand-written table without its comment lines.
+std::vector<std::string> table_lines(const std::string& path) {
+  std::istringstream text(test_support::read_file(path));
+  std::vector<std::string> out;
+  for (std::string line; std::getline(text, line);) {
+    if (!line.empty() && line[0] != '#') {
+      out.push_back(line);
+    }
+  }
+  return out;
+}
+
+struct build_pair {
+  const char* folder;  ///< the later build, under examples/cortex-m
+};
+
+class FirmwareBuilds : public ::testing::TestWithParam<build_pair> {
+ protected:
+  report_model m_base = firmware_build("");
+  report_model m_current = firmware_build(GetParam().folder);
+  report_diff m_diff = compute_diff(m_base, m_current);
+};
+
+TEST_P(FirmwareBuilds, ListTheHandCheckedChangesAndNoRenames) {
+  const std::string table = test_support::source_dir() + "/examples/cortex-m/" +
+                            GetParam().folder + "symbol-changes.txt";
+  EXPECT_EQ(changed_rows(m_diff.symbols), table_lines(table));
+}
+
+TEST_P(FirmwareBuilds, EachRangeChangesByItsSymbolsAndItsUnattributedBytes) {
+  ASSERT_EQ(m_diff.symbols.sides, symbol_sides::both);
+  for (const range_diff& range : m_diff.ranges) {
+    ASSERT_TRUE(range.unattributed) << range.id;
+    double symbols = 0;
+    for (const symbol_sum& sum : m_diff.symbols.ranges) {
+      if (sum.name == range.id) {
+        symbols = sum.bytes.delta;
+      }
+    }
+    EXPECT_EQ(range.used.delta, symbols + range.unattributed->delta) << range.id;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(CortexM, FirmwareBuilds,
+                         ::testing::Values(build_pair{"next/"}, build_pair{"reorder/"}),
+                         [](const ::testing::TestParamInfo<build_pair>& param) {
+                           return std::string(param.param.folder).substr(
+                               0, std::string(param.param.folder).size() - 1);
+                         });
 
 }  // namespace
