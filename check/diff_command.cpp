@@ -48,7 +48,8 @@ CLI::App* add_diff_command(CLI::App& app, diff_options& options) {
       ->check(CLI::IsMember({"text", "markdown", "json", "csv"}));
   command
       ->add_option("--top", options.top,
-                   "Section rows listed (default 20); Markdown folds the rest, JSON and CSV "
+                   "Section rows listed (default 20) and symbol rows under each range "
+                   "(default 10); N sets both. Markdown folds the other sections, JSON and CSV "
                    "list all")
       ->type_name("N")
       ->check(CLI::NonNegativeNumber);
@@ -65,17 +66,25 @@ CLI::App* add_diff_command(CLI::App& app, diff_options& options) {
   return command;
 }
 
+diff_view diff_view_of(const diff_options& options) {
+  diff_view view;
+  view.base_name = options.base;
+  view.current_name = options.current;
+  if (options.top) {
+    view.top = *options.top;
+    view.symbol_top = *options.top;
+  }
+  view.min_delta = options.min_delta;
+  view.show_unchanged = options.show_unchanged;
+  view.show_dropped = options.show_dropped;
+  return view;
+}
+
 int run_diff(const diff_options& options, std::ostream& out) {
   const report_model base = read_report_file(options.base);
   const report_model current = read_report_file(options.current);
   const report_diff diff = compute_diff(base, current);
-  diff_view view;
-  view.base_name = options.base;
-  view.current_name = options.current;
-  view.top = options.top;
-  view.min_delta = options.min_delta;
-  view.show_unchanged = options.show_unchanged;
-  view.show_dropped = options.show_dropped;
+  const diff_view view = diff_view_of(options);
   if (options.format == "markdown") {
     write_diff_markdown(out, diff, view);
   } else if (options.format == "json") {

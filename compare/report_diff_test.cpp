@@ -66,11 +66,11 @@ TEST_F(TwoReports, CsvListsADroppedSectionOnlyWithShowDropped) {
   write_diff_csv(quiet, m_diff);
   EXPECT_EQ(quiet.str().find("section,.zero"), std::string::npos);
   // .dbg went from dropped to counted: a fate change, listed either way.
-  EXPECT_NE(quiet.str().find("\r\nsection,.dbg,,program1,0,64,64,,fate_changed\r\n"),
+  EXPECT_NE(quiet.str().find("\r\nsection,.dbg,,program1,0,64,64,,fate_changed,,,,,,\r\n"),
             std::string::npos);
   std::ostringstream all;
   write_diff_csv(all, m_diff, true);
-  EXPECT_NE(all.str().find("\r\nsection,.zero,,,0,0,0,0.0,unchanged\r\n"), std::string::npos);
+  EXPECT_NE(all.str().find("\r\nsection,.zero,,,0,0,0,0.0,unchanged,,,,,,\r\n"), std::string::npos);
 }
 
 TEST_F(TwoReports, TextListsADroppedSectionOnlyWithShowDropped) {
@@ -130,10 +130,10 @@ TEST_F(TwoReports, CsvHeaderSaysWhichWayTheDeltaGoes) {
   const std::string text = out.str();
   EXPECT_EQ(text.substr(0, text.find("\r\n")),
             "level,name,base_range,current_range,base,current,delta_current_minus_base,delta_pct,"
-            "status");
-  EXPECT_NE(text.find("\r\ntotal,memory,,,310,420.5,110.5,35.645161290322584,changed\r\n"),
+            "status,key,base_section,current_section,base_group,current_group,file");
+  EXPECT_NE(text.find("\r\ntotal,memory,,,310,420.5,110.5,35.645161290322584,changed,,,,,,\r\n"),
             std::string::npos);
-  EXPECT_NE(text.find("\r\nsection,.cal,program0,program1,200,200,0,0.0,moved\r\n"),
+  EXPECT_NE(text.find("\r\nsection,.cal,program0,program1,200,200,0,0.0,moved,,,,,,\r\n"),
             std::string::npos);
 }
 

@@ -1,6 +1,7 @@
-"""Validates every *.json report in a folder against the report schema, and
-every *.json in its subfolder lint/ as a lint document: {"diagnostics": [...]}
-with the report's diagnostics array and no other key.
+"""Validates every *.json report in a folder against the report schema, every
+*.json in its subfolder lint/ as a lint document: {"diagnostics": [...]}
+with the report's diagnostics array and no other key, and every *.json in
+diff/ as a vemora-diff document (diff --format json), the schema's "diff".
 
 Usage: check_reports.py SCHEMA FOLDER. Exit 0 when all are valid, 1 when one
 is not (or none was found), 77 (skipped) when python3-jsonschema is missing.
@@ -26,6 +27,15 @@ def lint_schema(schema):
     return narrowed
 
 
+def diff_schema(schema):
+    """The report schema narrowed to the diff object it embeds: same $defs."""
+    narrowed = dict(schema["properties"]["diff"])
+    narrowed["$schema"] = schema["$schema"]
+    narrowed["title"] = "vemora-diff"
+    narrowed["$defs"] = schema["$defs"]
+    return narrowed
+
+
 def validator_of(schema):
     validator_class = jsonschema.validators.validator_for(schema)
     validator_class.check_schema(schema)
@@ -37,7 +47,8 @@ def main():
     folder = pathlib.Path(sys.argv[2])
     failed = 0
     for validator, pattern in ((validator_of(schema), "*.json"),
-                               (validator_of(lint_schema(schema)), "lint/*.json")):
+                               (validator_of(lint_schema(schema)), "lint/*.json"),
+                               (validator_of(diff_schema(schema)), "diff/*.json")):
         reports = sorted(folder.glob(pattern))
         if not reports:
             print("no", pattern, "found in", folder)

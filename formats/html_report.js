@@ -1,7 +1,8 @@
 // Draws the parts of the HTML report that need the data as a whole: the
 // treemaps (range, SEARCH group, section and, with an image, its symbols and
-// unattributed bytes; a squarified layout), the sortable section table, the
-// searchable symbol table and, when the inlined report has one, the diff. It reads the
+// unattributed bytes; a squarified layout), the section table, the symbol table
+// and, when the inlined report has one, the diff with its symbol changes: all
+// three tables sortable, paged and filterable by the one paged_table. It reads the
 // report from the JSON block of the page only and fetches nothing; when all is
 // drawn it sets data-status="ok" on the body, or "error" with the reason.
 (function () {
@@ -456,157 +457,24 @@
         .join('');
   }
 
-  // ---- section table ----------------------------------------------------
-  function section_table(report, element, pager) {
-    const rows = [];
-    report.sections.forEach(function (section, index) {
-      if (section.fate === 'counted') {
-        rows.push(index);
-      }
-    });
-    const columns = [
-      {key: 'name', text: function (s) { return esc(s.name); }, cls: 'name',
-       value: function (s) { return s.name; }},
-      {key: 'range', text: function (s) { return esc(s.range); }, cls: '',
-       value: function (s) { return s.range; }},
-      {key: 'group', text: function (s) { return s.range && s.range.startsWith('memory') ? '' : esc(group_text(report, s.group)); }, cls: 'group',
-       value: function (s) { return s.group === null ? -1 : s.group; }},
-      {key: 'start', text: function (s) { return hex(s.start); }, cls: 'num mono',
-       value: function (s) { return s.start; }},
-      {key: 'size', text: function (s) { return s.unit === 'bits' ? s.size + ' bits' : String(s.size); }, cls: 'num nowrap',
-       value: function (s) { return bytes_of(s); }},
-      {key: 'line', text: function (s) { return s.line === null ? '' : String(s.line); },
-       cls: 'num', value: function (s) { return s.line === null ? 0 : s.line; }},
-    ];
-    let page = 0;
-    const head = element.querySelectorAll('th');
-
-    function draw() {
-      const first = page * k_page_rows;
-      const last = Math.min(rows.length, first + k_page_rows);
-      const html = [];
-      for (let i = first; i < last; ++i) {
-        const section = report.sections[rows[i]];
-        html.push('<tr data-i="', rows[i], '">');
-        for (const column of columns) {
-          const text = column.text(section);
-          html.push('<td class="', column.cls, '"', column.key === 'group' ? ' title="' + text + '"' : '',
-                    '>', text, '</td>');
-        }
-        html.push('</tr>');
-      }
-      element.tBodies[0].innerHTML = html.join('');
-      if (rows.length <= k_page_rows) {
-        pager.innerHTML = '<span class="note">' +
-                          plural(rows.length, 'counted section', 'counted sections') + '</span>';
-        return;
-      }
-      pager.innerHTML = '<button type="button" data-step="-1"' + (page === 0 ? ' disabled' : '') +
-                        '>previous</button><button type="button" data-step="1"' +
-                        (last >= rows.length ? ' disabled' : '') + '>next</button>' +
-                        '<span class="note">rows ' + (first + 1) + '\u2013' + last + ' of ' +
-                        plural(rows.length, 'counted section', 'counted sections') + '</span>';
-    }
-
-    pager.addEventListener('click', function (event) {
-      const step = Number(event.target.getAttribute('data-step'));
-      if (step) {
-        page = Math.max(0, Math.min(page + step, Math.ceil(rows.length / k_page_rows) - 1));
-        draw();
-      }
-    });
-    head.forEach(function (th, at) {
-      th.addEventListener('click', function () {
-        const ascending = th.getAttribute('aria-sort') !== 'ascending';
-        head.forEach(function (other) {
-          other.removeAttribute('aria-sort');
-        });
-        th.setAttribute('aria-sort', ascending ? 'ascending' : 'descending');
-        const value = columns[at].value;
-        const keys = new Map();
-        for (const index of rows) {
-          keys.set(index, value(report.sections[index]));
-        }
-        const direction = ascending ? 1 : -1;
-        rows.sort(function (a, b) {
-          const x = keys.get(a);
-          const y = keys.get(b);
-          const order = x < y ? -1 : x > y ? 1 : a - b;
-          return order * direction;
-        });
-        page = 0;
-        draw();
-      });
-    });
-    draw();
-  }
-
-  // ---- symbol table -----------------------------------------------------
-  // The image's symbols, largest first, paged as the section table is; the
-  // search keeps the rows whose name or display name holds the text (any
-  // case). The page's address may preset it: ...#symbol-search=printf.
-  function symbol_table(report, element, pager, search) {
-    const symbols = Array.isArray(report.symbols) ? report.symbols : [];
-    const all = symbols.map(function (_, index) {
-      return index;
-    });
-    all.sort(function (a, b) {
-      return Number(symbols[b].bytes) - Number(symbols[a].bytes) || a - b;
-    });
-    const section_of = function (s) {
-      return report.sections[s.section] || {name: '', range: ''};
-    };
-    const columns = [
-      {key: 'name', cls: 'name', text: function (s) {
-        return esc(s.display);
-      }, value: function (s) {
-        return s.display;
-      }},
-      {key: 'kind', cls: '', text: function (s) {
-        return esc(s.kind);
-      }, value: function (s) {
-        return s.kind;
-      }},
-      {key: 'binding', cls: '', text: function (s) {
-        return esc(s.binding);
-      }, value: function (s) {
-        return s.binding;
-      }},
-      {key: 'section', cls: 'mono', text: function (s) {
-        return esc(section_of(s).name);
-      }, value: function (s) {
-        return s.section;
-      }},
-      {key: 'range', cls: '', text: function (s) {
-        return esc(section_of(s).range || '');
-      }, value: function (s) {
-        return section_of(s).range || '';
-      }},
-      {key: 'bytes', cls: 'num', text: function (s) {
-        return String(s.bytes);
-      }, value: function (s) {
-        return Number(s.bytes);
-      }},
-      {key: 'size', cls: 'num', text: function (s) {
-        return String(s.size);
-      }, value: function (s) {
-        return Number(s.size);
-      }},
-    ];
-    const head = element.querySelectorAll('th');
+  // ---- tables -----------------------------------------------------------
+  // One sortable, paged, filterable table. spec: element (the table; its th are the columns),
+  // pager, items (the data rows), order (indices into items, as first shown), columns ({cls,
+  // text(item) as HTML, value(item) to sort by, title(item) as HTML or ''}), attribute (the
+  // row's data attribute holding its index), noun ([one, many]), row_class(item) (optional),
+  // and filter: none, or {inputs, matching()} where matching gives a test of an index or null
+  // for all rows. A click on a header sorts by its column (again: the other way); ties keep
+  // the items' order. Only one page of rows is ever in the DOM.
+  function paged_table(spec) {
+    const all = spec.order.slice();
+    const head = spec.element.querySelectorAll('th');
     let rows = all;
+    let test = null;
     let page = 0;
-    let wanted = '';
-
-    function matches(index) {
-      const symbol = symbols[index];
-      return String(symbol.name).toLowerCase().includes(wanted) ||
-             String(symbol.display).toLowerCase().includes(wanted);
-    }
 
     function filter() {
-      wanted = search.value.trim().toLowerCase();
-      rows = wanted === '' ? all.slice() : all.filter(matches);
+      test = spec.filter ? spec.filter.matching() : null;
+      rows = test === null ? all.slice() : all.filter(test);
       page = 0;
     }
 
@@ -615,41 +483,47 @@
       const last = Math.min(rows.length, first + k_page_rows);
       const html = [];
       for (let i = first; i < last; ++i) {
-        const symbol = symbols[rows[i]];
-        const title = symbol.name === symbol.display ? '' : ' title="' + esc(symbol.name) + '"';
-        html.push('<tr data-s="', rows[i], '">');
-        for (const column of columns) {
-          html.push('<td class="', column.cls, '"', column.key === 'name' ? title : '', '>',
-                    column.text(symbol), '</td>');
+        const item = spec.items[rows[i]];
+        const cls = spec.row_class ? ' class="' + spec.row_class(item) + '"' : '';
+        html.push('<tr', cls, ' ', spec.attribute, '="', rows[i], '">');
+        for (const column of spec.columns) {
+          const title = column.title ? column.title(item) : '';
+          html.push('<td class="', column.cls, '"', title === '' ? '' : ' title="' + title + '"',
+                    '>', column.text(item), '</td>');
         }
         html.push('</tr>');
       }
-      element.tBodies[0].innerHTML = html.join('');
-      const count = (wanted === '' ? '' : rows.length + ' of ') +
-                    plural(all.length, 'symbol', 'symbols') +
-                    (wanted === '' ? '' : ' match');
+      spec.element.tBodies[0].innerHTML = html.join('');
+      const count = (test === null ? '' : rows.length + ' of ') +
+                    plural(all.length, spec.noun[0], spec.noun[1]) +
+                    (test === null ? '' : ' match');
       if (rows.length <= k_page_rows) {
-        pager.innerHTML = '<span class="note">' + esc(count) + '</span>';
+        spec.pager.innerHTML = '<span class="note">' + esc(count) + '</span>';
         return;
       }
-      pager.innerHTML = '<button type="button" data-step="-1"' + (page === 0 ? ' disabled' : '') +
-                        '>previous</button><button type="button" data-step="1"' +
-                        (last >= rows.length ? ' disabled' : '') + '>next</button>' +
-                        '<span class="note">rows ' + (first + 1) + '\u2013' + last + ' of ' +
-                        esc(count) + '</span>';
+      spec.pager.innerHTML =
+          '<button type="button" data-step="-1"' + (page === 0 ? ' disabled' : '') +
+          '>previous</button><button type="button" data-step="1"' +
+          (last >= rows.length ? ' disabled' : '') + '>next</button>' +
+          '<span class="note">rows ' + (first + 1) + '\u2013' + last + ' of ' + esc(count) +
+          '</span>';
     }
 
-    pager.addEventListener('click', function (event) {
+    spec.pager.addEventListener('click', function (event) {
       const step = Number(event.target.getAttribute('data-step'));
       if (step) {
         page = Math.max(0, Math.min(page + step, Math.ceil(rows.length / k_page_rows) - 1));
         draw();
       }
     });
-    search.addEventListener('input', function () {
-      filter();
-      draw();
-    });
+    if (spec.filter) {
+      for (const input of spec.filter.inputs) {
+        input.addEventListener('input', function () {
+          filter();
+          draw();
+        });
+      }
+    }
     head.forEach(function (th, at) {
       th.addEventListener('click', function () {
         const ascending = th.getAttribute('aria-sort') !== 'ascending';
@@ -657,10 +531,10 @@
           other.removeAttribute('aria-sort');
         });
         th.setAttribute('aria-sort', ascending ? 'ascending' : 'descending');
-        const value = columns[at].value;
+        const value = spec.columns[at].value;
         const keys = new Map();
         for (const index of all) {
-          keys.set(index, value(symbols[index]));
+          keys.set(index, value(spec.items[index]));
         }
         const direction = ascending ? 1 : -1;
         all.sort(function (a, b) {
@@ -673,6 +547,71 @@
         draw();
       });
     });
+    filter();
+    draw();
+  }
+
+  // ---- section table ----------------------------------------------------
+  function section_table(report, element, pager) {
+    const rows = [];
+    report.sections.forEach(function (section, index) {
+      if (section.fate === 'counted') {
+        rows.push(index);
+      }
+    });
+    const group_cell = function (s) {
+      return s.range && s.range.startsWith('memory') ? '' : esc(group_text(report, s.group));
+    };
+    const columns = [
+      {cls: 'name', text: function (s) { return esc(s.name); },
+       value: function (s) { return s.name; }},
+      {cls: '', text: function (s) { return esc(s.range); },
+       value: function (s) { return s.range; }},
+      {cls: 'group', text: group_cell, title: group_cell,
+       value: function (s) { return s.group === null ? -1 : s.group; }},
+      {cls: 'num mono', text: function (s) { return hex(s.start); },
+       value: function (s) { return s.start; }},
+      {cls: 'num nowrap', text: function (s) { return s.unit === 'bits' ? s.size + ' bits' : String(s.size); },
+       value: function (s) { return bytes_of(s); }},
+      {cls: 'num', text: function (s) { return s.line === null ? '' : String(s.line); },
+       value: function (s) { return s.line === null ? 0 : s.line; }},
+    ];
+    paged_table({element: element, pager: pager, items: report.sections, order: rows,
+                 columns: columns, attribute: 'data-i',
+                 noun: ['counted section', 'counted sections']});
+  }
+
+  // ---- symbol table -----------------------------------------------------
+  // The image's symbols, largest first; the search keeps the rows whose name or display name
+  // holds the text (any case). The page's address may preset it: ...#symbol-search=printf.
+  function symbol_table(report, element, pager, search) {
+    const symbols = Array.isArray(report.symbols) ? report.symbols : [];
+    const order = symbols.map(function (_, index) {
+      return index;
+    });
+    order.sort(function (a, b) {
+      return Number(symbols[b].bytes) - Number(symbols[a].bytes) || a - b;
+    });
+    const section_of = function (s) {
+      return report.sections[s.section] || {name: '', range: ''};
+    };
+    const columns = [
+      {cls: 'name', text: function (s) { return esc(s.display); },
+       title: function (s) { return s.name === s.display ? '' : esc(s.name); },
+       value: function (s) { return s.display; }},
+      {cls: '', text: function (s) { return esc(s.kind); },
+       value: function (s) { return s.kind; }},
+      {cls: '', text: function (s) { return esc(s.binding); },
+       value: function (s) { return s.binding; }},
+      {cls: 'mono', text: function (s) { return esc(section_of(s).name); },
+       value: function (s) { return s.section; }},
+      {cls: '', text: function (s) { return esc(section_of(s).range || ''); },
+       value: function (s) { return section_of(s).range || ''; }},
+      {cls: 'num', text: function (s) { return String(s.bytes); },
+       value: function (s) { return Number(s.bytes); }},
+      {cls: 'num', text: function (s) { return String(s.size); },
+       value: function (s) { return Number(s.size); }},
+    ];
     const preset = /(?:^#|&)symbol-search=([^&]*)/.exec(window.location.hash);
     if (preset) {
       try {
@@ -681,8 +620,19 @@
         search.value = preset[1];
       }
     }
-    filter();
-    draw();
+    paged_table({element: element, pager: pager, items: symbols, order: order, columns: columns,
+                 attribute: 'data-s', noun: ['symbol', 'symbols'], filter: {
+                   inputs: [search],
+                   matching: function () {
+                     const wanted = search.value.trim().toLowerCase();
+                     if (wanted === '') {
+                       return null;
+                     }
+                     return function (index) {
+                       return String(symbols[index].name).toLowerCase().includes(wanted) ||
+                              String(symbols[index].display).toLowerCase().includes(wanted);
+                     };
+                   }}});
   }
 
   // ---- diff ------------------------------------------------------------
@@ -757,9 +707,94 @@
                    return [row.name, row.base_range, row.current_range];
                  }, k_diff_rows),
     ];
+    const symbols = diff.symbols && typeof diff.symbols === 'object' ? diff.symbols : null;
+    const one_side = {base_only: 'the base report', current_only: 'the current report'};
+    if (symbols && one_side[symbols.sides]) {
+      html.push('<p class="note" id="symbol-change-note">Symbols: only ',
+                one_side[symbols.sides], ' carries symbols (made with an image); the diff ',
+                'compares sections only.</p>');
+    }
+    const changes = symbols && symbols.sides === 'both' ? list(symbols.rows) : [];
+    if (changes.length > 0) {
+      html.push('<h3>Symbol changes</h3><input type="search" class="symbol-search" ',
+                'id="symbol-change-search" placeholder="name contains" ',
+                'aria-label="search the symbol changes by name"> <select ',
+                'id="symbol-change-status" aria-label="status of the symbol changes">',
+                '<option value="">every status</option>');
+      for (const status of ['grown', 'shrunk', 'added', 'removed', 'moved', 'unchanged']) {
+        html.push('<option value="', status, '">', status, '</option>');
+      }
+      html.push('</select><div class="pager" id="symbol-change-pager"></div>',
+                '<div class="table-box"><table class="diff symbol-changes" ',
+                'data-level="Symbol changes" id="symbol-change-table"><thead><tr>',
+                '<th>symbol</th><th>status</th><th>range</th><th>section</th>',
+                '<th class="num">base</th><th class="num">current</th><th class="num">delta</th>',
+                '</tr></thead><tbody></tbody></table></div>');
+    }
     const part = document.getElementById('diff');
     document.getElementById('diff-tables').innerHTML = html.join('');
+    if (changes.length > 0) {
+      symbol_change_table(changes, document.getElementById('symbol-change-table'),
+                          document.getElementById('symbol-change-pager'),
+                          document.getElementById('symbol-change-search'),
+                          document.getElementById('symbol-change-status'));
+    }
     part.hidden = false;
+  }
+
+  // The symbol rows of the diff in its order (|delta| largest first), filtered by name and
+  // status; a removed symbol shows where it was, a moved one both sections.
+  function symbol_change_table(changes, element, pager, search, status) {
+    const side = function (row) {
+      return row.current || row.base || {section: '', range: ''};
+    };
+    const section_text = function (row) {
+      if (row.base && row.current && row.base.section !== row.current.section) {
+        return row.base.section + ' \u2192 ' + row.current.section;
+      }
+      return side(row).section;
+    };
+    const amount = function (place) {
+      return place ? Number(place.bytes) : 0;
+    };
+    const columns = [
+      {cls: 'mono name', text: function (r) { return esc(r.display); },
+       title: function (r) { return r.key === r.display ? '' : esc(r.key); },
+       value: function (r) { return r.display; }},
+      {cls: 'status', text: function (r) { return esc(r.status); },
+       value: function (r) { return r.status; }},
+      {cls: '', text: function (r) { return esc(side(r).range); },
+       value: function (r) { return side(r).range; }},
+      {cls: 'mono', text: function (r) { return esc(section_text(r)); }, value: section_text},
+      {cls: 'num', text: function (r) { return String(amount(r.base)); }, value: function (r) {
+        return amount(r.base);
+      }},
+      {cls: 'num', text: function (r) { return String(amount(r.current)); },
+       value: function (r) { return amount(r.current); }},
+      {cls: 'num delta', text: function (r) {
+        return (Number(r.delta) > 0 ? '+' : '') + esc(r.delta);
+      }, value: function (r) { return Number(r.delta); }},
+    ];
+    paged_table({element: element, pager: pager, items: changes,
+                 order: changes.map(function (_, index) { return index; }), columns: columns,
+                 attribute: 'data-c', noun: ['symbol', 'symbols'], row_class: function (r) {
+                   const delta = Number(r.delta);
+                   return delta > 0 ? 'grow' : delta < 0 ? 'shrink' : 'same';
+                 }, filter: {
+                   inputs: [search, status],
+                   matching: function () {
+                     const wanted = search.value.trim().toLowerCase();
+                     const kept = status.value;
+                     if (wanted === '' && kept === '') {
+                       return null;
+                     }
+                     return function (index) {
+                       const row = changes[index];
+                       return (kept === '' || row.status === kept) &&
+                              (String(row.display).toLowerCase().includes(wanted) ||
+                               String(row.key).toLowerCase().includes(wanted));
+                     };
+                   }}});
   }
 
   const body = document.body;

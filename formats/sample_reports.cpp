@@ -4,6 +4,7 @@
 // with a baseline map carries the diff that report --baseline adds. Each
 // report's diagnostics are the lint's findings on its inputs, and the lint's
 // own document of them is written into lint/ beside the reports.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -55,8 +56,7 @@ analysis_result analyse_map(const sample& s, const fs::path& map) {
   return analyse(request);
 }
 
-/// baseline_map: none for a report without a diff, else the map of the baseline build.
-bool write_sample(const sample& s, const fs::path& folder, const fs::path& baseline_map = {}) {
+analysis_result analyse_sample(const sample& s) {
   analysis_request request;
   request.type_keyword = s.keyword;
   request.definition_path = s.definition.string();
@@ -65,7 +65,22 @@ bool write_sample(const sample& s, const fs::path& folder, const fs::path& basel
   request.image_keywords = true;
   request.image_path = s.image.empty() ? std::string() : s.image.string();
   request.collect_fates = true;
-  const analysis_result result = analyse(request);
+  return analyse(request);
+}
+
+/// The vemora-diff document of two samples, as diff --format json writes it, into diff/.
+bool write_diff_sample(const fs::path& folder, const std::string& name, const sample& base,
+                       const sample& current) {
+  const report_diff diff = compute_diff(model_of_analysis(analyse_sample(base)),
+                                        model_of_analysis(analyse_sample(current)));
+  std::ofstream out(folder / "diff" / (name + ".json"), std::ios::binary);
+  write_diff_json(out, diff);
+  return static_cast<bool>(out);
+}
+
+/// baseline_map: none for a report without a diff, else the map of the baseline build.
+bool write_sample(const sample& s, const fs::path& folder, const fs::path& baseline_map = {}) {
+  const analysis_result result = analyse_sample(s);
 
   report_context context;
   context.tool_version = "0.0.0";
@@ -79,8 +94,8 @@ bool write_sample(const sample& s, const fs::path& folder, const fs::path& basel
     context.image = input_of(s.image);
   }
   const std::vector<lint_finding> findings =
-      lint_findings(diagnose_memory_def_file(request.definition_path),
-                    context.memory_definition.path, {&result.memory, s.keyword, context.map.path});
+      lint_findings(diagnose_memory_def_file(s.definition.string()), context.memory_definition.path,
+                    {&result.memory, s.keyword, context.map.path});
   context.diagnostics = report_diagnostics_of(findings);
   // Every report has one, whether or not its inputs have a trap.
   context.diagnostics.push_back({"VL000", "note", context.memory_definition.path, 1, 1, "sample"});
@@ -114,6 +129,7 @@ int main(int argc, char** argv) {
   fs::remove_all(folder, error);
   fs::create_directories(inputs, error);
   fs::create_directories(folder / "lint", error);
+  fs::create_directories(folder / "diff", error);
   if (error) {
     std::cerr << "cannot create " << inputs.string() << "\n";
     return 1;
@@ -240,6 +256,42 @@ int main(int argc, char** argv) {
       std::cerr << "cannot write " << s.name << ".json\n";
       status = 1;
     }
+  }
+  // diff --format json documents: two builds without symbols, an image against itself, a
+  // listing against the same build with its image; and the hand-written document of the
+  // writer's test, which holds a row of every symbol status.
+  const auto named = [&samples](const std::string& name) {
+    return *std::find_if(samples.begin(), samples.end(),
+                         [&name](const sample& s) { return s.name == name; });
+  };
+  const sample image = named("image_cortex_m");
+  const sample beside = named("image_beside_listing");
+  const sample listing_only{"listing", beside.keyword, beside.definition, beside.map, {}, {}};
+  const sample tev2{
+      "tev2", "Tev2", examples / "tev2" / "memory.def", examples / "tev2" / "firmware.map", {}, {}};
+  const sample tev2_next{"tev2_next",
+                         "Tev2",
+                         examples / "tev2" / "memory.def",
+                         examples / "tev2-next" / "firmware.map",
+                         {},
+                         {}};
+  const std::vector<std::pair<std::string, std::pair<const sample*, const sample*>>> diffs = {
+      {"tev2_to_next", {&tev2, &tev2_next}},
+      {"image_to_itself", {&image, &image}},
+      {"listing_to_image", {&listing_only, &beside}},
+  };
+  for (const auto& [name, pair] : diffs) {
+    if (!write_diff_sample(folder, name, *pair.first, *pair.second)) {
+      std::cerr << "cannot write diff/" << name << ".json\n";
+      status = 1;
+    }
+  }
+  std::error_code copied;
+  fs::copy_file(source / "compare" / "testdata" / "symbol_diff.json",
+                folder / "diff" / "symbol_diff.json", copied);
+  if (copied) {
+    std::cerr << "cannot copy symbol_diff.json\n";
+    status = 1;
   }
   return status;
 }

@@ -11,7 +11,8 @@ the change sits right under the ranges with its percentages in two decimals.
 The cortex-m image read with the keyword Elf: one tile per symbol inside its section, one
 unattributed tile for each section whose symbols leave bytes over (4 bytes of .isr_vector, as
 arm-none-eabi-readelf -sW gives g_vector_table 236 of its 240), the symbol table largest first,
-and the search preset from the page's address; the same image with symbols renamed to markup;
+and the search preset from the page's address; the same image with symbols renamed to markup,
+alone and against the original's report (its table of symbol changes);
 an image of 4200 objects, whose treemap the canvas draws.
 Then a listing whose names and labels hold markup, quotes and bytes that are not UTF-8: the
 page still finishes, no name became an element, and the names read as their text. Last, the
@@ -419,6 +420,38 @@ class checker:
         for name in renamed.values():
             if name not in shown:
                 self.fail(case, f"the symbol table does not read {name!r}")
+
+        # The renamed image against the report of the original: main and k_sine are removed,
+        # their new names added, and the table of symbol changes lists every row of the diff.
+        case = "symbol changes against a baseline image"
+        page = os.path.join(self.work, "hostile_diff.html")
+        self.run("report", inputs[0], inputs[1], hostile, "--html", page, "--baseline", data,
+                 cwd=self.work)
+        dom = self.render(page)
+        diff = json.loads(dom.json_text)["diff"]
+        changes = diff["symbols"]["rows"]
+        table = [row[1:] for row in dom.diff_rows if row[0] == "Symbol changes"]
+        if dom.body.get("data-status") != "ok" or dom.tags.get("b"):
+            self.fail(case, f"data-status {dom.body.get('data-status')!r}, {dom.tags.get('b')} <b>")
+        if diff["symbols"]["sides"] != "both" or len(table) != min(len(changes), 500):
+            self.fail(case, f"{len(table)} rows in the table for {len(changes)} symbol rows")
+        else:
+            # row class, symbol, status, range, section, base, current, delta; in the diff's order.
+            first = changes[0]
+            place = first["current"] or first["base"]
+            expected = [{1: "grow", -1: "shrink"}.get((first["delta"] > 0) - (first["delta"] < 0),
+                                                      "same"), first["display"], first["status"],
+                        place["range"], place["section"],
+                        str(first["base"]["bytes"] if first["base"] else 0),
+                        str(first["current"]["bytes"] if first["current"] else 0),
+                        ("+" if first["delta"] > 0 else "") + str(first["delta"])]
+            if table[0] != expected:
+                self.fail(case, f"the first row is {table[0]!r}, expected {expected!r}")
+            statuses = {row[1]: row[2] for row in table}
+            for old, new in renamed.items():
+                if statuses.get(old) != "removed" or statuses.get(new) != "added":
+                    self.fail(case, f"{old!r} is {statuses.get(old)!r}, {new!r} is "
+                                    f"{statuses.get(new)!r}: not removed and added")
 
     def check_many_symbols(self):
         case = "4200 symbols on a canvas"
