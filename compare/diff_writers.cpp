@@ -8,24 +8,6 @@
 #include "compare/report_diff.h"
 #include "formats/format_text.h"
 
-std::string_view symbol_status_keyword(symbol_status status) {
-  switch (status) {
-    case symbol_status::grown:
-      return "grown";
-    case symbol_status::shrunk:
-      return "shrunk";
-    case symbol_status::unchanged:
-      return "unchanged";
-    case symbol_status::added:
-      return "added";
-    case symbol_status::removed:
-      return "removed";
-    case symbol_status::moved:
-      return "moved";
-  }
-  return "grown";
-}
-
 namespace {
 using compare_text::amount;
 using compare_text::json_amount;
