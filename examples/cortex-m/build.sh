@@ -5,18 +5,27 @@
 #   readelf-SlW.txt readelf-s.txt nm-S.txt expected-usage.txt
 # Every path the tools see is relative and nothing depends on the time or the folder, so two
 # builds of the same sources give the same files.
-#   ./build.sh [OUTDIR]
+#   ./build.sh [--variant next|reorder] [OUTDIR]
+# A variant is the same program with VARIANT.patch applied to a copy of src/ (and, for next,
+# main.c built with -O2); its files go to the folder VARIANT/ by default.
 set -euo pipefail
 
 usage() {
-  echo "usage: $0 [OUTDIR]" >&2
+  echo "usage: $0 [--variant next|reorder] [OUTDIR]" >&2
   exit 2
 }
+variant=
+if [[ ${1-} == --variant ]]; then
+  (($# >= 2)) || usage
+  variant=$2
+  shift 2
+  [[ $variant == next || $variant == reorder ]] || usage
+fi
 (($# <= 1)) || usage
 [[ ${1-} != -* ]] || usage
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-outdir=${1:-$here}
+outdir=${1:-$here${variant:+/$variant}}
 mkdir -p -- "$outdir"
 outdir=$(cd -- "$outdir" && pwd)
 
@@ -29,30 +38,52 @@ for tool in arm-none-eabi-gcc arm-none-eabi-g++ arm-none-eabi-objdump arm-none-e
   }
 done
 
+if [[ -n $variant ]] && ! command -v patch >/dev/null; then
+  echo "build.sh: patch not found, needed for --variant (Debian: apt-get install patch)" >&2
+  exit 1
+fi
+
 export LC_ALL=C
 cd "$here"
 
-# The objects and the link happen in a scratch folder, under relative names, so that neither
-# the map nor the debugging information names this folder or OUTDIR.
+# The sources are copied to a scratch folder, where a variant's patch is applied to them, and
+# compiled and linked there under relative names, so that neither the map nor the debugging
+# information names this folder, the scratch folder or OUTDIR.
 stage=$(mktemp -d "${TMPDIR:-/tmp}/cortex-m-build.XXXXXX")
 trap 'rm -rf -- "$stage"' EXIT
 mkdir "$stage/obj"
+cp -R src "$stage/src"
+cp firmware.ld "$stage/"
+
+# The optimisation of each source; a variant may build one differently.
+declare -A optimisation=([startup]=-Os [syscalls]=-Os [main]=-Os [crc32]=-Os [filter]=-Os)
+if [[ -n $variant ]]; then
+  patch --quiet --batch --forward --fuzz=0 --no-backup-if-mismatch -p1 -d "$stage" \
+    <"$variant.patch" || {
+    echo "build.sh: $variant.patch does not apply to src/" >&2
+    exit 1
+  }
+  [[ $variant != next ]] || optimisation[main]=-O2
+fi
 
 cpu=(-mcpu=cortex-m3 -mthumb)
-common=("${cpu[@]}" -Os -g -Wall -Wextra -Werror -ffile-prefix-map="$here"=.)
-cflags=("${common[@]}" -std=c11)
-cxxflags=("${common[@]}" -std=c++17 -fno-exceptions -fno-rtti -fno-threadsafe-statics
-  -fno-use-cxa-atexit)
+common=(-g -Wall -Wextra -Werror -ffile-prefix-map="$stage"=.)
+cxx_only=(-fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-use-cxa-atexit)
 
 c_sources=(startup syscalls main crc32)
 objects=()
-for name in "${c_sources[@]}"; do
-  arm-none-eabi-gcc "${cflags[@]}" -c "src/$name.c" -o "$stage/obj/$name.o"
+(
+  cd "$stage"
+  for name in "${c_sources[@]}"; do
+    arm-none-eabi-gcc "${cpu[@]}" "${optimisation[$name]}" "${common[@]}" -std=c11 \
+      -c "src/$name.c" -o "obj/$name.o"
+  done
+  arm-none-eabi-g++ "${cpu[@]}" "${optimisation[filter]}" "${common[@]}" -std=c++17 \
+    "${cxx_only[@]}" -c src/filter.cpp -o obj/filter.o
+)
+for name in "${c_sources[@]}" filter; do
   objects+=("obj/$name.o")
 done
-arm-none-eabi-g++ "${cxxflags[@]}" -c src/filter.cpp -o "$stage/obj/filter.o"
-objects+=(obj/filter.o)
-cp firmware.ld "$stage/"
 
 # Linked by the gcc driver, not g++: the C++ part needs nothing of libstdc++. printf with
 # floating point from newlib nano; the system calls are in syscalls.c, the start-up in
