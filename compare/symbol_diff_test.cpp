@@ -189,7 +189,6 @@ TEST(SymbolSides, TheRangesUnattributedBytesAreComparedWhenBothCarrySymbols) {
   EXPECT_FALSE(compute_diff(base, current).ranges[0].unattributed);
 }
 
-
 /// The model of a report of the Cortex-M example build in folder (relative to the example),
 /// read back from its JSON as a baseline is.
 report_model firmware_build(const std::string& folder) {
@@ -257,8 +256,8 @@ class FirmwareBuilds : public ::testing::TestWithParam<build_pair> {
 };
 
 TEST_P(FirmwareBuilds, ListTheHandCheckedChangesAndNoRenames) {
-  const std::string table = test_support::source_dir() + "/examples/cortex-m/" +
-                            GetParam().folder + "symbol-changes.txt";
+  const std::string table =
+      test_support::source_dir() + "/examples/cortex-m/" + GetParam().folder + "symbol-changes.txt";
   EXPECT_EQ(changed_rows(m_diff.symbols), table_lines(table));
 }
 
@@ -276,11 +275,10 @@ TEST_P(FirmwareBuilds, EachRangeChangesByItsSymbolsAndItsUnattributedBytes) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(CortexM, FirmwareBuilds,
-                         ::testing::Values(build_pair{"next/"}, build_pair{"reorder/"}),
-                         [](const ::testing::TestParamInfo<build_pair>& param) {
-                           return std::string(param.param.folder).substr(
-                               0, std::string(param.param.folder).size() - 1);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    CortexM, FirmwareBuilds, ::testing::Values(build_pair{"next/"}, build_pair{"reorder/"}),
+    [](const ::testing::TestParamInfo<build_pair>& param) {
+      return std::string(param.param.folder).substr(0, std::string(param.param.folder).size() - 1);
+    });
 
 }  // namespace
