@@ -246,6 +246,16 @@ std::size_t resolve_group(const report_model& current, const std::string& name,
   return found;
 }
 
+/// The limits of a target that is the whole of a key ("eeprom", "new_symbols").
+void read_whole_target(const json& limits, const std::string& key, budget_target_kind kind,
+                       std::vector<budget_rule>& rules) {
+  budget_rule target;
+  target.kind = kind;
+  target.key = key;
+  target.target = key;
+  read_limits(limits, key, target, false, rules);
+}
+
 void read_dropped(const json& dropped, std::vector<budget_rule>& rules) {
   if (!dropped.is_object()) {
     refuse("dropped", "not an object");
@@ -446,11 +456,7 @@ void read_budget(const json& file, const report_model& current, budget& out) {
         read_limits(limits, path, target, target.index == 0, out.rules);
       }
     } else if (key == "eeprom") {
-      budget_rule target;
-      target.kind = budget_target_kind::eeprom;
-      target.key = key;
-      target.target = key;
-      read_limits(value, key, target, false, out.rules);
+      read_whole_target(value, key, budget_target_kind::eeprom, out.rules);
     } else if (key == "dropped") {
       read_dropped(value, out.rules);
     } else if (key == "allow") {
@@ -458,11 +464,7 @@ void read_budget(const json& file, const report_model& current, budget& out) {
     } else if (key == "symbols") {
       read_symbols(value, out.rules);
     } else if (key == "new_symbols") {
-      budget_rule target;
-      target.kind = budget_target_kind::new_symbols;
-      target.key = key;
-      target.target = key;
-      read_limits(value, key, target, false, out.rules);
+      read_whole_target(value, key, budget_target_kind::new_symbols, out.rules);
     } else {
       refuse(key,
              "unknown key (known: budget_version, warn_headroom_pct, ranges, totals, groups, "

@@ -128,6 +128,50 @@ void check_budget(std::string_view text, const report_model& current, const repo
   FUZZ_CHECK(nlohmann::json::parse(json.str())["rules"].size() == result.rules.size());
 }
 
+double symbol_bytes(const report_model& model) {
+  double sum = 0;
+  for (const model_symbol& symbol : model.symbols) {
+    sum += static_cast<double>(symbol.bytes);
+  }
+  return sum;
+}
+
+/// Every symbol of both builds is in one row, its bytes in one file's sum, on its side.
+void check_symbol_rows(const report_model& base, const report_model& current,
+                       const symbol_changes& changes) {
+  if (changes.sides != symbol_sides::both) {
+    FUZZ_CHECK(changes.rows.empty());
+    return;
+  }
+  FUZZ_CHECK(changes.rows.size() >= std::max(base.symbols.size(), current.symbols.size()));
+  FUZZ_CHECK(changes.rows.size() <= base.symbols.size() + current.symbols.size());
+  double rows_base = 0;
+  double rows_current = 0;
+  for (std::size_t i = 0; i < changes.rows.size(); ++i) {
+    const symbol_diff& row = changes.rows[i];
+    FUZZ_CHECK(row.in_base || row.in_current);
+    FUZZ_CHECK((row.status == symbol_status::added) == !row.in_base);
+    FUZZ_CHECK((row.status == symbol_status::removed) == !row.in_current);
+    rows_base += row.bytes.base;
+    rows_current += row.bytes.current;
+    if (i > 0) {
+      FUZZ_CHECK(!(std::fabs(row.bytes.delta) > std::fabs(changes.rows[i - 1].bytes.delta)));
+    }
+  }
+  // Sums in another order are equal while every partial sum is exact.
+  if (symbol_bytes(base) + symbol_bytes(current) > 1e15) {
+    return;
+  }
+  FUZZ_CHECK(rows_base == symbol_bytes(base) && rows_current == symbol_bytes(current));
+  double files_base = 0;
+  double files_current = 0;
+  for (const symbol_sum& file : changes.files) {
+    files_base += file.bytes.base;
+    files_current += file.bytes.current;
+  }
+  FUZZ_CHECK(files_base == rows_base && files_current == rows_current);
+}
+
 void check_diff(const report_model& base, const report_model& current) {
   const report_diff diff = compute_diff(base, current);
   FUZZ_CHECK(diff.sections.size() >= std::max(base.sections.size(), current.sections.size()));
@@ -144,8 +188,10 @@ void check_diff(const report_model& base, const report_model& current) {
       FUZZ_CHECK(row.status == diff_status::unchanged && row.bytes.delta == 0);
     }
   }
+  check_symbol_rows(base, current, diff.symbols);
   diff_view view;
   view.top = 2;
+  view.symbol_top = 1;
   view.show_dropped = dropped_in_both % 2 == 1;
   std::ostringstream out;
   write_diff_text(out, diff, view);
@@ -159,6 +205,10 @@ void check_diff(const report_model& base, const report_model& current) {
   std::ostringstream every;
   write_diff_json(every, diff, "", true);
   FUZZ_CHECK(nlohmann::json::parse(every.str())["sections"].size() == diff.sections.size());
+  if (diff.symbols.sides == symbol_sides::both) {
+    FUZZ_CHECK(nlohmann::json::parse(every.str())["symbols"]["rows"].size() ==
+               diff.symbols.rows.size());
+  }
 }
 }  // namespace
 
