@@ -535,21 +535,9 @@ std::vector<std::string> applied_lines(const budget& the_budget) {
 
 std::string as_is(std::string_view text) { return compare_text::terminal_text(text); }
 
-/// The data of a workflow command: %, CR and LF are escaped, as GitHub reads them.
+/// The data of a workflow command, as a terminal shows it and GitHub reads it.
 std::string github_data(std::string_view text) {
-  std::string out;
-  for (const char c : compare_text::terminal_text(text)) {
-    if (c == '%') {
-      out += "%25";
-    } else if (c == '\r') {
-      out += "%0D";
-    } else if (c == '\n') {
-      out += "%0A";
-    } else {
-      out += c;
-    }
-  }
-  return out;
+  return github_message(compare_text::terminal_text(text));
 }
 }  // namespace
 

@@ -196,6 +196,34 @@ std::string markdown_cell(std::string_view text) {
   return out;
 }
 
+namespace {
+/// Text of a GitHub workflow command: % CR LF escaped, and in a property , and : as well.
+std::string escaped(std::string_view text, bool property) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    if (c == '%') {
+      out += "%25";
+    } else if (c == '\r') {
+      out += "%0D";
+    } else if (c == '\n') {
+      out += "%0A";
+    } else if (property && c == ':') {
+      out += "%3A";
+    } else if (property && c == ',') {
+      out += "%2C";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+}  // namespace
+
+std::string github_message(std::string_view text) { return escaped(text, false); }
+
+std::string github_property(std::string_view text) { return escaped(text, true); }
+
 std::string html_text(std::string_view text) {
   std::string out;
   out.reserve(text.size());

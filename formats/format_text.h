@@ -44,6 +44,11 @@ std::string markdown_cell(std::string_view text);
 /// CR, and 0x7F) as their visible pictures U+2400 to U+2421.
 std::string html_text(std::string_view text);
 
+/// A GitHub workflow command's message: % CR LF escaped as %25 %0D %0A.
+std::string github_message(std::string_view text);
+/// A workflow command's property value: also , and : escaped as %2C %3A.
+std::string github_property(std::string_view text);
+
 /// Bytes with bits as eighths: "1024", "64.125", as many decimals as the
 /// eighths need ("0" for minus zero, "n/a" for NaN or infinity).
 std::string amount_text(double value);

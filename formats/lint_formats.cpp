@@ -1,5 +1,7 @@
 #include "formats/lint_formats.h"
 
+#include "formats/format_text.h"
+
 namespace {
 const char* github_command(finding_severity severity) {
   switch (severity) {
@@ -17,26 +19,6 @@ std::string count_text(std::size_t count, const char* word) {
   return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
 
-std::string escaped(std::string_view text, bool property) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    if (c == '%') {
-      out += "%25";
-    } else if (c == '\r') {
-      out += "%0D";
-    } else if (c == '\n') {
-      out += "%0A";
-    } else if (property && c == ':') {
-      out += "%3A";
-    } else if (property && c == ',') {
-      out += "%2C";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
 }  // namespace
 
 report_diagnostic report_diagnostic_of(const lint_finding& finding) {
@@ -70,10 +52,6 @@ void write_lint_text(std::ostream& out, const std::vector<lint_finding>& finding
   }
   out << severity_count_line(count_by_severity(findings)) << '\n';
 }
-
-std::string github_message(std::string_view text) { return escaped(text, false); }
-
-std::string github_property(std::string_view text) { return escaped(text, true); }
 
 void write_lint_github(std::ostream& out, const std::vector<lint_finding>& findings) {
   for (const lint_finding& finding : findings) {

@@ -27,10 +27,5 @@ std::string severity_count_line(const severity_counts& counts);
 /// (::error, ::notice), line and col left out for a finding about the whole file.
 void write_lint_github(std::ostream& out, const std::vector<lint_finding>& findings);
 
-/// A workflow command's message: % CR LF escaped as %25 %0D %0A.
-std::string github_message(std::string_view text);
-/// A workflow command's property value: also , and : escaped as %2C %3A.
-std::string github_property(std::string_view text);
-
 /// {"diagnostics": [...]}, as write_json_diagnostics writes it.
 void write_lint_json(std::ostream& out, const std::vector<lint_finding>& findings);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/format_text.h"
+
 namespace {
 
 using sv = finding_severity;
