@@ -37,18 +37,6 @@ CLI::App* add_budget_command(CLI::App& app, budget_options& options) {
 }
 
 namespace {
-/// The verdicts' files must not replace the budget or the baseline they were made from.
-void refuse_overwrite(const budget_options& options, const std::string& output) {
-  for (const std::string* input : {&options.budget, &options.baseline}) {
-    std::error_code error;
-    if (!input->empty() && output != "-" && std::filesystem::equivalent(output, *input, error) &&
-        !error) {
-      throw check_error{check_exit_input,
-                        output + ": is an input of this run and is not overwritten"};
-    }
-  }
-}
-
 std::string figure_text(std::optional<double> value) {
   if (!value || !std::isfinite(*value)) {
     return "";
@@ -98,12 +86,12 @@ int run_budget_check(const budget_options& options, std::ostream& out) {
   const budget_result verdicts = evaluate_budget(the_budget, current, base ? &*base : nullptr);
 
   if (!options.json.empty()) {
-    refuse_overwrite(options, options.json);
+    refuse_overwriting_input(options.json, {&options.budget, &options.baseline});
     write_output({options.json, [&](std::ostream& to) { write_budget_json(to, verdicts); }},
                  checked.context, out);
   }
   if (!options.html.empty()) {
-    refuse_overwrite(options, options.html);
+    refuse_overwriting_input(options.html, {&options.budget, &options.baseline});
     report_context context = checked.context;
     context.diagnostics = report_diagnostics_of(findings);
     const html_page_options page = page_of_verdicts(verdicts);

@@ -37,22 +37,30 @@ bool has_finding(const definition_diagnosis& diagnosis, definition_finding_kind 
 }
 
 void refuse_input_as_output(const std::string& output, const report_context& context) {
-  std::vector<const report_input*> inputs = {&context.memory_definition, &context.map};
+  std::vector<const std::string*> inputs = {&context.memory_definition.path, &context.map.path};
   if (context.eeprom_source) {
-    inputs.push_back(&*context.eeprom_source);
+    inputs.push_back(&context.eeprom_source->path);
   }
   if (context.image) {
-    inputs.push_back(&*context.image);
+    inputs.push_back(&context.image->path);
   }
-  for (const report_input* input : inputs) {
+  refuse_overwriting_input(output, inputs);
+}
+}  // namespace
+
+void refuse_overwriting_input(const std::string& output,
+                              const std::vector<const std::string*>& inputs) {
+  if (output == "-") {
+    return;
+  }
+  for (const std::string* input : inputs) {
     std::error_code error;
-    if (std::filesystem::equivalent(output, input->path, error) && !error) {
+    if (!input->empty() && std::filesystem::equivalent(output, *input, error) && !error) {
       throw check_error{check_exit_input,
                         output + ": is an input of this run and is not overwritten"};
     }
   }
 }
-}  // namespace
 
 std::string version_text() {
   return std::to_string(VEMORA_VERSION_MAJOR) + "." + std::to_string(VEMORA_VERSION_MINOR) + "." +

@@ -8,6 +8,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "analysis/analysis.h"
 #include "formats/report_formats.h"
@@ -59,6 +60,10 @@ struct output_request {
   std::string path;
   std::function<void(std::ostream&)> write;
 };
+
+/// Throws check_error (exit 3) when output (a file, not "-") is one of the inputs (empty: none).
+void refuse_overwriting_input(const std::string& output,
+                              const std::vector<const std::string*>& inputs);
 
 /// Writes one output; refuses a file that is an input of the run (exit 3).
 /// A file is written whole or not at all (write_whole_file): when it cannot
