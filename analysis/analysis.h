@@ -270,6 +270,10 @@ struct analysis_result {
 /// The keyword whose map is a linked ELF image.
 constexpr std::string_view k_image_keyword = "Elf";
 
+/// Every type keyword: the listing readers' (those make_map_reader knows), then the image's.
+constexpr std::string_view k_type_keywords[] = {"Orm6", "Tev2", "Tev2_mem32_unlimited",
+                                                "Orm8", "Pux4", k_image_keyword};
+
 /// The reader for a type keyword ("Orm6", "Tev2", "Tev2_mem32_unlimited",
 /// "Orm8", "Pux4"), or nullptr for any other text (also for "Elf", which no listing reader
 /// reads).

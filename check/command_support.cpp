@@ -1,6 +1,5 @@
 #include "check/command_support.h"
 
-#include <array>
 #include <filesystem>
 #include <optional>
 #include <vector>
@@ -24,8 +23,6 @@ const char* const k_exit_codes =
     "  4  internal error";
 
 namespace {
-constexpr std::array<const char*, 6> k_keywords = {"Orm6", "Tev2", "Tev2_mem32_unlimited",
-                                                   "Orm8", "Pux4", "Elf"};
 
 bool has_finding(const definition_diagnosis& diagnosis, definition_finding_kind kind) {
   for (const definition_finding& finding : diagnosis.findings) {
@@ -69,7 +66,7 @@ std::string version_text() {
 
 std::string keyword_list() {
   std::string list;
-  for (const char* keyword : k_keywords) {
+  for (const std::string_view keyword : k_type_keywords) {
     list += (list.empty() ? "" : ", ") + std::string(keyword);
   }
   return list;
@@ -232,7 +229,7 @@ void add_inputs(CLI::App& command, input_options& inputs, bool with_eeprom) {
 }
 
 bool is_known_keyword(const std::string& keyword) {
-  for (const char* known : k_keywords) {
+  for (const std::string_view known : k_type_keywords) {
     if (keyword == known) {
       return true;
     }

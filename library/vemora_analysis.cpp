@@ -7,18 +7,19 @@
 
 namespace vemora {
 namespace {
-struct format_keyword {
-  map_format format;
-  std::string_view keyword;
-};
-constexpr format_keyword k_keywords[] = {
-    {map_format::orm6, "Orm6"},
-    {map_format::tev2, "Tev2"},
-    {map_format::tev2_mem32_unlimited, "Tev2_mem32_unlimited"},
-    {map_format::orm8, "Orm8"},
-    {map_format::pux4, "Pux4"},
-    {map_format::elf, k_image_keyword},
-};
+// The public formats are the type keywords in their order.
+constexpr bool format_keyword_is(map_format format, std::string_view keyword) {
+  return k_type_keywords[static_cast<std::size_t>(format)] == keyword;
+}
+static_assert(static_cast<std::size_t>(map_format::elf) + 1 == std::size(k_type_keywords),
+              "one public map format per type keyword");
+static_assert(format_keyword_is(map_format::orm6, "Orm6") &&
+                  format_keyword_is(map_format::tev2, "Tev2") &&
+                  format_keyword_is(map_format::tev2_mem32_unlimited, "Tev2_mem32_unlimited") &&
+                  format_keyword_is(map_format::orm8, "Orm8") &&
+                  format_keyword_is(map_format::pux4, "Pux4") &&
+                  format_keyword_is(map_format::elf, k_image_keyword),
+              "the public map formats must match the type keywords");
 
 // The public fates mirror the internal ones value for value.
 static_assert(static_cast<std::size_t>(section_fate::not_allocated) + 1 == k_fate_count,
@@ -77,18 +78,14 @@ std::string detail::image_beside_image_reason() {
 }
 
 std::string_view keyword(map_format format) {
-  for (const format_keyword& entry : k_keywords) {
-    if (entry.format == format) {
-      return entry.keyword;
-    }
-  }
-  return {};
+  const auto index = static_cast<std::size_t>(format);
+  return index < std::size(k_type_keywords) ? k_type_keywords[index] : std::string_view();
 }
 
 std::optional<map_format> map_format_of(std::string_view keyword) {
-  for (const format_keyword& entry : k_keywords) {
-    if (entry.keyword == keyword) {
-      return entry.format;
+  for (std::size_t i = 0; i < std::size(k_type_keywords); ++i) {
+    if (k_type_keywords[i] == keyword) {
+      return static_cast<map_format>(i);
     }
   }
   return std::nullopt;
