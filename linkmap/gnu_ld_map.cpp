@@ -159,8 +159,7 @@ bool parse_placement(std::string_view text, placement& out) {
 }
 
 bool is_data_keyword(std::string_view word) {
-  return word == "BYTE" || word == "SHORT" || word == "LONG" || word == "QUAD" ||
-         word == "SQUAD";
+  return word == "BYTE" || word == "SHORT" || word == "LONG" || word == "QUAD" || word == "SQUAD";
 }
 
 bool is_directive(std::string_view line) {
@@ -475,7 +474,8 @@ class map_reader {
     std::string_view rest = line;
     const std::string_view name = next_token(rest);
     placement where;
-    const bool placed = trim(rest).empty() ? take_continuation(where) : parse_placement(rest, where);
+    const bool placed =
+        trim(rest).empty() ? take_continuation(where) : parse_placement(rest, where);
     if (!placed) {
       if (!trim(rest).empty()) {
         refuse("an output section line needs a name, an address and a size");
