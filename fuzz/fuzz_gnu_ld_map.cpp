@@ -20,7 +20,8 @@ using u128 = unsigned __int128;
 void check_accepted(const gnu_ld_map& map) {
   const u128 space = u128{1} << 64;
   std::size_t mismatch = 0;
-  for (const gnu_ld_output_section& section : map.output_sections) {
+  for (std::size_t index = 0; index < map.output_sections.size(); ++index) {
+    const gnu_ld_output_section& section = map.output_sections[index];
     FUZZ_CHECK(u128{section.address} + section.size <= space);
     FUZZ_CHECK(u128{section.load_address} + section.size <= space);
     u128 counted = 0;
@@ -36,6 +37,7 @@ void check_accepted(const gnu_ld_map& map) {
       counted += input.size;
     }
     const bool listed = mismatch < map.size_mismatches.size() &&
+                        map.size_mismatches[mismatch].index == index &&
                         map.size_mismatches[mismatch].section == section.name &&
                         map.size_mismatches[mismatch].size == section.size;
     if (counted == section.size) {

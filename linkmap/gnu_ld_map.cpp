@@ -460,7 +460,8 @@ class map_reader {
       counted += std::min(input.size, std::numeric_limits<std::uint64_t>::max() - counted);
     }
     if (counted != section.size) {
-      map().size_mismatches.push_back(gnu_ld_size_mismatch{section.name, section.size, counted});
+      map().size_mismatches.push_back(gnu_ld_size_mismatch{map().output_sections.size() - 1,
+                                                           section.name, section.size, counted});
     }
   }
 

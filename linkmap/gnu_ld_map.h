@@ -87,6 +87,7 @@ struct gnu_ld_output_section {
 /// An output section whose entries do not add up to its size (ld merges some sections, e.g.
 /// .comment and .ARM.attributes, after listing their inputs).
 struct gnu_ld_size_mismatch {
+  std::size_t index = 0;  ///< of the section in gnu_ld_map::output_sections
   std::string section;
   std::uint64_t size = 0;     ///< the output section's size
   std::uint64_t counted = 0;  ///< the sum of its entries' sizes (saturated at 2^64 - 1)

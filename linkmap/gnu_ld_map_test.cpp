@@ -352,4 +352,54 @@ TEST(gnu_ld_map, reads_the_cortex_m_map_as_readelf_shows_the_image) {
   EXPECT_EQ(map.size_mismatches[2].counted, 0xa72u);
 }
 
+TEST(gnu_ld_map, reads_the_next_cortex_m_map_as_readelf_shows_its_image) {
+  const std::string text =
+      test_support::read_file(test_support::source_dir() + "/examples/cortex-m/next/firmware.map");
+  ASSERT_FALSE(text.empty());
+  const gnu_ld_map_result result = read_gnu_ld_map(text);
+  ASSERT_TRUE(result.ok) << result.line << ": " << result.error;
+
+  // arm-none-eabi-readelf -SW next/firmware.elf, sections 1 to 18.
+  const std::vector<section_row> readelf = {
+      {".isr_vector", 0x08000000, 0xf0},
+      {".text", 0x080000f0, 0x59f8},
+      {".rodata", 0x08005ae8, 0xbe8},
+      {".init_array", 0x080066d0, 0x4},
+      {".data", 0x20000000, 0x1e8},
+      {".bss", 0x200001e8, 0x70},
+      {".heap", 0x20000258, 0x2000},
+      {".stack", 0x20002258, 0x800},
+      {".debug_info", 0, 0x204b},
+      {".debug_abbrev", 0, 0xb69},
+      {".debug_aranges", 0, 0xc0},
+      {".debug_rnglists", 0, 0x15a},
+      {".debug_line", 0, 0xbf2},
+      {".debug_str", 0, 0xc0a},
+      {".comment", 0, 0x26},
+      {".ARM.attributes", 0, 0x2b},
+      {".debug_frame", 0, 0x2c0},
+      {".debug_loclists", 0, 0x785},
+  };
+  std::vector<section_row> read;
+  for (const gnu_ld_output_section& section : result.map.output_sections) {
+    if (section.size != 0) {
+      read.push_back(section_row{section.name.c_str(), section.address, section.size});
+    }
+  }
+  ASSERT_EQ(read.size(), readelf.size());
+  for (std::size_t i = 0; i < read.size(); ++i) {
+    EXPECT_EQ(std::string(read[i].name), readelf[i].name);
+    EXPECT_EQ(read[i].address, readelf[i].address) << readelf[i].name;
+    EXPECT_EQ(read[i].size, readelf[i].size) << readelf[i].name;
+  }
+  // The same three sections as in the first build, summed from the map by a separate script.
+  ASSERT_EQ(result.map.size_mismatches.size(), 3u);
+  EXPECT_EQ(result.map.size_mismatches[0].section, ".rodata");
+  EXPECT_EQ(result.map.size_mismatches[0].counted, 0xbfbu);
+  EXPECT_EQ(result.map.size_mismatches[1].section, ".comment");
+  EXPECT_EQ(result.map.size_mismatches[1].counted, 0x8aeu);
+  EXPECT_EQ(result.map.size_mismatches[2].section, ".ARM.attributes");
+  EXPECT_EQ(result.map.size_mismatches[2].counted, 0xaccu);
+}
+
 }  // namespace
