@@ -14,7 +14,8 @@ shift 2
 targets=("$@")
 if ((${#targets[@]} == 0)); then
   targets=(fuzz_memdef fuzz_elxr_tev2 fuzz_elxr_orm8 fuzz_elxr_pux4 fuzz_elxr_mem32
-           fuzz_altium fuzz_eep fuzz_matcher fuzz_whole_run fuzz_line_reader fuzz_budget fuzz_elf)
+           fuzz_altium fuzz_eep fuzz_matcher fuzz_whole_run fuzz_line_reader fuzz_budget fuzz_elf
+           fuzz_gnu_ld_map)
 fi
 
 dictionary_of() {
