@@ -95,6 +95,12 @@ INSTANTIATE_TEST_SUITE_P(
                      k_prefix + "\"sections\": [{\"name\": 1}], " + k_totals_groups +
                          "\"dropped\": {}, \"eeprom\": null}",
                      "ranges: missing"},
+        refusal_case{"a bad element of a later sections key, counted from its own start",
+                     k_prefix + "\"ranges\": [], " + k_totals_groups +
+                         "\"sections\": [{\"name\": \"a\", \"size\": 3, \"unit\": "
+                         "\"bytes\", \"fate\": \"dropped\", \"reason\": \"zero_size\"}], "
+                         "\"sections\": [1], \"dropped\": {}, \"eeprom\": null}",
+                     "sections[0]: not an object"},
         refusal_case{"a section that is no object",
                      k_prefix + "\"ranges\": [], " + k_totals_groups +
                          "\"sections\": [1], \"dropped\": {}, \"eeprom\": null}",
