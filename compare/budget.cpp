@@ -135,11 +135,12 @@ void read_symbols(const json& symbols, std::vector<budget_rule>& rules) {
     if (pattern.empty()) {
       refuse(path, "an empty pattern matches no symbol (\"*\" matches every one)");
     }
+    budget_rule target;
     std::string error;
-    if (!glob_pattern::parse(pattern, error)) {
+    target.glob = glob_pattern::parse(pattern, error);
+    if (!target.glob) {
       refuse(path, error);
     }
-    budget_rule target;
     target.kind = budget_target_kind::symbols;
     target.key = path;
     target.pattern = pattern;

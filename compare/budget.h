@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "compare/glob_pattern.h"
 #include "compare/report_model.h"
 
 enum class budget_target_kind {
@@ -41,8 +42,10 @@ struct budget_rule {
   std::string code;        ///< the finding's code, for a finding rule
   bool errors = false;     ///< a finding rule about the code's error findings
   bool implicit = false;   ///< a default of the gate that the file did not override
-  std::string pattern;     ///< a symbol rule's pattern, matched against display name and key
-  bool each = false;       ///< a symbol rule's limit holds for each matching symbol alone
+  std::string pattern;     ///< a symbol rule's pattern as written
+  /// A symbol rule's pattern as parse_budget read it, matched against display name and key.
+  std::optional<glob_pattern> glob = std::nullopt;
+  bool each = false;  ///< a symbol rule's limit holds for each matching symbol alone
 };
 
 /// The finding of a section dropped by a name rule whose bytes lie inside a range.

@@ -2,10 +2,10 @@
 // verdicts; the writers print what the evaluation holds.
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "compare/budget.h"
 #include "compare/compare_text.h"
-#include "compare/glob_pattern.h"
 #include "compare/report_diff.h"
 #include "formats/format_text.h"
 
@@ -263,13 +263,8 @@ rule_result evaluate_symbols(const budget_rule& rule, double headroom, const rep
   if (!current.has_symbols) {
     return skipped(rule, k_no_symbols);
   }
-  std::string error;
-  const std::optional<glob_pattern> pattern = glob_pattern::parse(rule.pattern, error);
-  if (!pattern) {
-    return skipped(rule, "the pattern: " + error);
-  }
-  const auto matches = [&pattern](const std::string& display, const std::string& key) {
-    return pattern->matches(display) || pattern->matches(key);
+  const auto matches = [&rule](const std::string& display, const std::string& key) {
+    return rule.glob && (rule.glob->matches(display) || rule.glob->matches(key));
   };
   const std::string share = compare_text::amount(headroom) + " %";
   if (rule.limit == "max_bytes") {
@@ -307,22 +302,19 @@ rule_result evaluate_symbols(const budget_rule& rule, double headroom, const rep
     return skipped(rule, k_no_base_symbols);
   }
   if (!rule.each) {
-    std::size_t count_before = 0;
-    std::size_t count_now = 0;
-    double before = 0;
-    double now = 0;
-    for (const model_symbol& symbol : base->symbols) {
-      if (matches(symbol.display, symbol.key)) {
-        ++count_before;
-        before += static_cast<double>(symbol.bytes);
+    // The matching symbols of a build: how many, and their bytes.
+    const auto matching = [&matches](const report_model& model) {
+      std::pair<std::size_t, double> found{0, 0.0};
+      for (const model_symbol& symbol : model.symbols) {
+        if (matches(symbol.display, symbol.key)) {
+          ++found.first;
+          found.second += static_cast<double>(symbol.bytes);
+        }
       }
-    }
-    for (const model_symbol& symbol : current.symbols) {
-      if (matches(symbol.display, symbol.key)) {
-        ++count_now;
-        now += static_cast<double>(symbol.bytes);
-      }
-    }
+      return found;
+    };
+    const auto [count_before, before] = matching(*base);
+    const auto [count_now, now] = matching(current);
     if (count_before == 0 && count_now == 0) {
       return skipped(rule, k_no_match);
     }

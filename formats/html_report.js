@@ -458,22 +458,22 @@
   }
 
   // ---- tables -----------------------------------------------------------
-  // One sortable, paged, filterable table. spec: element (the table; its th are the columns),
+  // One sortable, paged, filterable table. options: element (the table; its th are the columns),
   // pager, items (the data rows), order (indices into items, as first shown), columns ({cls,
   // text(item) as HTML, value(item) to sort by, title(item) as HTML or ''}), attribute (the
   // row's data attribute holding its index), noun ([one, many]), row_class(item) (optional),
   // and filter: none, or {inputs, matching()} where matching gives a test of an index or null
   // for all rows. A click on a header sorts by its column (again: the other way); ties keep
   // the items' order. Only one page of rows is ever in the DOM.
-  function paged_table(spec) {
-    const all = spec.order.slice();
-    const head = spec.element.querySelectorAll('th');
+  function paged_table(options) {
+    const all = options.order.slice();
+    const head = options.element.querySelectorAll('th');
     let rows = all;
     let test = null;
     let page = 0;
 
     function filter() {
-      test = spec.filter ? spec.filter.matching() : null;
+      test = options.filter ? options.filter.matching() : null;
       rows = test === null ? all.slice() : all.filter(test);
       page = 0;
     }
@@ -483,25 +483,25 @@
       const last = Math.min(rows.length, first + k_page_rows);
       const html = [];
       for (let i = first; i < last; ++i) {
-        const item = spec.items[rows[i]];
-        const cls = spec.row_class ? ' class="' + spec.row_class(item) + '"' : '';
-        html.push('<tr', cls, ' ', spec.attribute, '="', rows[i], '">');
-        for (const column of spec.columns) {
+        const item = options.items[rows[i]];
+        const cls = options.row_class ? ' class="' + options.row_class(item) + '"' : '';
+        html.push('<tr', cls, ' ', options.attribute, '="', rows[i], '">');
+        for (const column of options.columns) {
           const title = column.title ? column.title(item) : '';
           html.push('<td class="', column.cls, '"', title === '' ? '' : ' title="' + title + '"',
                     '>', column.text(item), '</td>');
         }
         html.push('</tr>');
       }
-      spec.element.tBodies[0].innerHTML = html.join('');
+      options.element.tBodies[0].innerHTML = html.join('');
       const count = (test === null ? '' : rows.length + ' of ') +
-                    plural(all.length, spec.noun[0], spec.noun[1]) +
+                    plural(all.length, options.noun[0], options.noun[1]) +
                     (test === null ? '' : ' match');
       if (rows.length <= k_page_rows) {
-        spec.pager.innerHTML = '<span class="note">' + esc(count) + '</span>';
+        options.pager.innerHTML = '<span class="note">' + esc(count) + '</span>';
         return;
       }
-      spec.pager.innerHTML =
+      options.pager.innerHTML =
           '<button type="button" data-step="-1"' + (page === 0 ? ' disabled' : '') +
           '>previous</button><button type="button" data-step="1"' +
           (last >= rows.length ? ' disabled' : '') + '>next</button>' +
@@ -509,15 +509,15 @@
           '</span>';
     }
 
-    spec.pager.addEventListener('click', function (event) {
+    options.pager.addEventListener('click', function (event) {
       const step = Number(event.target.getAttribute('data-step'));
       if (step) {
         page = Math.max(0, Math.min(page + step, Math.ceil(rows.length / k_page_rows) - 1));
         draw();
       }
     });
-    if (spec.filter) {
-      for (const input of spec.filter.inputs) {
+    if (options.filter) {
+      for (const input of options.filter.inputs) {
         input.addEventListener('input', function () {
           filter();
           draw();
@@ -531,10 +531,10 @@
           other.removeAttribute('aria-sort');
         });
         th.setAttribute('aria-sort', ascending ? 'ascending' : 'descending');
-        const value = spec.columns[at].value;
+        const value = options.columns[at].value;
         const keys = new Map();
         for (const index of all) {
-          keys.set(index, value(spec.items[index]));
+          keys.set(index, value(options.items[index]));
         }
         const direction = ascending ? 1 : -1;
         all.sort(function (a, b) {
